@@ -1,0 +1,46 @@
+#include "clicommands.h"
+#include "cliinteraction.h"
+
+#include <QCoreApplication>
+
+#include <map>
+
+using namespace lintaro;
+using namespace lintaro::cli;
+
+namespace {
+
+const char kUsage[] =
+    "Использование: lintaro-cli КОМАНДА [ПАРАМЕТРЫ]\n"
+    "\n"
+    "Команды:\n";
+
+int printUsage(FILE *to)
+{
+    std::fputs(kUsage, to);
+    return to == stdout ? 0 : 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Lintaro"));
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    const std::map<QString, Command> commands = {
+    };
+
+    if (arguments.isEmpty())
+        return printUsage(stderr);
+    const QString name = arguments.takeFirst();
+    if (name == QStringLiteral("--help") || name == QStringLiteral("-h"))
+        return printUsage(stdout);
+    const auto command = commands.find(name);
+    if (command == commands.end()) {
+        printError(QStringLiteral("Неизвестная команда: %1").arg(name));
+        return printUsage(stderr);
+    }
+    return command->second(arguments);
+}

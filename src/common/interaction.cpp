@@ -1,0 +1,14 @@
+#include "interaction.h"
+
+namespace lintaro {
+
+QList<FileFilter> parseFilterText(const QString &filterText)
+{
+    const QStringList parts = filterText.split(u'|');
+    QList<FileFilter> filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append({parts[i], parts[i + 1]});
+    return filters;
+}
+
+} // namespace lintaro

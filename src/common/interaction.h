@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace lintaro {
+
+// Every modal exchange with the operator goes through this interface: message
+// boxes, file pickers and the folder browser. The program shows real dialogs,
+// the tests answer from a script and the command-line tool answers on its own,
+// so no logic ever opens a window itself.
+
+enum class MessageIcon { None, Information, Warning, Error, Question };
+enum class MessageButtons { Ok, YesNoCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+struct FileFilter
+{
+    QString description; // "Файлы Avi (*.avi)"
+    QString pattern;     // "*.avi"; several patterns are separated by ';'
+};
+
+// Parses the filter text the program's dialogs are described with,
+// "Description|pattern|Description|pattern".
+QList<FileFilter> parseFilterText(const QString &filterText);
+
+struct FileDialogRequest
+{
+    QString title;
+    QList<FileFilter> filters;
+    QString initialFile;        // full path or empty
+    QString defaultSuffix;      // without the dot; empty for none
+    bool confirmOverwrite = true; // save pickers only
+};
+
+class Interaction
+{
+public:
+    virtual ~Interaction() = default;
+
+    virtual MessageAnswer message(const QString &caption, const QString &text, MessageIcon icon,
+                                  MessageButtons buttons = MessageButtons::Ok) = 0;
+
+    // The chosen file's full path, or nothing when the operator cancels.
+    virtual std::optional<QString> openFile(const FileDialogRequest &request) = 0;
+    virtual std::optional<QString> saveFile(const FileDialogRequest &request) = 0;
+
+    // The chosen folder's path, or nothing when the operator cancels.
+    virtual std::optional<QString> chooseFolder(const QString &title) = 0;
+
+    // Hands an address ("mailto:...") to the platform's handler.
+    virtual void openExternal(const QString &address) = 0;
+};
+
+} // namespace lintaro

@@ -1,0 +1,131 @@
+#include "qtinteraction.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace lintaro {
+
+namespace {
+
+QWidget *owner()
+{
+    return QApplication::activeWindow();
+}
+
+QFileDialog *makeFileDialog(const FileDialogRequest &request)
+{
+    auto *dialog = new QFileDialog(owner(), request.title);
+    dialog->setNameFilters(QtInteraction::qtFilterText(request.filters).split(QStringLiteral(";;")));
+    if (!request.defaultSuffix.isEmpty())
+        dialog->setDefaultSuffix(request.defaultSuffix);
+    if (!request.initialFile.isEmpty()) {
+        const QFileInfo info(request.initialFile);
+        dialog->setDirectory(info.absolutePath());
+        dialog->selectFile(info.fileName());
+    }
+    return dialog;
+}
+
+std::optional<QString> runFileDialog(QFileDialog *dialog)
+{
+    std::optional<QString> chosen;
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        chosen = QDir::toNativeSeparators(dialog->selectedFiles().constFirst());
+    delete dialog;
+    return chosen;
+}
+
+} // namespace
+
+QString QtInteraction::caseInsensitivePattern(const QString &pattern)
+{
+    if (pattern == QStringLiteral("*.*"))
+        return QStringLiteral("*");
+    QString result;
+    for (const QChar ch : pattern) {
+        if (ch.isLetter() && ch.toLower() != ch.toUpper())
+            result += u'[' + ch.toLower() + ch.toUpper() + u']';
+        else
+            result += ch;
+    }
+    return result;
+}
+
+QString QtInteraction::qtFilterText(const QList<FileFilter> &filters)
+{
+    QStringList parts;
+    for (const FileFilter &filter : filters) {
+        QStringList patterns;
+        for (const QString &pattern : filter.pattern.split(u';', Qt::SkipEmptyParts))
+            patterns.append(caseInsensitivePattern(pattern.trimmed()));
+        // Qt reads the patterns from the last parentheses of the text, so the
+        // description keeps its own wording and the patterns follow it.
+        parts.append(QStringLiteral("%1 (%2)").arg(filter.description, patterns.join(u' ')));
+    }
+    return parts.join(QStringLiteral(";;"));
+}
+
+MessageAnswer QtInteraction::message(const QString &caption, const QString &text, MessageIcon icon,
+                                     MessageButtons buttons)
+{
+    QMessageBox box(owner());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    default: return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    }
+}
+
+std::optional<QString> QtInteraction::openFile(const FileDialogRequest &request)
+{
+    QFileDialog *dialog = makeFileDialog(request);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    return runFileDialog(dialog);
+}
+
+std::optional<QString> QtInteraction::saveFile(const FileDialogRequest &request)
+{
+    QFileDialog *dialog = makeFileDialog(request);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    if (!request.confirmOverwrite)
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(dialog);
+}
+
+std::optional<QString> QtInteraction::chooseFolder(const QString &title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(owner(), title);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(folder);
+}
+
+void QtInteraction::openExternal(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+} // namespace lintaro

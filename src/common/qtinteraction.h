@@ -1,0 +1,24 @@
+#pragma once
+
+#include "interaction.h"
+
+namespace lintaro {
+
+// Shows the real dialogs, owned by the window that is active at that moment.
+class QtInteraction : public Interaction
+{
+public:
+    MessageAnswer message(const QString &caption, const QString &text, MessageIcon icon,
+                          MessageButtons buttons) override;
+    std::optional<QString> openFile(const FileDialogRequest &request) override;
+    std::optional<QString> saveFile(const FileDialogRequest &request) override;
+    std::optional<QString> chooseFolder(const QString &title) override;
+    void openExternal(const QString &address) override;
+
+    // "*.csv" becomes "*.[cC][sS][vV]" so that every platform matches any letter
+    // case, and "*.*" becomes "*" so that files without a dot are listed too.
+    static QString caseInsensitivePattern(const QString &pattern);
+    static QString qtFilterText(const QList<FileFilter> &filters);
+};
+
+} // namespace lintaro

@@ -1,0 +1,108 @@
+#include "textfile.h"
+
+#include "cp1251.h"
+#include "failure.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace lintaro::textfile {
+
+QByteArray readAll(const QString &path)
+{
+    const QString message = QStringLiteral("Cannot open file %1").arg(path);
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw Failure(message);
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(message);
+    return bytes;
+}
+
+QByteArrayView untilNul(QByteArrayView bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return nul < 0 ? bytes : bytes.first(nul);
+}
+
+QString decode(QByteArrayView bytes)
+{
+    bytes = untilNul(bytes);
+    static constexpr char kBom[] = "\xEF\xBB\xBF";
+    if (bytes.startsWith(QByteArrayView(kBom, 3)))
+        return QString::fromUtf8(bytes.sliced(3));
+    return cp1251::decode(bytes);
+}
+
+void forEachLine(QStringView text, const std::function<void(QStringView)> &onLine)
+{
+    const QChar *data = text.data();
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t ch = data[i].unicode();
+        if (ch != u'\r' && ch != u'\n')
+            continue;
+        onLine(text.sliced(start, i - start));
+        if (ch == u'\r' && i + 1 < size && data[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < size)
+        onLine(text.sliced(start));
+}
+
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
+    forEachLine(text, [&](QStringView line) { lines.append(line.toString()); });
+    return lines;
+}
+
+QStringList readLines(const QString &path)
+{
+    return splitLines(decode(readAll(path)));
+}
+
+QStringView trimmedControl(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 32)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QByteArray encodeLines(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines) {
+        const std::optional<QByteArray> encoded = cp1251::encode(line);
+        if (!encoded)
+            throw Failure(cp1251::unencodableMessage(line));
+        bytes += *encoded;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk) is seen here; a buffered
+    // one can reach commit() unnoticed and leave a cut file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        throw Failure(QStringLiteral("Stream write error"));
+    }
+    if (!file.commit())
+        throw Failure(QStringLiteral("Stream write error"));
+}
+
+} // namespace lintaro::textfile

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "scheduletable.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace lintaro {
+
+// Measures the width of a text in pixels in the grid's font. The windows supply
+// one built on font metrics; tools and tests use a fixed advance per character.
+class TextMeasure
+{
+public:
+    virtual ~TextMeasure() = default;
+    virtual int textWidth(QStringView text) const = 0;
+};
+
+class FixedAdvanceMeasure : public TextMeasure
+{
+public:
+    explicit FixedAdvanceMeasure(int advance = 6) : m_advance(advance) {}
+    int textWidth(QStringView text) const override { return int(text.size()) * m_advance; }
+
+private:
+    int m_advance;
+};
+
+// Builds the table from a schedule text: one data row per line, as many columns
+// as the first line has ';' plus one. No lines: an empty table.
+ScheduleTable parseSchedule(QStringView text);
+
+// Reads and parses a schedule file (Windows-1251, or UTF-8 behind a byte-order
+// mark). Throws Failure("Cannot open file <path>") when it cannot be read.
+ScheduleTable readScheduleFile(const QString &path);
+
+// Every column but the last gets the widest of its data cells plus 10 pixels
+// (10 when all are empty); the last column is left to the stretch.
+void autoSizeColumns(ScheduleTable &table, const TextMeasure &measure);
+
+} // namespace lintaro

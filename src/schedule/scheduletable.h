@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <vector>
+
+namespace lintaro {
+
+inline const QString kSourceCaption = QStringLiteral("Источник");
+inline const QString kSeparatorCaption = QStringLiteral("Разд.");
+
+// The working copy of one broadcast schedule. Row 0 is the header row, holding
+// each column's role caption; rows 1 and on are the data rows, one per line of
+// the schedule file. Each data row keeps its cells in one string with cell
+// bounds beside it, so a 100,000-row schedule costs a few times its file size.
+class ScheduleTable
+{
+public:
+    ScheduleTable() = default;
+    ScheduleTable(int columnCount, int dataRowCount);
+
+    int columnCount() const { return m_columnCount; }
+    // Header row included, as the grid counts rows.
+    int rowCount() const { return int(m_rows.size()) + 1; }
+    int dataRowCount() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_columnCount == 0; }
+
+    QString cell(int column, int row) const;
+    QStringView cellView(int column, int row) const;
+    void setCell(int column, int row, const QString &text);
+
+    // Fills data row `row` from one line of a schedule file: fields are cut at
+    // every ';' (there is no quoting), every '"' is deleted, missing fields are
+    // empty and fields past the last column are dropped.
+    void setDataRowFromLine(int row, QStringView line);
+
+    int columnWidth(int column) const { return m_widths[column]; }
+    void setColumnWidth(int column, int width) { m_widths[column] = width; }
+    const std::vector<int> &columnWidths() const { return m_widths; }
+
+    // -1 when no column is the Source column.
+    int sourceColumn() const { return m_sourceColumn; }
+    void setSourceColumn(int column) { m_sourceColumn = column; }
+
+    QString caption(int column) const { return m_captions[column]; }
+    void setCaption(int column, const QString &caption) { m_captions[column] = caption; }
+    bool isSourceColumn(int column) const { return m_captions[column] == kSourceCaption; }
+    bool isSeparatorColumn(int column) const { return m_captions[column] == kSeparatorCaption; }
+    QList<int> separatorColumns() const;
+
+private:
+    struct Row
+    {
+        QString text;                // the cells, one after another
+        std::vector<quint32> bounds; // columnCount + 1 offsets into text
+    };
+
+    int m_columnCount = 0;
+    QStringList m_captions;
+    std::vector<Row> m_rows;
+    std::vector<int> m_widths;
+    int m_sourceColumn = -1;
+};
+
+} // namespace lintaro

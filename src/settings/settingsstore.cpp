@@ -1,0 +1,59 @@
+#include "settingsstore.h"
+
+#include "common/failure.h"
+
+#include <QSettings>
+#include <QVariant>
+
+#include <memory>
+
+namespace lintaro {
+
+namespace {
+
+const QString kRegistryKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Lintaro");
+
+std::unique_ptr<QSettings> openStore(const QString &iniFile)
+{
+    if (!iniFile.isEmpty())
+        return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+#ifdef Q_OS_WIN
+    return std::make_unique<QSettings>(kRegistryKey, QSettings::Registry32Format);
+#else
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Velmar Software"), QStringLiteral("Lintaro"));
+#endif
+}
+
+} // namespace
+
+SettingsStore::SettingsStore() = default;
+
+SettingsStore::SettingsStore(const QString &iniFile) : m_iniFile(iniFile) {}
+
+QString SettingsStore::read(const QString &name) const
+{
+    const auto store = openStore(m_iniFile);
+    const QVariant value = store->value(name);
+    if (!value.isValid())
+        return {};
+    if (value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray)
+        throw Failure(QStringLiteral("Invalid data type for '%1'").arg(name));
+    return value.toString();
+}
+
+void SettingsStore::write(const QString &name, const QString &value)
+{
+    const auto store = openStore(m_iniFile);
+    store->setValue(name, value);
+    store->sync();
+    if (store->status() != QSettings::NoError || !store->isWritable())
+        throw Failure(QStringLiteral("Failed to set data for '%1'").arg(name));
+}
+
+QString SettingsStore::location() const
+{
+    return openStore(m_iniFile)->fileName();
+}
+
+} // namespace lintaro

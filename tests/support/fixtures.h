@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace lintaro::test {
+
+// Writes bytes to a file, creating folders as needed; fails the test on error.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// Windows-1251 bytes of a text (the test's own literals are UTF-8).
+QByteArray cp1251(const QString &text);
+
+bool runningAsRoot();
+
+// Limits the size of files this process may write, while it lives, so that a
+// write fails as on a full disk; it works for root too, which ignores
+// permissions. SIGXFSZ is ignored meanwhile, so the write returns an error.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    qint64 m_previousSoft = -1;
+    void *m_previousHandler = nullptr;
+};
+
+// A path that cannot be created by anyone, root included: its parent is a file.
+QString uncreatablePath(const QString &existingFile, const QString &name);
+
+} // namespace lintaro::test

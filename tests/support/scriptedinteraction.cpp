@@ -1,0 +1,55 @@
+#include "scriptedinteraction.h"
+
+#include <gtest/gtest.h>
+
+namespace lintaro::test {
+
+MessageAnswer ScriptedInteraction::message(const QString &caption, const QString &text, MessageIcon icon,
+                                           MessageButtons buttons)
+{
+    messages.append({caption, text, icon, buttons});
+    if (!m_messageAnswers.empty()) {
+        const MessageAnswer answer = m_messageAnswers.front();
+        m_messageAnswers.pop_front();
+        return answer;
+    }
+    if (!m_acceptUnscripted)
+        ADD_FAILURE() << "unscripted message box: " << caption.toStdString() << ": " << text.toStdString();
+    return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+std::optional<QString> ScriptedInteraction::nextPickerAnswer(const Picker &picker)
+{
+    pickers.append(picker);
+    if (m_pickerAnswers.empty()) {
+        ADD_FAILURE() << "unscripted file or folder picker: " << picker.request.title.toStdString();
+        return std::nullopt;
+    }
+    std::optional<QString> answer = std::move(m_pickerAnswers.front());
+    m_pickerAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedInteraction::openFile(const FileDialogRequest &request)
+{
+    return nextPickerAnswer({PickerKind::Open, request});
+}
+
+std::optional<QString> ScriptedInteraction::saveFile(const FileDialogRequest &request)
+{
+    return nextPickerAnswer({PickerKind::Save, request});
+}
+
+std::optional<QString> ScriptedInteraction::chooseFolder(const QString &title)
+{
+    FileDialogRequest request;
+    request.title = title;
+    return nextPickerAnswer({PickerKind::Folder, request});
+}
+
+void ScriptedInteraction::openExternal(const QString &address)
+{
+    externalAddresses.append(address);
+}
+
+} // namespace lintaro::test

@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#ifdef LINTARO_TEST_GUI
+#include <QApplication>
+#endif
+
+#include <memory>
+
+// Every test process gets its own settings folder, so no test reads or writes
+// the operator's settings and no two runs see each other's values.
+int main(int argc, char **argv)
+{
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    qputenv("HOME", configHome.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    ::testing::InitGoogleTest(&argc, argv);
+#ifdef LINTARO_TEST_GUI
+    QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    QCoreApplication::setApplicationName(QStringLiteral("Lintaro"));
+    return RUN_ALL_TESTS();
+}

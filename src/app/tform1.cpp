@@ -1,13 +1,430 @@
 #include "tform1.h"
 
+#include "app/fontmeasure.h"
+#include "app/schedulecelldelegate.h"
+#include "app/statuspanel.h"
+#include "common/errorreport.h"
+#include "common/interaction.h"
+#include "schedule/columnlayout.h"
+#include "schedule/scheduleimport.h"
+#include "schedule/schedulemodel.h"
+#include "settings/settingsstore.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QTableView>
+#include <QVBoxLayout>
+
 namespace lintaro {
 
+namespace {
+
+constexpr int kRowHeight = 14;
+// The stretch never makes the last column narrower than a default column.
+constexpr int kMinimumLastColumn = 64;
+
+const QString kOpenFilter = QStringLiteral(
+    "Файлы Excel (*.csv)|*.csv|Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*");
+
+const QColor kSourceFill(0, 255, 0);
+const QColor kSeparatorFill(255, 255, 0);
+
+} // namespace
+
 TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *parent)
-    : QMainWindow(parent), m_interaction(interaction), m_settings(settings)
+    : QMainWindow(parent),
+      m_interaction(interaction),
+      m_settings(settings),
+      m_report(std::make_unique<ErrorReport>(interaction))
 {
-    setWindowTitle(QStringLiteral("VELMAR(R) Lintaro V1.2"));
+    setWindowTitle(kCaption);
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    resize(423, 470);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_model = new ScheduleModel(this);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Behind the grid, a lowered frame shows while no schedule is open.
+    m_backFrame = new QFrame(central);
+    m_backFrame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto *frameLayout = new QVBoxLayout(m_backFrame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+
+    StringGrid1 = new QTableView(m_backFrame);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setModel(m_model);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::NoSelection);
+    StringGrid1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    StringGrid1->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    QHeaderView *header = StringGrid1->horizontalHeader();
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(false);
+    header->setFixedHeight(kRowHeight + 2);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { StringGrid1ContextPopup(pos); });
+    m_delegate = new ScheduleCellDelegate(
+        [this](QPainter &painter, const QRect &rect, const QModelIndex &index) {
+            StringGrid1DrawCell(painter, rect, index);
+        },
+        this, StringGrid1);
+    StringGrid1->setItemDelegate(m_delegate);
+    StringGrid1->installEventFilter(this);
+    StringGrid1->viewport()->installEventFilter(this);
+    frameLayout->addWidget(StringGrid1);
+    layout->addWidget(m_backFrame, 1);
+
+    StatusBar1 = new StatusPanel(
+        [this](QPainter &painter, const QRect &panel) { StatusBar1DrawPanel(painter, panel); }, central);
+    layout->addWidget(StatusBar1);
+    setCentralWidget(central);
+
+    PopupMenu1 = new QMenu(this);
+    setsrc = PopupMenu1->addAction(QStringLiteral("Назначить Источником"), this, [this] { setsrcClick(); });
+    unsrc = PopupMenu1->addAction(QStringLiteral("Убрать Источник"), this, [this] { unsrcClick(); });
+    setbr = PopupMenu1->addAction(QStringLiteral("Назначить Столбцом разделителей"), this,
+                                  [this] { setbrClick(); });
+    unbr = PopupMenu1->addAction(QStringLiteral("Убрать разделители"), this, [this] { unbrClick(); });
+
+    createMenus();
+
+    StringGrid1->hide();
+    // Errors here escape start-up: the caller shows them and the program ends.
+    FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    m_report->guard([this] { FormDestroy(); });
+}
+
+void TForm1::createMenus()
+{
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&Файл"));
+    m_fileMenu->addAction(QStringLiteral("&Открыть"), this, [this] { Open1Click(); });
+    m_recentMenu = m_fileMenu->addMenu(QStringLiteral("Открыть последний"));
+    m_recentFile = m_recentMenu->addAction(QString(), this, [this] { LastFileClick(); });
+    m_fileMenu->addAction(QStringLiteral("&Закрыть"), this, [this] { Close1Click(); });
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(QStringLiteral("Вы&ход"), this, [this] { Exit1Click(); });
+
+    m_conversionMenu = menuBar()->addMenu(QStringLiteral("&Конвертация"));
+    Build1 = m_conversionMenu->menuAction();
+    N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"));
+    N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"));
+    Build1->setEnabled(false);
+
+    m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
+    m_settingsMenu->addAction(QStringLiteral("Директории поиска"));
+    m_settingsMenu->addAction(QStringLiteral("Сопоставления"));
+    m_settingsMenu->addAction(QStringLiteral("Аудио в отдельном файле"));
+
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
+    m_helpMenu->addAction(QStringLiteral("&Справка"));
+    m_helpMenu->addAction(QStringLiteral("&О..."));
+}
+
+QList<QMenu *> TForm1::menus() const
+{
+    return {m_fileMenu, m_conversionMenu, m_settingsMenu, m_helpMenu};
+}
+
+QWidget *TForm1::statusPanel() const
+{
+    return StatusBar1;
+}
+
+void TForm1::FormCreate()
+{
+    setEditMode(false);
+    const QString lastCsv = m_settings.read(QStringLiteral("LastCSV"));
+    if (!lastCsv.isEmpty()) {
+        m_openFileName = lastCsv;
+        m_recentFile->setText(lastCsv);
+    }
+    m_recentMenu->menuAction()->setVisible(!lastCsv.isEmpty());
+    const QString lastPsq = m_settings.read(QStringLiteral("LastPSQ"));
+    if (!lastPsq.isEmpty())
+        m_psqFileName = lastPsq;
+}
+
+void TForm1::FormDestroy()
+{
+    m_settings.write(QStringLiteral("LastCSV"), m_openFileName);
+    m_settings.write(QStringLiteral("LastPSQ"), m_psqFileName);
+}
+
+void TForm1::Open1Click()
+{
+    m_report->guard([this] { openSchedule(false); });
+}
+
+void TForm1::LastFileClick()
+{
+    m_report->guard([this] { openSchedule(true); });
+}
+
+void TForm1::Close1Click()
+{
+    m_report->guard([this] { closeSchedule(); });
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+}
+
+void TForm1::openSchedule(bool fromRecentFile)
+{
+    setEditMode(false);
+    closeSchedule();
+
+    if (fromRecentFile) {
+        QString name = m_recentFile->text();
+        if (name.startsWith(u'&'))
+            name.remove(0, 1);
+        m_openFileName = name;
+    } else {
+        FileDialogRequest request;
+        request.filters = parseFilterText(kOpenFilter);
+        request.initialFile = m_openFileName;
+        request.defaultSuffix = QStringLiteral("csv");
+        const std::optional<QString> chosen = m_interaction.openFile(request);
+        if (!chosen)
+            return;
+        m_openFileName = *chosen;
+    }
+
+    ScheduleTable table = readScheduleFile(m_openFileName);
+    if (table.isEmpty())
+        return;
+    m_targetColumn = -1;
+    autoSizeColumns(table, FontAdvanceMeasure(StringGrid1->font()));
+    // A stored number that is not a number ends the open here; the workspace stays closed.
+    applyStoredLayout(table, m_settings);
+
+    m_model->setTable(std::move(table));
+    applyColumnWidths();
+    m_progress = 0;
+    setStatusText(m_openFileName);
+    Build1->setEnabled(true);
+    StringGrid1->show();
+    stretchLastColumn();
+}
+
+void TForm1::closeSchedule()
+{
+    m_model->setSourceColumn(-1);
+    setEditMode(false);
+    m_model->clear();
+    StringGrid1->hide();
+    if (!m_openFileName.isEmpty()) {
+        m_recentMenu->menuAction()->setVisible(true);
+        m_recentFile->setText(m_openFileName);
+    }
+    setStatusText(QString());
+    Build1->setEnabled(false);
+}
+
+void TForm1::applyColumnWidths()
+{
+    const ScheduleTable &table = m_model->table();
+    for (int c = 0; c < table.columnCount(); ++c)
+        StringGrid1->setColumnWidth(c, table.columnWidth(c));
+}
+
+void TForm1::stretchLastColumn()
+{
+    const int columns = m_model->columnCount();
+    if (columns == 0)
+        return;
+    // Qt's sections include their grid line, so no separate line width is taken off.
+    int others = 0;
+    for (int c = 0; c + 1 < columns; ++c)
+        others += StringGrid1->columnWidth(c);
+    const int width = StringGrid1->viewport()->width() - others;
+    StringGrid1->setColumnWidth(columns - 1, std::max(width, kMinimumLastColumn));
+}
+
+void TForm1::setStatusText(const QString &text)
+{
+    m_statusText = text;
+    StatusBar1->update();
+}
+
+void TForm1::setProgress(int percent)
+{
+    m_progress = std::clamp(percent, 0, 100);
+    StatusBar1->repaint();
+}
+
+void TForm1::setEditMode(bool on)
+{
+    if (on) {
+        if (!m_editMode)
+            setStatusText(kEditPrefix + m_statusText);
+    } else {
+        m_delegate->finishEditing();
+        if (m_statusText.startsWith(kEditPrefix))
+            setStatusText(m_statusText.mid(kEditPrefix.size()));
+    }
+    m_editMode = on;
+    m_model->setEditable(on);
+    StringGrid1->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed
+                                          | QAbstractItemView::SelectedClicked
+                                    : QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::NoSelection);
+    if (!on)
+        StringGrid1->clearSelection();
+    QPalette palette = StringGrid1->palette();
+    palette.setColor(QPalette::Base, QApplication::palette().color(on ? QPalette::ToolTipBase : QPalette::Base));
+    StringGrid1->setPalette(palette);
+    StringGrid1->viewport()->update();
+}
+
+void TForm1::StringGrid1KeyDown(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_F2)
+        return;
+    setEditMode(!m_editMode);
+    StringGrid1->viewport()->update();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        // F2, with any modifiers, only toggles edit mode: in the grid and in a cell editor alike.
+        if (keyEvent->key() == Qt::Key_F2) {
+            StringGrid1KeyDown(keyEvent);
+            StringGrid1->setFocus();
+            return true;
+        }
+    } else if (event->type() == QEvent::Resize && watched == StringGrid1->viewport()) {
+        // The stretch follows the window's size, not the operator's border drags
+        // (a scroll bar that appears changes the height only).
+        const int width = StringGrid1->viewport()->width();
+        if (width != m_lastViewportWidth) {
+            m_lastViewportWidth = width;
+            stretchLastColumn();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::StringGrid1ContextPopup(const QPoint &pos)
+{
+    if (pos.y() > StringGrid1->horizontalHeader()->height())
+        return;
+    // The column under the pointer, also when the grid is scrolled sideways.
+    const int column = StringGrid1->horizontalHeader()->logicalIndexAt(pos.x());
+    if (column < 0)
+        return;
+    m_targetColumn = column;
+    PopupMenu1Popup();
+    PopupMenu1->popup(StringGrid1->horizontalHeader()->mapToGlobal(pos));
+}
+
+void TForm1::PopupMenu1Popup()
+{
+    const QString caption = m_targetColumn >= 0 ? m_model->table().caption(m_targetColumn) : QString();
+    setsrc->setVisible(caption.isEmpty());
+    unsrc->setVisible(caption == kSourceCaption);
+    setbr->setVisible(caption.isEmpty());
+    unbr->setVisible(caption == kSeparatorCaption);
+}
+
+void TForm1::setsrcClick()
+{
+    if (m_targetColumn < 0 || !m_model->table().caption(m_targetColumn).isEmpty())
+        return;
+    const int previous = m_model->table().sourceColumn();
+    if (previous >= 0)
+        m_model->setCaption(previous, QString());
+    m_model->setSourceColumn(m_targetColumn);
+    m_model->setCaption(m_targetColumn, kSourceCaption);
+}
+
+void TForm1::unsrcClick()
+{
+    if (m_targetColumn < 0)
+        return;
+    m_model->setSourceColumn(-1);
+    m_model->setCaption(m_targetColumn, QString());
+}
+
+void TForm1::setbrClick()
+{
+    if (m_targetColumn < 0 || !m_model->table().caption(m_targetColumn).isEmpty())
+        return;
+    m_model->setCaption(m_targetColumn, kSeparatorCaption);
+}
+
+void TForm1::unbrClick()
+{
+    if (m_targetColumn < 0)
+        return;
+    m_model->setCaption(m_targetColumn, QString());
+}
+
+void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QModelIndex &index) const
+{
+    if (m_editMode && index == StringGrid1->currentIndex())
+        return;
+    const QString caption = m_model->table().caption(index.column());
+    QColor fill;
+    if (caption == kSourceCaption)
+        fill = kSourceFill;
+    else if (caption == kSeparatorCaption)
+        fill = kSeparatorFill;
+    else
+        return;
+    painter.setClipRect(rect);
+    painter.fillRect(rect, fill);
+    painter.setPen(Qt::black);
+    painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     index.data(Qt::DisplayRole).toString());
+}
+
+void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
+{
+    const int barWidth = panel.width() * m_progress / 100;
+    if (barWidth > 0)
+        painter.fillRect(QRect(panel.left(), panel.top(), barWidth, panel.height()),
+                         palette().color(QPalette::Highlight));
+    if (m_progress == 0) {
+        painter.setClipRect(panel);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(panel.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         m_statusText);
+    }
+}
 
 } // namespace lintaro

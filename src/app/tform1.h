@@ -1,23 +1,126 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QFrame;
+class QMenu;
+class QPainter;
+class QTableView;
 
 namespace lintaro {
 
+class ErrorReport;
 class Interaction;
+class ScheduleCellDelegate;
+class ScheduleModel;
 class SettingsStore;
+class StatusPanel;
 
+// The main window: the schedule grid, its column roles and edit mode, the
+// status bar and the menus from which every command starts.
 class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    static inline const QString kCaption = QStringLiteral("VELMAR(R) Lintaro V1.2");
+    static inline const QString kEditPrefix = QStringLiteral("Режим редактирования: ");
+
     TForm1(Interaction &interaction, SettingsStore &settings, QWidget *parent = nullptr);
     ~TForm1() override;
 
+    // Menu commands.
+    void Open1Click();
+    void LastFileClick();
+    void Close1Click();
+    void Exit1Click();
+
+    // Header-row popup: pos in the header's coordinates.
+    void StringGrid1ContextPopup(const QPoint &pos);
+    void PopupMenu1Popup();
+    void setsrcClick();
+    void unsrcClick();
+    void setbrClick();
+    void unbrClick();
+
+    // Painting, after the grid has drawn a cell in the ordinary way.
+    void StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QModelIndex &index) const;
+    void StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const;
+    void StringGrid1KeyDown(QKeyEvent *event);
+
+    // The progress the conversion run shows, 0 to 100; the panel repaints at once.
+    void setProgress(int percent);
+    int progress() const { return m_progress; }
+    QString statusText() const { return m_statusText; }
+    bool isEditMode() const { return m_editMode; }
+    int targetColumn() const { return m_targetColumn; }
+
+    // The open and save dialogs' current file names (LastCSV and LastPSQ).
+    QString openFileName() const { return m_openFileName; }
+    QString psqFileName() const { return m_psqFileName; }
+    void setPsqFileName(const QString &name) { m_psqFileName = name; }
+
+    ScheduleModel &model() const { return *m_model; }
+    QTableView *grid() const { return StringGrid1; }
+    QWidget *statusPanel() const;
+    QMenu *popupMenu() const { return PopupMenu1; }
+    QAction *recentFileAction() const { return m_recentFile; }
+    QMenu *recentFileMenu() const { return m_recentMenu; }
+    QAction *conversionMenu() const { return Build1; }
+    QList<QMenu *> menus() const;
+
+    // Widens or narrows the last column so the columns fill the grid.
+    void stretchLastColumn();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void FormCreate();
+    void FormDestroy();
+    void createMenus();
+    void openSchedule(bool fromRecentFile);
+    void closeSchedule();
+    void setEditMode(bool on);
+    void applyColumnWidths();
+    void setStatusText(const QString &text);
+
     Interaction &m_interaction;
     SettingsStore &m_settings;
+    std::unique_ptr<ErrorReport> m_report;
+
+    ScheduleModel *m_model = nullptr;
+    QTableView *StringGrid1 = nullptr;
+    ScheduleCellDelegate *m_delegate = nullptr;
+    QFrame *m_backFrame = nullptr;
+    StatusPanel *StatusBar1 = nullptr;
+
+    QMenu *PopupMenu1 = nullptr;
+    QAction *setsrc = nullptr;
+    QAction *unsrc = nullptr;
+    QAction *setbr = nullptr;
+    QAction *unbr = nullptr;
+
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QAction *m_recentFile = nullptr;
+    QAction *Build1 = nullptr;
+    QMenu *m_conversionMenu = nullptr;
+    QMenu *m_settingsMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    QAction *N5 = nullptr;
+    QAction *N6 = nullptr;
+
+    QString m_openFileName;
+    QString m_psqFileName;
+    QString m_statusText;
+    int m_progress = 0;
+    int m_targetColumn = -1;
+    bool m_editMode = false;
+    int m_lastViewportWidth = -1;
 };
 
 } // namespace lintaro

@@ -1,5 +1,6 @@
 #include "scheduleimport.h"
 
+#include "columnlayout.h"
 #include "common/textfile.h"
 
 #include <algorithm>
@@ -36,7 +37,8 @@ void autoSizeColumns(ScheduleTable &table, const TextMeasure &measure)
             if (!cell.isEmpty())
                 widest = std::max(widest, measure.textWidth(cell));
         }
-        table.setColumnWidth(c, widest + 10);
+        // A cell wider than any screen only comes from a damaged file.
+        table.setColumnWidth(c, std::min(widest + 10, kMaxStoredWidth));
     }
 }
 

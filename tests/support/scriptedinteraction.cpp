@@ -25,9 +25,12 @@ std::optional<QString> ScriptedInteraction::nextPickerAnswer(const Picker &picke
         ADD_FAILURE() << "unscripted file or folder picker: " << picker.request.title.toStdString();
         return std::nullopt;
     }
-    std::optional<QString> answer = std::move(m_pickerAnswers.front());
+    const bool chosen = m_pickerAnswers.front().has_value();
+    const QString path = chosen ? *m_pickerAnswers.front() : QString();
     m_pickerAnswers.pop_front();
-    return answer;
+    if (!chosen)
+        return std::nullopt;
+    return path;
 }
 
 std::optional<QString> ScriptedInteraction::openFile(const FileDialogRequest &request)

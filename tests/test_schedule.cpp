@@ -1,0 +1,269 @@
+#include "common/failure.h"
+#include "schedule/columnlayout.h"
+#include "schedule/scheduleimport.h"
+#include "schedule/schedulemodel.h"
+#include "settings/settingsstore.h"
+#include "settings/storedlist.h"
+#include "support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace lintaro;
+
+namespace {
+
+QStringList rowOf(const ScheduleTable &table, int row)
+{
+    QStringList cells;
+    for (int c = 0; c < table.columnCount(); ++c)
+        cells.append(table.cell(c, row));
+    return cells;
+}
+
+// A settings file of its own for each test.
+class StoredLayoutTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir m_dir;
+    SettingsStore m_store{m_dir.filePath(QStringLiteral("settings.ini"))};
+
+    ScheduleTable fiveColumns()
+    {
+        ScheduleTable table = parseSchedule(u"a;b;c;d;e\n");
+        for (int c = 0; c < 5; ++c)
+            table.setColumnWidth(c, 50 + c);
+        return table;
+    }
+};
+
+} // namespace
+
+TEST(ScheduleImport, ColumnCountComesFromTheFirstLineAndOtherLinesAreCutOrPadded)
+{
+    const ScheduleTable table = parseSchedule(u"a;b;c\r\nx\r\np;q;r;s\r\n");
+    ASSERT_EQ(table.columnCount(), 3);
+    ASSERT_EQ(table.rowCount(), 4); // header row + three lines
+    EXPECT_EQ(rowOf(table, 0), (QStringList{"", "", ""}));
+    EXPECT_EQ(rowOf(table, 1), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(rowOf(table, 2), (QStringList{"x", "", ""}));
+    EXPECT_EQ(rowOf(table, 3), (QStringList{"p", "q", "r"})); // the last column gets its own field only
+
+    const ScheduleTable single = parseSchedule(u"no separators\nsecond;line");
+    ASSERT_EQ(single.columnCount(), 1);
+    EXPECT_EQ(single.cell(0, 2), QStringLiteral("second"));
+}
+
+TEST(ScheduleImport, QuotesVanishEverywhereAndDoNotProtectSemicolons)
+{
+    const ScheduleTable table = parseSchedule(u"\"Новости; утро\";10:30\n\"\"Ролик\"\" ;x\n");
+    ASSERT_EQ(table.columnCount(), 3);
+    EXPECT_EQ(rowOf(table, 1), (QStringList{"Новости", " утро", "10:30"}));
+    EXPECT_EQ(rowOf(table, 2), (QStringList{"Ролик ", "x", ""})); // blanks stay, all four quotes go
+}
+
+TEST(ScheduleImport, LinesAndEmptyRows)
+{
+    EXPECT_EQ(parseSchedule(u"a;b\n\nc;d").rowCount(), 4);
+    EXPECT_EQ(rowOf(parseSchedule(u"a;b\n\nc;d"), 2), (QStringList{"", ""}));
+    const ScheduleTable lineBreakOnly = parseSchedule(u"\r\n");
+    EXPECT_EQ(lineBreakOnly.columnCount(), 1);
+    EXPECT_EQ(lineBreakOnly.rowCount(), 2);
+    EXPECT_TRUE(parseSchedule(u"").isEmpty());
+}
+
+TEST(ScheduleImport, FilesAreWindows1251UnlessMarkedAsUtf8)
+{
+    QTemporaryDir dir;
+    const QString cp = dir.filePath(QStringLiteral("day.csv"));
+    test::writeFile(cp, test::cp1251(QStringLiteral("Новости (Rolik1);К1\r\n")));
+    EXPECT_EQ(rowOf(readScheduleFile(cp), 1), (QStringList{"Новости (Rolik1)", "К1"}));
+
+    const QString utf8 = dir.filePath(QStringLiteral("utf8.csv"));
+    test::writeFile(utf8, "\xEF\xBB\xBF" + QStringLiteral("Новости;К1").toUtf8());
+    EXPECT_EQ(rowOf(readScheduleFile(utf8), 1), (QStringList{"Новости", "К1"}));
+
+    const QString binary = dir.filePath(QStringLiteral("binary.csv"));
+    QByteArray noise;
+    for (int i = 0; i < 4096; ++i)
+        noise.append(char((i * 7919) % 255 + 1)); // no NUL: every byte is read
+    test::writeFile(binary, noise);
+    const ScheduleTable table = readScheduleFile(binary);
+    EXPECT_GT(table.rowCount(), 1);
+
+    EXPECT_THROW(readScheduleFile(dir.filePath(QStringLiteral("missing.csv"))), Failure);
+    EXPECT_THROW(readScheduleFile(dir.path()), Failure);
+}
+
+TEST(ScheduleImport, AutomaticWidthsMeasureDataCellsOfAllButTheLastColumn)
+{
+    ScheduleTable table = parseSchedule(u"abc;;z\nabcdef;;zzzzzzzzzz\n");
+    table.setCaption(1, kSeparatorCaption); // the header row is not measured
+    autoSizeColumns(table, FixedAdvanceMeasure(6));
+    EXPECT_EQ(table.columnWidth(0), 6 * 6 + 10);
+    EXPECT_EQ(table.columnWidth(1), 10); // all cells empty
+}
+
+TEST(ScheduleTable, EditingACellKeepsItsNeighbours)
+{
+    ScheduleTable table = parseSchedule(u"a;bb;c\n");
+    table.setCell(1, 1, QStringLiteral("longer text"));
+    EXPECT_EQ(rowOf(table, 1), (QStringList{"a", "longer text", "c"}));
+    table.setCell(0, 1, QString());
+    EXPECT_EQ(rowOf(table, 1), (QStringList{"", "longer text", "c"}));
+}
+
+TEST(StoredList, EmptyPiecesAreDroppedAndIntegersAreStrict)
+{
+    EXPECT_EQ(splitStoredList(QStringLiteral("1;;0")), (QStringList{"1", "0"}));
+    EXPECT_EQ(splitStoredList(QStringLiteral(";120;64;")), (QStringList{"120", "64"}));
+    EXPECT_TRUE(splitStoredList(QString()).isEmpty());
+
+    EXPECT_EQ(toStrictInt(QStringLiteral("120")), 120);
+    EXPECT_EQ(toStrictInt(QStringLiteral("-1")), -1);
+    EXPECT_EQ(toStrictInt(QStringLiteral("+7")), 7);
+    EXPECT_EQ(toStrictInt(QStringLiteral("-2147483648")), -2147483648LL);
+    for (const char *bad : {"", "-", "abc", "12a", " 1", "1 ", "1.5", "2147483648", "99999999999999999999"}) {
+        try {
+            toStrictInt(QString::fromLatin1(bad));
+            ADD_FAILURE() << "accepted " << bad;
+        } catch (const Failure &failure) {
+            EXPECT_EQ(failure.message(), QStringLiteral("'%1' is not a valid integer value").arg(bad));
+        }
+    }
+}
+
+TEST_F(StoredLayoutTest, NothingStoredKeepsTheMeasuredLayout)
+{
+    ScheduleTable table = fiveColumns();
+    applyStoredLayout(table, m_store);
+    EXPECT_EQ(table.sourceColumn(), -1);
+    EXPECT_EQ(table.columnWidth(3), 53);
+    EXPECT_TRUE(table.separatorColumns().isEmpty());
+}
+
+TEST_F(StoredLayoutTest, StoredValuesApplyByColumnPosition)
+{
+    m_store.write(QStringLiteral("ColWidths"), QStringLiteral("120;64;"));
+    m_store.write(QStringLiteral("Brakes"), QStringLiteral("0;1"));
+    m_store.write(QStringLiteral("Source"), QStringLiteral("3"));
+    ScheduleTable table = fiveColumns();
+    applyStoredLayout(table, m_store);
+    EXPECT_EQ(table.columnWidth(0), 120);
+    EXPECT_EQ(table.columnWidth(1), 64);
+    EXPECT_EQ(table.columnWidth(2), 52); // beyond the stored list: measured
+    EXPECT_EQ(table.separatorColumns(), QList<int>{1});
+    EXPECT_EQ(table.sourceColumn(), 3);
+    EXPECT_EQ(table.caption(3), kSourceCaption);
+}
+
+TEST_F(StoredLayoutTest, SourceWinsOverASeparatorAndOutOfRangeSourceIsNone)
+{
+    m_store.write(QStringLiteral("Brakes"), QStringLiteral("1;0;0"));
+    m_store.write(QStringLiteral("Source"), QStringLiteral("0"));
+    ScheduleTable table = fiveColumns();
+    applyStoredLayout(table, m_store);
+    EXPECT_EQ(table.caption(0), kSourceCaption);
+    EXPECT_TRUE(table.separatorColumns().isEmpty());
+
+    for (const char *source : {"7", "5", "-3"}) {
+        m_store.write(QStringLiteral("Source"), QString::fromLatin1(source));
+        ScheduleTable other = fiveColumns();
+        applyStoredLayout(other, m_store);
+        EXPECT_EQ(other.sourceColumn(), -1) << source;
+    }
+}
+
+TEST_F(StoredLayoutTest, DamagedWidthsAreClampedAndNonNumbersStopTheOpen)
+{
+    m_store.write(QStringLiteral("ColWidths"), QStringLiteral("-40;99999;2147483647"));
+    ScheduleTable table = fiveColumns();
+    applyStoredLayout(table, m_store);
+    EXPECT_EQ(table.columnWidth(0), 0);
+    EXPECT_EQ(table.columnWidth(1), kMaxStoredWidth);
+    EXPECT_EQ(table.columnWidth(2), kMaxStoredWidth);
+
+    m_store.write(QStringLiteral("Brakes"), QStringLiteral("0;x"));
+    m_store.write(QStringLiteral("Source"), QStringLiteral("1"));
+    ScheduleTable broken = fiveColumns();
+    try {
+        applyStoredLayout(broken, m_store);
+        FAIL() << "no failure";
+    } catch (const Failure &failure) {
+        EXPECT_EQ(failure.message(), QStringLiteral("'x' is not a valid integer value"));
+    }
+    EXPECT_EQ(broken.sourceColumn(), -1); // stopped before Source was read
+}
+
+TEST_F(StoredLayoutTest, StoringWritesWidthsFlagsAndSource)
+{
+    ScheduleTable table = parseSchedule(u"a;b;c;d;e;f\n");
+    for (int c = 0; c < 6; ++c)
+        table.setColumnWidth(c, 10 * (c + 1));
+    table.setCaption(4, kSeparatorCaption);
+    table.setCaption(2, kSourceCaption);
+    table.setSourceColumn(2);
+    storeLayout(table, m_store);
+    EXPECT_EQ(m_store.read(QStringLiteral("ColWidths")), QStringLiteral("10;20;30;40;50;60"));
+    EXPECT_EQ(m_store.read(QStringLiteral("Brakes")), QStringLiteral("0;0;0;0;1;0"));
+    EXPECT_EQ(m_store.read(QStringLiteral("Source")), QStringLiteral("2"));
+}
+
+TEST(SettingsStore, TextsComeBackUnchangedAndAbsenceReadsEmpty)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+    EXPECT_EQ(store.read(QStringLiteral("LastCSV")), QString());
+    const QStringList values = {QStringLiteral("C:\\Эфир\\День 1.csv"), QStringLiteral("  a, b; c = d # e  "),
+                                QStringLiteral("120;64;300"), QString()};
+    for (const QString &value : values) {
+        store.write(QStringLiteral("LastCSV"), value);
+        EXPECT_EQ(SettingsStore(dir.filePath(QStringLiteral("s.ini"))).read(QStringLiteral("LastCSV")), value);
+    }
+}
+
+TEST(SettingsStore, FailuresNameTheValue)
+{
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    test::writeFile(blocker, "x");
+    SettingsStore unwritable(test::uncreatablePath(blocker, QStringLiteral("s.ini")));
+    try {
+        unwritable.write(QStringLiteral("LastPSQ"), QStringLiteral("x"));
+        FAIL() << "no failure";
+    } catch (const Failure &failure) {
+        EXPECT_EQ(failure.message(), QStringLiteral("Failed to set data for 'LastPSQ'"));
+    }
+
+    // A value another program stored as a list is not text.
+    const QString path = dir.filePath(QStringLiteral("list.ini"));
+    test::writeFile(path, "[General]\nAudio=a, b\n");
+    try {
+        SettingsStore(path).read(QStringLiteral("Audio"));
+        FAIL() << "no failure";
+    } catch (const Failure &failure) {
+        EXPECT_EQ(failure.message(), QStringLiteral("Invalid data type for 'Audio'"));
+    }
+}
+
+TEST(ScheduleModel, PassesTheModelTesterAndEditsOnlyInEditMode)
+{
+    ScheduleModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setTable(parseSchedule(u"a;b\nc;d\n"));
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
+    EXPECT_FALSE(model.flags(model.index(0, 0)).testFlag(Qt::ItemIsEditable));
+    EXPECT_FALSE(model.setData(model.index(0, 0), QStringLiteral("x"), Qt::EditRole));
+
+    model.setEditable(true);
+    EXPECT_TRUE(model.setData(model.index(1, 1), QStringLiteral("x"), Qt::EditRole));
+    EXPECT_EQ(model.table().cell(1, 2), QStringLiteral("x"));
+    model.setCaption(1, kSeparatorCaption);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), kSeparatorCaption);
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}

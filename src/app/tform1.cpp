@@ -74,8 +74,9 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     StringGrid1->setWordWrap(false);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    // The style's minimum would otherwise hold the rows above 14 pixels.
     StringGrid1->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
     QHeaderView *header = StringGrid1->horizontalHeader();
     header->setMinimumSectionSize(0);
     header->setSectionResizeMode(QHeaderView::Interactive);

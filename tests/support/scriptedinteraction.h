@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/interaction.h"
+#include "qtprinters.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,379 @@
+#include "app/tform1.h"
+#include "schedule/schedulemodel.h"
+#include "settings/settingsstore.h"
+#include "support/fixtures.h"
+#include "support/scriptedinteraction.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lintaro;
+using test::ScriptedInteraction;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_settings = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("settings.ini")));
+        m_schedule = m_dir.filePath(QStringLiteral("day.csv"));
+        test::writeFile(m_schedule, test::cp1251(QStringLiteral(
+                                        "06:00;Новости (N1);К1;x\r\n06:10;Ролик (R2);К1;y\r\n06:20;Фильм;К2;z\r\n")));
+    }
+
+    std::unique_ptr<TForm1> createWindow()
+    {
+        auto form = std::make_unique<TForm1>(m_interaction, *m_settings);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return form;
+    }
+
+    void open(TForm1 &form, const QString &path)
+    {
+        m_interaction.answerPicker(path);
+        form.Open1Click();
+    }
+
+    QColor cellColour(TForm1 &form, int column, int row)
+    {
+        QTableView *grid = form.grid();
+        const QRect rect = grid->visualRect(form.model().index(row, column));
+        const QImage image = grid->viewport()->grab().toImage();
+        return image.pixelColor(rect.right() - 3, rect.center().y());
+    }
+
+    QTemporaryDir m_dir;
+    ScriptedInteraction m_interaction;
+    std::unique_ptr<SettingsStore> m_settings;
+    QString m_schedule;
+};
+
+QStringList menuCaptions(const QMenu *menu)
+{
+    QStringList captions;
+    for (const QAction *action : menu->actions())
+        captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    return captions;
+}
+
+bool isEditing(const QTableView *grid)
+{
+    for (const QLineEdit *editor : grid->viewport()->findChildren<QLineEdit *>()) {
+        if (editor->isVisible())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
+{
+    auto form = createWindow();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("VELMAR(R) Lintaro V1.2"));
+    EXPECT_EQ(form->size(), QSize(423, 470));
+    const QList<QMenu *> menus = form->menus();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[0]->title(), QStringLiteral("&Файл"));
+    EXPECT_EQ(menuCaptions(menus[0]),
+              (QStringList{"&Открыть", "Открыть последний", "&Закрыть", "-", "Вы&ход"}));
+    EXPECT_EQ(menus[1]->title(), QStringLiteral("&Конвертация"));
+    EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить"}));
+    EXPECT_EQ(menuCaptions(menus[2]),
+              (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле"}));
+    EXPECT_EQ(menuCaptions(menus[3]), (QStringList{"&Справка", "&О..."}));
+    EXPECT_FALSE(form->conversionMenu()->isEnabled());
+    EXPECT_FALSE(form->recentFileMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(form->grid()->isVisible());
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, OpeningShowsTheScheduleAndAsksWithTheThreeFilters)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    ASSERT_EQ(m_interaction.pickers.size(), 1);
+    const FileDialogRequest &request = m_interaction.pickers[0].request;
+    ASSERT_EQ(request.filters.size(), 3);
+    EXPECT_EQ(request.filters[0].description, QStringLiteral("Файлы Excel (*.csv)"));
+    EXPECT_EQ(request.filters[2].pattern, QStringLiteral("*.*"));
+    EXPECT_EQ(request.defaultSuffix, QStringLiteral("csv"));
+
+    EXPECT_TRUE(form->grid()->isVisible());
+    EXPECT_TRUE(form->conversionMenu()->isEnabled());
+    EXPECT_EQ(form->statusText(), m_schedule);
+    EXPECT_EQ(form->model().rowCount(), 3);
+    EXPECT_EQ(form->model().table().cell(1, 1), QStringLiteral("Новости (N1)"));
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+
+    // Cancelling the next open closes the schedule all the same.
+    m_interaction.answerPicker(std::nullopt);
+    form->Open1Click();
+    EXPECT_FALSE(form->grid()->isVisible());
+    EXPECT_FALSE(form->conversionMenu()->isEnabled());
+    EXPECT_EQ(form->statusText(), QString());
+    EXPECT_EQ(m_interaction.pickers[1].request.initialFile, m_schedule);
+    EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
+}
+
+TEST_F(MainWindowTest, BadFilesLeaveTheWorkspaceClosedWithAClearMessage)
+{
+    auto form = createWindow();
+    const QString empty = m_dir.filePath(QStringLiteral("empty.csv"));
+    test::writeFile(empty, QByteArray());
+    open(*form, empty);
+    EXPECT_FALSE(form->grid()->isVisible());
+    EXPECT_TRUE(m_interaction.messages.isEmpty()); // an empty file says nothing
+
+    const QString missing = m_dir.filePath(QStringLiteral("gone.csv"));
+    open(*form, missing);
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Lintaro"));
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Cannot open file %1.").arg(missing));
+    EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::Error);
+    EXPECT_FALSE(form->conversionMenu()->isEnabled());
+
+    open(*form, m_dir.path());
+    EXPECT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_FALSE(form->grid()->isVisible());
+
+    m_settings->write(QStringLiteral("ColWidths"), QStringLiteral("40;wide"));
+    open(*form, m_schedule);
+    EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("'wide' is not a valid integer value."));
+    EXPECT_FALSE(form->grid()->isVisible());
+    EXPECT_FALSE(form->conversionMenu()->isEnabled());
+}
+
+TEST_F(MainWindowTest, StoredLayoutIsAppliedOnOpen)
+{
+    m_settings->write(QStringLiteral("ColWidths"), QStringLiteral("70;-5"));
+    m_settings->write(QStringLiteral("Brakes"), QStringLiteral("0;0;1"));
+    m_settings->write(QStringLiteral("Source"), QStringLiteral("1"));
+    auto form = createWindow();
+    open(*form, m_schedule);
+    EXPECT_EQ(form->grid()->columnWidth(0), 70);
+    EXPECT_EQ(form->grid()->columnWidth(1), 0);
+    EXPECT_EQ(form->model().table().sourceColumn(), 1);
+    EXPECT_EQ(form->model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), kSourceCaption);
+    EXPECT_EQ(form->model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), kSeparatorCaption);
+}
+
+TEST_F(MainWindowTest, PopupOffersTheCommandsThatFitTheColumn)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QHeaderView *header = form->grid()->horizontalHeader();
+    const auto popupOn = [&](int column) {
+        form->StringGrid1ContextPopup(QPoint(header->sectionViewportPosition(column) + 2, 3));
+        form->popupMenu()->hide();
+        QStringList visible;
+        for (QAction *action : form->popupMenu()->actions()) {
+            if (action->isVisible())
+                visible.append(action->text());
+        }
+        return visible;
+    };
+
+    EXPECT_EQ(popupOn(1), (QStringList{"Назначить Источником", "Назначить Столбцом разделителей"}));
+    form->setsrcClick();
+    EXPECT_EQ(popupOn(1), QStringList{"Убрать Источник"});
+
+    popupOn(3);
+    form->setsrcClick(); // the Source moves: column 1 loses its role
+    EXPECT_EQ(form->model().table().sourceColumn(), 3);
+    EXPECT_EQ(form->model().table().caption(1), QString());
+
+    popupOn(0);
+    form->setbrClick();
+    popupOn(2);
+    form->setbrClick();
+    EXPECT_EQ(form->model().table().separatorColumns(), (QList<int>{0, 2}));
+    EXPECT_EQ(popupOn(2), QStringList{"Убрать разделители"});
+    form->setsrcClick(); // not offered on a separator column, and does nothing
+    EXPECT_EQ(form->model().table().caption(2), kSeparatorCaption);
+    form->unbrClick();
+    EXPECT_EQ(form->model().table().separatorColumns(), QList<int>{0});
+
+    popupOn(3);
+    form->unsrcClick();
+    EXPECT_EQ(form->model().table().sourceColumn(), -1);
+
+    // A click in a data row or past the last column marks nothing.
+    const int target = form->targetColumn();
+    form->StringGrid1ContextPopup(QPoint(5, header->height() + 20));
+    form->StringGrid1ContextPopup(QPoint(header->length() + 50, 3));
+    EXPECT_EQ(form->targetColumn(), target);
+    EXPECT_FALSE(form->popupMenu()->isVisible());
+}
+
+TEST_F(MainWindowTest, DataCellsArePaintedByTheirColumnsRole)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QHeaderView *header = form->grid()->horizontalHeader();
+    form->StringGrid1ContextPopup(QPoint(header->sectionViewportPosition(1) + 2, 3));
+    form->popupMenu()->hide();
+    form->setsrcClick();
+    form->StringGrid1ContextPopup(QPoint(header->sectionViewportPosition(2) + 2, 3));
+    form->popupMenu()->hide();
+    form->setbrClick();
+
+    EXPECT_EQ(cellColour(*form, 1, 0), QColor(0, 255, 0));
+    EXPECT_EQ(cellColour(*form, 2, 2), QColor(255, 255, 0));
+    EXPECT_NE(cellColour(*form, 0, 0), QColor(0, 255, 0));
+    EXPECT_NE(cellColour(*form, 0, 0), QColor(255, 255, 0));
+
+    form->unbrClick();
+    EXPECT_NE(cellColour(*form, 2, 2), QColor(255, 255, 0));
+}
+
+TEST_F(MainWindowTest, F2TogglesEditModeAndOnlyEditModeEdits)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QTableView *grid = form->grid();
+    const QColor normalBase = grid->palette().color(QPalette::Base);
+
+    // Outside edit mode neither a double click, typing nor F2's usual meaning edits.
+    grid->setCurrentIndex(form->model().index(0, 0));
+    const QRect cell = grid->visualRect(form->model().index(0, 0));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::keyClicks(grid, QStringLiteral("zz"));
+    EXPECT_FALSE(isEditing(grid));
+    EXPECT_EQ(form->model().table().cell(0, 1), QStringLiteral("06:00"));
+
+    QTest::keyClick(grid, Qt::Key_F2, Qt::ShiftModifier);
+    EXPECT_TRUE(form->isEditMode());
+    EXPECT_EQ(form->statusText(), TForm1::kEditPrefix + m_schedule);
+    EXPECT_EQ(grid->palette().color(QPalette::Base), QApplication::palette().color(QPalette::ToolTipBase));
+    EXPECT_FALSE(isEditing(grid)); // F2 toggled, it did not open an editor
+
+    QTest::keyClick(grid, Qt::Key_0); // typing opens the editor with that key
+    ASSERT_TRUE(isEditing(grid));
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("7:00"));
+    QTest::keyClick(editor, Qt::Key_F2); // F2 inside the editor commits and leaves edit mode
+    EXPECT_FALSE(form->isEditMode());
+    EXPECT_EQ(form->model().table().cell(0, 1), QStringLiteral("07:00"));
+    EXPECT_EQ(form->statusText(), m_schedule);
+    EXPECT_EQ(grid->palette().color(QPalette::Base), normalBase);
+}
+
+TEST_F(MainWindowTest, LastColumnStretchesWithTheWindowButNotWithABorderDrag)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QTableView *grid = form->grid();
+    const int columns = form->model().columnCount();
+    const auto sumOfWidths = [&] {
+        int sum = 0;
+        for (int c = 0; c < columns; ++c)
+            sum += grid->columnWidth(c);
+        return sum;
+    };
+    EXPECT_EQ(sumOfWidths(), grid->viewport()->width());
+
+    const int first = grid->columnWidth(0);
+    const int last = grid->columnWidth(columns - 1);
+    form->resize(form->width() + 100, form->height());
+    QApplication::processEvents();
+    EXPECT_EQ(grid->columnWidth(0), first);
+    EXPECT_EQ(grid->columnWidth(columns - 1), last + 100);
+
+    grid->horizontalHeader()->resizeSection(0, first + 30); // as a drag of the border does
+    QApplication::processEvents();
+    EXPECT_EQ(grid->columnWidth(columns - 1), last + 100);
+}
+
+TEST_F(MainWindowTest, ProgressBarWidthAndStatusTextOnlyAtZero)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    const QColor highlight = form->palette().color(QPalette::Highlight);
+    const auto render = [&](int percent) {
+        form->setProgress(percent);
+        QImage image(400, 19, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        form->StatusBar1DrawPanel(painter, image.rect());
+        painter.end();
+        return image;
+    };
+    const auto countColour = [](const QImage &image, const QColor &colour) {
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, 10) == colour;
+        return count;
+    };
+    const auto hasInk = [](const QImage &image, int fromX) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != Qt::white)
+                    return true;
+        return false;
+    };
+
+    const QImage half = render(50);
+    EXPECT_EQ(countColour(half, highlight), 200);
+    EXPECT_FALSE(hasInk(half, 200)); // no text while a run is in progress
+    const QImage idle = render(0);
+    EXPECT_EQ(countColour(idle, highlight), 0);
+    EXPECT_TRUE(hasInk(idle, 0)); // the file path
+    EXPECT_EQ(countColour(render(99), highlight), 396);
+}
+
+TEST_F(MainWindowTest, RecentFileAndSaveNameSurviveARestart)
+{
+    {
+        auto form = createWindow();
+        open(*form, m_schedule);
+        form->setPsqFileName(QStringLiteral("/out/Day1^.K1.psq"));
+    }
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastCSV")), m_schedule);
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastPSQ")), QStringLiteral("/out/Day1^.K1.psq"));
+
+    auto form = createWindow();
+    EXPECT_TRUE(form->recentFileMenu()->menuAction()->isVisible());
+    EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
+    EXPECT_EQ(form->psqFileName(), QStringLiteral("/out/Day1^.K1.psq"));
+    form->LastFileClick();
+    EXPECT_TRUE(form->grid()->isVisible());
+    EXPECT_EQ(m_interaction.pickers.size(), 1); // no dialog for the recent file
+
+    // A caption that the menu gave an accelerator mark opens the path without it.
+    form->recentFileAction()->setText(u'&' + m_schedule);
+    form->Close1Click();
+    form->recentFileAction()->setText(u'&' + m_schedule);
+    form->LastFileClick();
+    EXPECT_EQ(form->openFileName(), m_schedule);
+    EXPECT_TRUE(form->grid()->isVisible());
+}
+
+TEST_F(MainWindowTest, ExitWithoutOpeningWritesEmptyValuesBack)
+{
+    { auto form = createWindow(); }
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastCSV")), QString());
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    test::writeFile(blocker, "x");
+    SettingsStore unwritable(test::uncreatablePath(blocker, QStringLiteral("s.ini")));
+    {
+        TForm1 form(m_interaction, unwritable);
+    }
+    EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("Failed to set data for 'LastCSV'")); // "'" sorts before "."
+
+}

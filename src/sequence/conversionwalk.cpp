@@ -1,0 +1,68 @@
+#include "conversionwalk.h"
+
+#include "common/textfile.h"
+#include "schedule/scheduletable.h"
+
+namespace lintaro {
+
+ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWalkHooks &hooks)
+{
+    ConversionWalkResult result;
+    const QList<int> separators = table.separatorColumns();
+    const int source = table.sourceColumn();
+    QStringList lastValues(table.columnCount());
+    // One more entry than files: the last one collects the next file's suffix.
+    QStringList suffixes{QString()};
+    bool separatorSeen = false;
+    bool changed = false;
+    bool fileStarted = false;
+
+    for (int r = 1; r < table.rowCount(); ++r) {
+        if (hooks.visitRow)
+            hooks.visitRow(r);
+        for (const int c : separators) {
+            result.separatorPresent = true;
+            const QStringView value = textfile::trimmedControl(table.cellView(c, r));
+            if (value.isEmpty())
+                continue;
+            separatorSeen = true;
+            if (value != lastValues[c]) {
+                lastValues[c] = value.toString();
+                changed = true;
+            }
+        }
+        // Rows above the first separator value are not converted.
+        if (result.separatorPresent && !separatorSeen)
+            continue;
+
+        if (changed && result.separatorPresent) {
+            for (const QString &value : std::as_const(lastValues)) {
+                if (!value.isEmpty())
+                    suffixes.last() += u'.' + value;
+            }
+        }
+        if (changed || (!result.separatorPresent && !fileStarted)) {
+            fileStarted = true;
+            hooks.startFile();
+            ++result.fileCount;
+            suffixes.append(QString());
+            changed = false;
+        }
+
+        const QString error = hooks.convertRow(textfile::trimmedControl(table.cellView(source, r)).toString());
+        if (!error.isEmpty()) {
+            result.failed = true;
+            result.error = error;
+            result.failedRow = r;
+            break;
+        }
+        if (hooks.progress)
+            hooks.progress(r * 100 / table.rowCount());
+    }
+
+    suffixes.removeLast();
+    result.suffixes = suffixes;
+    return result;
+}
+
+} // namespace lintaro

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace lintaro {
+
+// Separator values become part of file names: the nine characters no file
+// name may hold become "_".
+QString fileNameSafe(const QString &suffix);
+
+// The name prefix from the file chosen in the save dialog: everything from the
+// first "^" on is dropped, then everything from the first ".psq" (lower case
+// only) on; with separator columns a "^" is appended.
+QString namePrefix(const QString &chosen, bool separatorPresent);
+
+// prefix + suffix + ".psq" for every file. A name that an earlier file of the
+// same run already has gets "~2", "~3"... before ".psq", so no file of a run
+// overwrites another (names compare without regard to letter case, as on Windows).
+QStringList outputFileNames(const QString &prefix, const QStringList &suffixes);
+
+} // namespace lintaro

@@ -1,0 +1,132 @@
+#include "schedule/scheduleimport.h"
+#include "sequence/conversionwalk.h"
+#include "sequence/outputnames.h"
+#include "support/qtprinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace lintaro;
+
+namespace {
+
+// Records what the walk did: each file is the list of Source texts it received.
+struct Recorder
+{
+    QList<QStringList> files;
+    QList<int> visited;
+    QList<int> progress;
+    QString failOn; // a source text whose row fails
+
+    ConversionWalkHooks hooks()
+    {
+        ConversionWalkHooks hooks;
+        hooks.visitRow = [this](int row) { visited.append(row); };
+        hooks.startFile = [this] { files.append(QStringList()); };
+        hooks.convertRow = [this](const QString &source) {
+            if (!failOn.isEmpty() && source == failOn)
+                return QStringLiteral("Не могу найти файл \"%1\"").arg(source);
+            files.last().append(source);
+            return QString();
+        };
+        hooks.progress = [this](int percent) { progress.append(percent); };
+        return hooks;
+    }
+};
+
+ScheduleTable schedule(QStringView text, int source, QList<int> separators)
+{
+    ScheduleTable table = parseSchedule(text);
+    table.setSourceColumn(source);
+    table.setCaption(source, kSourceCaption);
+    for (const int c : separators)
+        table.setCaption(c, kSeparatorCaption);
+    return table;
+}
+
+} // namespace
+
+TEST(ConversionWalk, WithoutSeparatorsEveryRowGoesIntoOneFile)
+{
+    Recorder recorder;
+    const ConversionWalkResult result = walkSchedule(schedule(u" a ;1\nb;2\n;3\n", 0, {}), recorder.hooks());
+    EXPECT_FALSE(result.failed);
+    EXPECT_FALSE(result.separatorPresent);
+    EXPECT_EQ(recorder.files, (QList<QStringList>{{"a", "b", ""}})); // trimmed; an empty cell is not skipped
+    EXPECT_EQ(result.suffixes, QStringList{""});
+    EXPECT_EQ(recorder.progress, (QList<int>{25, 50, 75})); // never 100
+}
+
+TEST(ConversionWalk, SeparatorValuesSplitFilesAndEmptyCellsDoNotInterrupt)
+{
+    Recorder recorder;
+    const ConversionWalkResult result
+        = walkSchedule(schedule(u"s1;K1\ns2;K1\ns3;\ns4;K2\n", 0, {1}), recorder.hooks());
+    EXPECT_EQ(recorder.files, (QList<QStringList>{{"s1", "s2", "s3"}, {"s4"}}));
+    EXPECT_EQ(result.suffixes, (QStringList{".K1", ".K2"}));
+    EXPECT_TRUE(result.separatorPresent);
+}
+
+TEST(ConversionWalk, RowsAboveTheFirstSeparatorValueAreSkippedWithoutAnyLookup)
+{
+    Recorder recorder;
+    recorder.failOn = QStringLiteral("skipped");
+    const ConversionWalkResult result
+        = walkSchedule(schedule(u"skipped;\nskipped; \ns3;K1\n", 0, {1}), recorder.hooks());
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(recorder.files, (QList<QStringList>{{"s3"}}));
+    EXPECT_EQ(recorder.visited, (QList<int>{1, 2, 3})); // the grid still follows every row
+    EXPECT_EQ(recorder.progress, QList<int>{75});
+}
+
+TEST(ConversionWalk, EverySeparatorColumnWithAValueContributesToTheSuffix)
+{
+    Recorder recorder;
+    const ConversionWalkResult result
+        = walkSchedule(schedule(u"K1;a;10\nK2;b;\nK2;c;11\n", 1, {0, 2}), recorder.hooks());
+    EXPECT_EQ(result.suffixes, (QStringList{".K1.10", ".K2.10", ".K2.11"}));
+    EXPECT_EQ(recorder.files, (QList<QStringList>{{"a"}, {"b"}, {"c"}}));
+}
+
+TEST(ConversionWalk, AColumnEmptyInEveryRowConvertsNothing)
+{
+    Recorder recorder;
+    const ConversionWalkResult result = walkSchedule(schedule(u"a;\nb;\n", 0, {1}), recorder.hooks());
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(result.fileCount, 0);
+    EXPECT_TRUE(result.suffixes.isEmpty());
+    EXPECT_TRUE(result.separatorPresent);
+}
+
+TEST(ConversionWalk, TheFirstFailingRowEndsTheWalk)
+{
+    Recorder recorder;
+    recorder.failOn = QStringLiteral("bad");
+    const ConversionWalkResult result = walkSchedule(schedule(u"a\nbad\nc\n", 0, {}), recorder.hooks());
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(result.failedRow, 2);
+    EXPECT_EQ(result.error, QStringLiteral("Не могу найти файл \"bad\""));
+    EXPECT_EQ(recorder.visited, (QList<int>{1, 2}));
+}
+
+TEST(OutputNames, SuffixesLoseForbiddenCharacters)
+{
+    EXPECT_EQ(fileNameSafe(QStringLiteral(".10:30")), QStringLiteral(".10_30"));
+    EXPECT_EQ(fileNameSafe(QStringLiteral(".12/")), QStringLiteral(".12_"));
+    EXPECT_EQ(fileNameSafe(QStringLiteral(".a\\b/c:d*e?f\"g<h>i|j")), QStringLiteral(".a_b_c_d_e_f_g_h_i_j"));
+}
+
+TEST(OutputNames, PrefixRules)
+{
+    EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1.psq"), false), QStringLiteral("D:\\Out\\Day1"));
+    EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1"), false), QStringLiteral("D:\\Out\\Day1"));
+    EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1^.K7.psq"), true), QStringLiteral("D:\\Out\\Day1^"));
+    EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1.PSQ"), false), QStringLiteral("D:\\Out\\Day1.PSQ"));
+    EXPECT_EQ(namePrefix(QStringLiteral("/out/a^b/Day1.psq"), true), QStringLiteral("/out/a^"));
+}
+
+TEST(OutputNames, ARepeatedSuffixGetsANumberInsteadOfOverwriting)
+{
+    EXPECT_EQ(outputFileNames(QStringLiteral("Day1^"), {".K1", ".K2", ".K1", ".k1"}),
+              (QStringList{"Day1^.K1.psq", "Day1^.K2.psq", "Day1^.K1~2.psq", "Day1^.k1~3.psq"}));
+    EXPECT_EQ(outputFileNames(QStringLiteral("Day1"), {""}), QStringList{"Day1.psq"});
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace lintaro {
+
+class ClipResolver;
+class Interaction;
+class ScheduleTable;
+class SettingsStore;
+
+// The Convert command: stores the column layout, walks the schedule resolving
+// and probing every clip, and only when every row succeeded asks for a name
+// prefix and writes all sequence files. The first failing row ends the run
+// with its message and nothing is written.
+class ConversionRun
+{
+public:
+    struct Hooks
+    {
+        // The grid follows the run.
+        std::function<void(int row)> visitRow;
+        // Shows the progress percent and lets the window repaint.
+        std::function<void(int percent)> progress;
+        // Where the clips' sound lies, read anew for every row.
+        std::function<QString()> audioLocation;
+    };
+
+    static inline const QString kNoSourceCaption = QStringLiteral("Не могу конвертнуть");
+    static inline const QString kNoSourceText
+        = QStringLiteral("Пожалуйста, назначьте столбец Источника правой кнопкой мыши");
+    static inline const QString kErrorCaption = QStringLiteral("Ошибка конвертации");
+    static inline const QString kProbeFailed = QStringLiteral("Ошибка обработки AVI файла");
+    static inline const QString kSaveTitle
+        = QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов");
+
+    // settings is null for the command-line tool, which stores nothing.
+    ConversionRun(Interaction &interaction, SettingsStore *settings, ClipResolver &resolver);
+
+    // Runs the command. saveFileName is the save dialog's file name: its initial
+    // file, and the name chosen, when one is. Returns the files written.
+    // A file that cannot be created throws Failure; the files before it stay.
+    QStringList run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
+
+    // "Не могу найти файл "SOURCE"".
+    static QString notFoundText(const QString &source);
+
+private:
+    Interaction &m_interaction;
+    SettingsStore *m_settings;
+    ClipResolver &m_resolver;
+};
+
+} // namespace lintaro

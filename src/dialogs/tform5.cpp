@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 
 namespace lintaro {
 
@@ -43,11 +42,15 @@ TForm5::TForm5(Interaction &interaction, SettingsStore &settings, QWidget *paren
 {
     setWindowTitle(QStringLiteral("Настройка расположения звука"));
     setFixedSize(320, 120);
+    // The layout is in pixels; a small font keeps the captions whole.
+    QFont small = font();
+    small.setPixelSize(10);
+    setFont(small);
 
     RadioButton1 = new QRadioButton(QStringLiteral("Аудио вместе с видео находится в одном AVI файле"), this);
-    RadioButton1->setGeometry(16, 8, 289, 17);
+    RadioButton1->setGeometry(16, 8, 302, 17); // a little wider than designed, for wider fonts
     RadioButton2 = new QRadioButton(QStringLiteral("Аудио находится в отдельном WAV файле"), this);
-    RadioButton2->setGeometry(16, 24, 289, 17);
+    RadioButton2->setGeometry(16, 24, 302, 17);
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(32, 40, 273, 43);

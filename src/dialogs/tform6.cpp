@@ -18,7 +18,6 @@ QLabel *centredLabel(const QString &text, const QRect &geometry, QWidget *parent
     auto *label = new QLabel(text, parent);
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignCenter);
-    label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
 
@@ -40,10 +39,10 @@ TForm6::TForm6(Interaction &interaction, QWidget *parent)
     setAutoFillBackground(true);
 
     Bevel1 = new QFrame(this);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Bevel1->setGeometry(0, 0, 281, 106);
     Bevel2 = new QFrame(this);
-    Bevel2->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Bevel2->setFrameStyle(QFrame::Box | QFrame::Sunken); // an etched frame
     Bevel2->setGeometry(2, 2, 277, 102);
 
     Label2 = centredLabel(QString(), {8, 4, 265, 13}, this);

@@ -19,7 +19,7 @@ TForm7::TForm7(QWidget *parent)
     setFixedSize(437, 342);
 
     Bevel1 = new QFrame(this);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Bevel1->setGeometry(0, 0, 437, 342);
 
     Memo1 = new QPlainTextEdit(this);

@@ -4,7 +4,6 @@
 #include "dialogs/tform7.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
-#include "support/guitestmain.h"
 #include "support/scriptedinteraction.h"
 
 #include <gtest/gtest.h>

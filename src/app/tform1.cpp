@@ -5,6 +5,15 @@
 #include "app/statuspanel.h"
 #include "common/errorreport.h"
 #include "common/interaction.h"
+#include "dialogs/tform5.h"
+#include "dialogs/tform6.h"
+#include "dialogs/tform7.h"
+#include "lookup/checkrun.h"
+#include "lookup/clipresolver.h"
+#include "lookup/tform2.h"
+#include "lookup/tform3.h"
+#include "lookup/tform4.h"
+#include "sequence/conversionrun.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
@@ -133,18 +142,129 @@ void TForm1::createMenus()
 
     m_conversionMenu = menuBar()->addMenu(QStringLiteral("&Конвертация"));
     Build1 = m_conversionMenu->menuAction();
-    N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"));
-    N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"));
+    N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"), this, [this] { Build1Click(); });
+    N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"), this, [this] { N6Click(); });
     Build1->setEnabled(false);
 
     m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
-    m_settingsMenu->addAction(QStringLiteral("Директории поиска"));
-    m_settingsMenu->addAction(QStringLiteral("Сопоставления"));
-    m_settingsMenu->addAction(QStringLiteral("Аудио в отдельном файле"));
+    m_settingsMenu->addAction(QStringLiteral("Директории поиска"), this, [this] { N3Click(); });
+    m_settingsMenu->addAction(QStringLiteral("Сопоставления"), this, [this] { N4Click(); });
+    m_settingsMenu->addAction(QStringLiteral("Аудио в отдельном файле"), this, [this] { N7Click(); });
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
-    m_helpMenu->addAction(QStringLiteral("&Справка"));
-    m_helpMenu->addAction(QStringLiteral("&О..."));
+    m_helpMenu->addAction(QStringLiteral("&Справка"), this, [this] { N8Click(); });
+    m_helpMenu->addAction(QStringLiteral("&О..."), this, [this] { Help1Click(); });
+
+    m_runModal = [](QDialog &dialog) { dialog.exec(); };
+}
+
+void TForm1::runModal(QDialog *dialog)
+{
+    if (dialog)
+        m_runModal(*dialog);
+}
+
+void TForm1::N3Click()
+{
+    runModal(m_windows.form2);
+}
+
+void TForm1::N4Click()
+{
+    runModal(m_windows.form3);
+}
+
+void TForm1::N7Click()
+{
+    runModal(m_windows.form5);
+}
+
+void TForm1::N8Click()
+{
+    if (m_windows.form7)
+        m_windows.form7->showHelp();
+}
+
+void TForm1::Help1Click()
+{
+    if (!m_windows.form6)
+        return;
+    m_windows.form6->prepareOver(*this);
+    runModal(m_windows.form6);
+}
+
+void TForm1::N6Click()
+{
+    m_report->guard([this] {
+        const ScheduleTable &table = m_model->table();
+        if (table.sourceColumn() < 0) {
+            m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText,
+                                  MessageIcon::Warning);
+            return;
+        }
+        if (!m_windows.form2 || !m_windows.form3 || !m_windows.form4)
+            return;
+        const ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const QStringList unresolved = unresolvedSources(table, resolver);
+        QApplication::restoreOverrideCursor();
+        m_windows.form4->clearEntries();
+        for (const QString &cell : unresolved)
+            m_windows.form4->appendEntry(cell);
+        if (unresolved.isEmpty())
+            m_interaction.message(QStringLiteral("Все файлы найдены"), QStringLiteral("Все готово к конвертации"),
+                                  MessageIcon::None);
+        else
+            runModal(m_windows.form4);
+    });
+}
+
+void TForm1::Build1Click()
+{
+    if (m_converting || !m_windows.form2 || !m_windows.form3)
+        return;
+    m_report->guard([this] {
+        // Widths belong to the view; the stored layout takes them from there.
+        for (int c = 0; c < m_model->columnCount(); ++c)
+            m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
+        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        ConversionRun run(m_interaction, &m_settings, resolver);
+
+        ConversionRun::Hooks hooks;
+        hooks.visitRow = [this](int row) {
+            const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
+            StringGrid1->setCurrentIndex(index);
+            StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
+        };
+        hooks.progress = [this](int percent) {
+            setProgress(percent);
+            QCoreApplication::processEvents();
+        };
+        hooks.audioLocation = [this] { return m_windows.form5 ? m_windows.form5->audioLocation() : QString(); };
+
+        setConverting(true);
+        try {
+            run.run(m_model->table(), m_psqFileName, hooks);
+        } catch (...) {
+            setConverting(false);
+            throw;
+        }
+        setConverting(false);
+    });
+    if (m_closeRequested)
+        close();
+}
+
+void TForm1::setConverting(bool converting)
+{
+    // While a run is in progress only the help menu stays open, and the table
+    // the run is reading cannot be changed.
+    m_converting = converting;
+    for (QMenu *menu : {m_fileMenu, m_conversionMenu, m_settingsMenu})
+        menu->menuAction()->setEnabled(!converting);
+    if (!converting)
+        Build1->setEnabled(m_model->columnCount() > 0);
+    m_model->setEditable(m_editMode && !converting);
 }
 
 QList<QMenu *> TForm1::menus() const
@@ -199,6 +319,12 @@ void TForm1::Exit1Click()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // A close asked for during a conversion run waits until the run has ended.
+    if (m_converting) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 
@@ -312,7 +438,7 @@ void TForm1::setEditMode(bool on)
 
 void TForm1::StringGrid1KeyDown(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_F2)
+    if (event->key() != Qt::Key_F2 || m_converting)
         return;
     setEditMode(!m_editMode);
     StringGrid1->viewport()->update();
@@ -342,7 +468,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::StringGrid1ContextPopup(const QPoint &pos)
 {
-    if (pos.y() > StringGrid1->horizontalHeader()->height())
+    if (m_converting || pos.y() > StringGrid1->horizontalHeader()->height())
         return;
     // The column under the pointer, also when the grid is scrolled sideways.
     const int column = StringGrid1->horizontalHeader()->logicalIndexAt(pos.x());

@@ -3,7 +3,10 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
+class QDialog;
 class QFrame;
 class QMenu;
 class QPainter;
@@ -17,6 +20,12 @@ class ScheduleCellDelegate;
 class ScheduleModel;
 class SettingsStore;
 class StatusPanel;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
 
 // The main window: the schedule grid, its column roles and edit mode, the
 // status bar and the menus from which every command starts.
@@ -28,14 +37,37 @@ public:
     static inline const QString kCaption = QStringLiteral("VELMAR(R) Lintaro V1.2");
     static inline const QString kEditPrefix = QStringLiteral("Режим редактирования: ");
 
+    // The other windows, created after this one at start-up.
+    struct Windows
+    {
+        TForm2 *form2 = nullptr; // search folders
+        TForm3 *form3 = nullptr; // substitutions
+        TForm4 *form4 = nullptr; // unknown files
+        TForm5 *form5 = nullptr; // audio placement
+        TForm6 *form6 = nullptr; // About box
+        TForm7 *form7 = nullptr; // help
+    };
+    // Shows one of our own windows modally; tests replace it to drive the window.
+    using ModalRunner = std::function<void(QDialog &)>;
+
     TForm1(Interaction &interaction, SettingsStore &settings, QWidget *parent = nullptr);
     ~TForm1() override;
+
+    void attachWindows(const Windows &windows) { m_windows = windows; }
+    void setModalRunner(ModalRunner runner) { m_runModal = std::move(runner); }
 
     // Menu commands.
     void Open1Click();
     void LastFileClick();
     void Close1Click();
     void Exit1Click();
+    void Build1Click(); // "&Конвертнуть"
+    void N6Click();     // "&Проверить"
+    void N3Click();     // "Директории поиска"
+    void N4Click();     // "Сопоставления"
+    void N7Click();     // "Аудио в отдельном файле"
+    void N8Click();     // "&Справка"
+    void Help1Click();  // "&О..."
 
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
@@ -55,6 +87,7 @@ public:
     int progress() const { return m_progress; }
     QString statusText() const { return m_statusText; }
     bool isEditMode() const { return m_editMode; }
+    bool isConverting() const { return m_converting; }
     int targetColumn() const { return m_targetColumn; }
 
     // The open and save dialogs' current file names (LastCSV and LastPSQ).
@@ -87,6 +120,8 @@ private:
     void setEditMode(bool on);
     void applyColumnWidths();
     void setStatusText(const QString &text);
+    void setConverting(bool converting);
+    void runModal(QDialog *dialog);
 
     Interaction &m_interaction;
     SettingsStore &m_settings;
@@ -113,6 +148,11 @@ private:
     QMenu *m_helpMenu = nullptr;
     QAction *N5 = nullptr;
     QAction *N6 = nullptr;
+
+    Windows m_windows;
+    ModalRunner m_runModal;
+    bool m_converting = false;
+    bool m_closeRequested = false;
 
     QString m_openFileName;
     QString m_psqFileName;

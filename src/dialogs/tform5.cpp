@@ -70,7 +70,18 @@ TForm5::TForm5(Interaction &interaction, SettingsStore &settings, QWidget *paren
         connect(choice, &QRadioButton::clicked, this, &TForm5::RadioButton1Click);
     connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
 
-    setPlacement(AudioPlacement::defaults(QDir::currentPath()));
+    // The placement the operator stored is in effect from the first conversion
+    // after start-up, not only once the dialog has been opened. A stored value
+    // that cannot be read leaves the defaults, silently: the dialog's own
+    // showing reports it.
+    AudioPlacement placement = AudioPlacement::defaults(QDir::currentPath());
+    try {
+        AudioPlacement stored = placement;
+        if (stored.applyStored(m_settings.read(QStringLiteral("Audio"))))
+            placement = stored;
+    } catch (const Failure &) {
+    }
+    setPlacement(placement);
     RadioButton1Click();
 }
 

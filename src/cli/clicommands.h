@@ -11,4 +11,7 @@ namespace lintaro::cli {
 // the work began.
 using Command = int (*)(const QStringList &arguments);
 
+// probe [--audio LOCATION] FILE...: length, rate and sound of AVI files.
+int probeCommand(const QStringList &arguments);
+
 } // namespace lintaro::cli

@@ -13,7 +13,10 @@ namespace {
 const char kUsage[] =
     "Использование: lintaro-cli КОМАНДА [ПАРАМЕТРЫ]\n"
     "\n"
-    "Команды:\n";
+    "Команды:\n"
+    "  probe [--audio МЕСТО] ФАЙЛ...  длина, частота кадров и звук AVI-файлов\n"
+    "\n"
+    "Справка по команде: lintaro-cli КОМАНДА --help\n";
 
 int printUsage(FILE *to)
 {
@@ -30,6 +33,7 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
 
     const std::map<QString, Command> commands = {
+        {QStringLiteral("probe"), probeCommand},
     };
 
     if (arguments.isEmpty())

@@ -1,0 +1,121 @@
+// Probe time per clip: 1,000 small AVI files against one file over 1 GiB (sparse),
+// warm cache. The headers are read with seeks, so both should cost the same.
+#include "sequence/aviprobe.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace lintaro;
+
+namespace {
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+QByteArray chunk(const char *id, const QByteArray &data)
+{
+    QByteArray bytes = QByteArray(id, 4) + le32(quint32(data.size())) + data;
+    if (data.size() % 2)
+        bytes.append('\0');
+    return bytes;
+}
+
+QByteArray record(std::initializer_list<std::pair<int, QByteArray>> fields)
+{
+    QByteArray bytes(56, '\0');
+    for (const auto &[offset, value] : fields)
+        bytes.replace(offset, value.size(), value);
+    return bytes;
+}
+
+// A header list as muxers write it: main header, video and audio stream lists,
+// an OpenDML list and padding.
+QByteArray headerList(quint32 frames)
+{
+    const QByteArray avih = chunk("avih", record({{0, le32(40000)}, {16, le32(frames)}, {24, le32(2)}}));
+    const QByteArray video = chunk("LIST", "strl"
+                                               + chunk("strh", record({{0, "vids"}, {20, le32(1)}, {24, le32(25)},
+                                                                       {32, le32(frames)}}))
+                                               + chunk("strf", QByteArray(40, '\1')) + chunk("JUNK", QByteArray(4120, 0)));
+    const QByteArray audio = chunk("LIST", "strl"
+                                               + chunk("strh", record({{0, "auds"}, {20, le32(1)}, {24, le32(48000)}}))
+                                               + chunk("strf", QByteArray(18, '\1')) + chunk("JUNK", QByteArray(4120, 0)));
+    const QByteArray odml = chunk("LIST", "odml" + chunk("dmlh", le32(frames) + QByteArray(244, 0)));
+    return chunk("LIST", "hdrl" + avih + video + audio + odml) + chunk("JUNK", QByteArray(1000, 0));
+}
+
+double microsecondsPerProbe(const QStringList &paths, int rounds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    quint64 frames = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (const QString &path : paths)
+            frames += AviProbe::probe(path, {}).facts.value_or(MediaFacts{}).frameCount;
+    }
+    const double elapsed = double(timer.nsecsElapsed()) / 1000.0;
+    if (frames == 0)
+        std::fprintf(stderr, "probe failed\n");
+    return elapsed / double(paths.size() * rounds);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+
+    const QByteArray small
+        = chunk("RIFF", "AVI " + headerList(250) + chunk("LIST", "movi" + chunk("00dc", QByteArray(60000, 'v'))));
+    QStringList smallPaths;
+    for (int i = 0; i < 1000; ++i) {
+        const QString path = dir.filePath(QStringLiteral("clip%1.avi").arg(i, 4, 10, QLatin1Char('0')));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(small) != small.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        smallPaths.append(path);
+    }
+
+    // Over 1 GiB: the headers, then a 'movi' list running to the end of a sparse file.
+    const qint64 bigSize = (qint64(1) << 30) + (qint64(1) << 28);
+    const QByteArray hdrl = headerList(33000);
+    const QByteArray bigHead = "RIFF" + le32(quint32(bigSize - 8)) + "AVI " + hdrl + "LIST"
+        + le32(quint32(bigSize - 12 - hdrl.size() - 8)) + "movi";
+    const QString bigPath = dir.filePath(QStringLiteral("big.avi"));
+    {
+        QFile file(bigPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bigHead) != bigHead.size() || !file.resize(bigSize)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(bigPath));
+            return 1;
+        }
+    }
+
+    // Warm the cache, then measure.
+    microsecondsPerProbe(smallPaths, 1);
+    microsecondsPerProbe({bigPath}, 100);
+    const double smallTime = microsecondsPerProbe(smallPaths, 5);
+    const double bigTime = microsecondsPerProbe(QStringList(1000, bigPath), 5);
+
+    std::printf("small files: %d x %lld bytes, %.1f us per probe\n", int(smallPaths.size()),
+                qlonglong(small.size()), smallTime);
+    std::printf("big file:    %lld bytes, %.1f us per probe\n", qlonglong(bigSize), bigTime);
+    std::printf("ratio big/small: %.2f (target within 2.00; under 1000 us per probe)\n", bigTime / smallTime);
+    return 0;
+}

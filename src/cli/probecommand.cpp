@@ -1,0 +1,97 @@
+#include "clicommands.h"
+#include "cliinteraction.h"
+#include "sequence/aviprobe.h"
+
+namespace lintaro::cli {
+
+namespace {
+
+const char kProbeHelp[]
+    = "Использование: lintaro-cli probe [--audio МЕСТО] ФАЙЛ...\n"
+      "\n"
+      "Читает заголовки AVI-файлов и печатает для каждого одну строку:\n"
+      "ФАЙЛ<TAB>frames=КАДРЫ<TAB>step=ШАГ<TAB>rate=ЧАСТОТА<TAB>media=ТИП\n"
+      "  frames  длина видео в кадрах;\n"
+      "  step    1, 10 или 100: во столько раз умножена частота кадров, чтобы стать целой;\n"
+      "  rate    частота кадров, умноженная на step (25 при 25 кадрах/с, 2997 при 29,97);\n"
+      "  media   3, если у ролика есть звук, 1, если нет.\n"
+      "\n"
+      "  --audio МЕСТО  где лежит звук роликов:\n"
+      "                 пусто (по умолчанию) - внутри AVI-файла;\n"
+      "                 .  - в WAV-файле рядом с видео (то же имя, расширение wav);\n"
+      "                 буква диска - в WAV-файле по тому же пути на этом диске.\n"
+      "  -h, --help     эта справка.\n"
+      "\n"
+      "Если файл прочитать не удалось, его имя и причина выводятся в поток ошибок.\n"
+      "Код выхода: 0 - все файлы прочитаны, 1 - хотя бы один не прочитан,\n"
+      "2 - неверный вызов.\n";
+
+bool validLocation(const QString &location)
+{
+    if (location.isEmpty() || location == QStringLiteral("."))
+        return true;
+    if (location.size() != 1)
+        return false;
+    const char16_t c = location[0].unicode();
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+int usageError(const QString &text)
+{
+    printError(text);
+    printError(QStringLiteral("Справка: lintaro-cli probe --help"));
+    return 2;
+}
+
+} // namespace
+
+int probeCommand(const QStringList &arguments)
+{
+    QString location;
+    QStringList files;
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (options && argument == QStringLiteral("--")) {
+            options = false;
+        } else if (options && (argument == QStringLiteral("--help") || argument == QStringLiteral("-h"))) {
+            std::fputs(kProbeHelp, stdout);
+            return 0;
+        } else if (options && argument == QStringLiteral("--audio")) {
+            if (++i == arguments.size())
+                return usageError(QStringLiteral("После --audio нужно указать место звука"));
+            location = arguments[i];
+        } else if (options && argument.startsWith(QStringLiteral("--audio="))) {
+            location = argument.mid(8);
+        } else if (options && argument.size() > 1 && argument.startsWith(u'-')) {
+            return usageError(QStringLiteral("Неизвестный параметр: %1").arg(argument));
+        } else {
+            files.append(argument);
+        }
+    }
+    if (!validLocation(location))
+        return usageError(
+            QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(location));
+    if (files.isEmpty())
+        return usageError(QStringLiteral("Не указан ни один файл"));
+
+    int status = 0;
+    for (const QString &file : files) {
+        const AviProbe::Result result = AviProbe::probe(file, location);
+        if (!result.ok()) {
+            printError(QStringLiteral("%1: %2").arg(file, result.failure));
+            status = 1;
+            continue;
+        }
+        const MediaFacts &facts = *result.facts;
+        printOut(QStringLiteral("%1\tframes=%2\tstep=%3\trate=%4\tmedia=%5")
+                     .arg(file)
+                     .arg(facts.frameCount)
+                     .arg(facts.sampleStep)
+                     .arg(facts.scaledRate)
+                     .arg(facts.mediaType));
+    }
+    return status;
+}
+
+} // namespace lintaro::cli

@@ -1,0 +1,193 @@
+#include "aviheaderreader.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+
+namespace lintaro {
+
+namespace {
+
+constexpr quint32 kRiff = fourCc("RIFF");
+constexpr quint32 kAvi = fourCc("AVI ");
+constexpr quint32 kList = fourCc("LIST");
+constexpr quint32 kHdrl = fourCc("hdrl");
+constexpr quint32 kStrl = fourCc("strl");
+constexpr quint32 kOdml = fourCc("odml");
+constexpr quint32 kMovi = fourCc("movi");
+constexpr quint32 kAvih = fourCc("avih");
+constexpr quint32 kStrh = fourCc("strh");
+constexpr quint32 kDmlh = fourCc("dmlh");
+constexpr quint32 kIdx1 = fourCc("idx1");
+constexpr quint32 kVids = fourCc("vids");
+
+constexpr qsizetype kMainHeaderSize = 56;
+constexpr qsizetype kMainHeaderNeeded = 28; // up to and with dwStreams
+constexpr qsizetype kStreamHeaderSize = 56;
+
+// Little-endian 32-bit value at offset; 0 past the end of the bytes read.
+quint32 le32(const char *bytes, qsizetype size, qsizetype offset)
+{
+    if (offset < 0 || offset + 4 > size)
+        return 0;
+    const auto *b = reinterpret_cast<const quint8 *>(bytes + offset);
+    return quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24;
+}
+
+struct Container
+{
+    qint64 end = 0;  // first byte after the contents
+    qint64 next = 0; // where the chunk after this list starts (pad byte included)
+    quint32 type = 0;
+    bool sawStreamHeader = false;
+};
+
+bool isHeaderList(quint32 type)
+{
+    return type == kHdrl || type == kStrl || type == kOdml;
+}
+
+} // namespace
+
+qsizetype AviHeaders::firstVideoStream() const
+{
+    for (qsizetype i = 0; i < streams.size(); ++i) {
+        if (streams[i].type == kVids)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype AviHeaderReader::readAt(qint64 pos, char *into, qsizetype size)
+{
+    if (size <= 0 || !m_device.seek(pos))
+        return 0;
+    const qint64 got = m_device.read(into, size);
+    if (got <= 0)
+        return 0;
+    m_bytesRead += got;
+    return qsizetype(got);
+}
+
+AviHeaderReader::Result AviHeaderReader::read()
+{
+    Result result;
+    m_bytesRead = 0;
+    if (!m_device.isOpen() || !m_device.isReadable() || m_device.isSequential())
+        return result;
+
+    const qint64 fileSize = m_device.size();
+    std::array<char, 12> head{};
+    result.status = Status::NotAvi;
+    if (readAt(0, head.data(), 12) != 12 || le32(head.data(), 12, 0) != kRiff
+        || le32(head.data(), 12, 8) != kAvi) {
+        result.bytesRead = m_bytesRead;
+        return result;
+    }
+
+    // A capture still being written has a RIFF size of 0 or one past the end.
+    const qint64 riffSize = le32(head.data(), 12, 4);
+    const qint64 riffEnd = riffSize < 4 || 8 + riffSize > fileSize ? fileSize : 8 + riffSize;
+
+    std::array<Container, kMaxDepth> stack;
+    int depth = 1;
+    stack[0] = {riffEnd, riffEnd, kAvi, false};
+    qint64 pos = 12;
+    bool haveMainHeader = false;
+    bool done = false;
+
+    while (depth > 0 && !done && result.chunksVisited < kMaxChunks) {
+        Container &container = stack[size_t(depth - 1)];
+        if (pos + 8 > container.end) {
+            // A fragment too short for a chunk header ends the list.
+            pos = container.next;
+            --depth;
+            continue;
+        }
+        std::array<char, 8> chunk{};
+        if (readAt(pos, chunk.data(), 8) != 8)
+            break;
+        ++result.chunksVisited;
+        const quint32 id = le32(chunk.data(), 8, 0);
+        const qint64 declared = le32(chunk.data(), 8, 4);
+        const qint64 dataStart = pos + 8;
+        // A size that runs past the list is cut at the list's end.
+        const qint64 dataEnd = std::min(dataStart + declared, container.end);
+        const qint64 next = std::min(dataStart + declared + (declared & 1), container.end);
+        const qint64 available = dataEnd - dataStart;
+
+        if (id == kList) {
+            std::array<char, 4> type{};
+            if (available < 4 || readAt(dataStart, type.data(), 4) != 4) {
+                pos = next;
+                continue;
+            }
+            const quint32 listType = le32(type.data(), 4, 0);
+            if (listType == kMovi && depth == 1) {
+                done = true; // the headers come before the payload
+                continue;
+            }
+            if (isHeaderList(listType) && depth < kMaxDepth) {
+                stack[size_t(depth)] = {dataEnd, next, listType, false};
+                ++depth;
+                pos = dataStart + 4;
+                continue;
+            }
+            pos = next;
+            continue;
+        }
+
+        if (id == kAvih && !haveMainHeader && container.type != kStrl) {
+            std::array<char, kMainHeaderSize> bytes{};
+            const qsizetype got = readAt(dataStart, bytes.data(), std::min<qint64>(available, kMainHeaderSize));
+            if (got >= kMainHeaderNeeded) {
+                haveMainHeader = true;
+                result.headers.microSecPerFrame = le32(bytes.data(), got, 0);
+                result.headers.totalFrames = le32(bytes.data(), got, 16);
+                result.headers.streamCount = le32(bytes.data(), got, 24);
+            }
+        } else if (id == kStrh && container.type == kStrl && !container.sawStreamHeader) {
+            container.sawStreamHeader = true;
+            std::array<char, kStreamHeaderSize> bytes{};
+            const qsizetype got
+                = readAt(dataStart, bytes.data(), std::min<qint64>(available, kStreamHeaderSize));
+            if (got >= 4) {
+                AviStreamHeader stream;
+                stream.type = le32(bytes.data(), got, 0);
+                stream.scale = le32(bytes.data(), got, 20);
+                stream.rate = le32(bytes.data(), got, 24);
+                stream.length = le32(bytes.data(), got, 32);
+                stream.bytes = quint32(got);
+                result.headers.streams.append(stream);
+            }
+        } else if (id == kDmlh && !result.headers.odmlTotalFrames && container.type != kStrl) {
+            std::array<char, 4> bytes{};
+            if (readAt(dataStart, bytes.data(), std::min<qint64>(available, 4)) == 4)
+                result.headers.odmlTotalFrames = le32(bytes.data(), 4, 0);
+        } else if (depth == 1 && (id == kIdx1 || id == kRiff)) {
+            done = true; // the index or the next RIFF part: past the headers
+            continue;
+        }
+        pos = next;
+    }
+
+    result.status = haveMainHeader ? Status::Ok : Status::NoMainHeader;
+    result.bytesRead = m_bytesRead;
+    return result;
+}
+
+AviHeaderReader::Result AviHeaderReader::readFile(const QString &path)
+{
+    // Only a regular file: opening a pipe would wait for a writer.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {};
+    return AviHeaderReader(file).read();
+}
+
+} // namespace lintaro

@@ -1,0 +1,122 @@
+#include "aviprobe.h"
+
+#include "aviheaderreader.h"
+#include "common/interaction.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace lintaro {
+
+const QString AviProbe::kCannotOpen = QStringLiteral("Не могу открыть AVI");
+const QString AviProbe::kNoFileInfo = QStringLiteral("Не могу узнать информацию об AVI");
+const QString AviProbe::kNoVideoStream = QStringLiteral("Не могу открыть видео поток в AVI");
+const QString AviProbe::kNoVideoStreamInfo = QStringLiteral("Не могу узнать информацию о видеопотоке в AVI");
+
+AviProbe::Result AviProbe::probe(const QString &clipPath, const QString &audioLocation)
+{
+    const AviHeaderReader::Result read = AviHeaderReader::readFile(clipPath);
+    if (read.status != AviHeaderReader::Status::Ok) {
+        Result result;
+        result.failure = kCannotOpen;
+        result.headers = read.headers;
+        return result;
+    }
+    return fromHeaders(read.headers, clipPath, audioLocation,
+                       [](const QString &path) { return QFileInfo::exists(path); });
+}
+
+AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString &clipPath,
+                                       const QString &audioLocation, const FileExists &fileExists)
+{
+    Result result;
+    result.headers = headers;
+    const qint32 type = mediaType(headers.streamCount, clipPath, audioLocation, fileExists);
+
+    // The video stream first: an audio-only file has no rate either, and its
+    // real fault is the missing video.
+    const qsizetype video = headers.firstVideoStream();
+    if (video < 0) {
+        result.failure = kNoVideoStream;
+        return result;
+    }
+    if (!headers.streams[video].holdsLength()) {
+        result.failure = kNoVideoStreamInfo;
+        return result;
+    }
+    const std::optional<double> rate = frameRate(headers);
+    if (!rate) {
+        result.failure = kNoFileInfo;
+        return result;
+    }
+
+    const IntegerRate integer = *integerRate(*rate);
+    MediaFacts facts;
+    facts.frameCount = frameCount(headers, video);
+    facts.sampleStep = integer.sampleStep;
+    facts.scaledRate = integer.scaledRate;
+    facts.mediaType = type;
+    // An empty video stream has no last frame to mark, and a length whose
+    // duration wraps round in the time base would place the clip wrongly.
+    if (facts.frameCount == 0 || !durationFits(facts)) {
+        result.failure = kNoVideoStreamInfo;
+        return result;
+    }
+    result.facts = facts;
+    return result;
+}
+
+std::optional<double> AviProbe::frameRate(const AviHeaders &headers)
+{
+    const qsizetype video = headers.firstVideoStream();
+    if (video >= 0) {
+        const AviStreamHeader &stream = headers.streams[video];
+        if (stream.holdsRate() && stream.rate != 0 && stream.scale != 0) {
+            const double rate = double(stream.rate) / double(stream.scale);
+            if (integerRate(rate))
+                return rate;
+        }
+    }
+    if (headers.microSecPerFrame != 0) {
+        const double rate = 1000000.0 / double(headers.microSecPerFrame);
+        if (integerRate(rate))
+            return rate;
+    }
+    return std::nullopt;
+}
+
+quint32 AviProbe::frameCount(const AviHeaders &headers, qsizetype videoStream)
+{
+    const quint32 length = headers.streams.value(videoStream).length;
+    return std::max(length, headers.odmlTotalFrames.value_or(0));
+}
+
+qint32 AviProbe::mediaType(quint32 streamCount, const QString &clipPath, const QString &audioLocation,
+                           const FileExists &fileExists)
+{
+    if (streamCount >= 2)
+        return 3;
+    if (audioLocation.isEmpty())
+        return 1;
+    return fileExists(wavCompanionPath(clipPath, audioLocation)) ? 3 : 1;
+}
+
+QString AviProbe::wavCompanionPath(const QString &clipPath, const QString &audioLocation)
+{
+    const QString stem = clipPath.left(std::max<qsizetype>(clipPath.size() - 3, 0));
+    if (audioLocation == QStringLiteral(".") || clipPath.size() < 2 || clipPath[1] != u':')
+        return stem + QStringLiteral("wav");
+    return audioLocation + stem.mid(1) + QStringLiteral("wav");
+}
+
+std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
+                                    const QString &audioLocation)
+{
+    const AviProbe::Result result = AviProbe::probe(clipPath, audioLocation);
+    if (!result.ok())
+        interaction.message(QStringLiteral("Error"), result.failure, MessageIcon::Error);
+    return result.facts;
+}
+
+} // namespace lintaro

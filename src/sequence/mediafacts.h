@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <optional>
+
+namespace lintaro {
+
+// What the sequence file needs to know about one clip.
+struct MediaFacts
+{
+    quint32 frameCount = 0; // length of the first video stream, in frames
+    qint32 sampleStep = 1;  // 1, 10 or 100: the power of ten that makes the rate whole
+    qint32 scaledRate = 0;  // frame rate × sample step
+    qint32 mediaType = 1;   // 3 with sound, 1 without
+
+    friend bool operator==(const MediaFacts &, const MediaFacts &) = default;
+};
+
+// The frame rate in the whole-number form of the sequence time base.
+struct IntegerRate
+{
+    qint64 hundredths = 0; // rate × 100, an exact half rounded up
+    qint32 sampleStep = 1;
+    qint32 scaledRate = 0;
+
+    friend bool operator==(const IntegerRate &, const IntegerRate &) = default;
+};
+
+// Nothing when the rate has no whole-number form the time base can carry:
+// not a positive finite number, under 0.005 fps, or a scaled rate past 32 bits.
+std::optional<IntegerRate> integerRate(double framesPerSecond);
+
+// The sequence time base of a clip, as its CLIP entry writes it.
+struct TimeBase
+{
+    quint32 marker = 0; // position of the last frame
+    quint32 value = 0;  // duration
+    qint32 scale = 0;
+    qint32 sample = 0;
+};
+
+// 100 for a 25 fps clip, whose time base counts hundredths; 1 otherwise.
+qint32 palFactor(const MediaFacts &facts);
+
+// Marker and value in 32-bit unsigned arithmetic; an empty clip gets the marker
+// 0 rather than a value wrapped round from -1.
+TimeBase timeBase(const MediaFacts &facts);
+
+// False when the duration in time-base units does not fit in 32 bits, so the
+// written value would wrap round.
+bool durationFits(const MediaFacts &facts);
+
+} // namespace lintaro

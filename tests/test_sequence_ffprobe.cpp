@@ -1,0 +1,124 @@
+// The probe against ffprobe, on clips ffmpeg makes here and now: several codecs,
+// broadcast rates, one to three streams, audio before the video. Frame count and
+// rate of the first video stream must agree after the whole-number rounding.
+#include "sequence/aviprobe.h"
+#include "sequence/mediafacts.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace lintaro;
+
+namespace {
+
+struct Clip
+{
+    const char *name;
+    const char *codec;
+    const char *rate;
+    const char *size;
+    int frames;
+    int audioBefore; // audio streams ahead of the video
+    int audioAfter;
+    QStringList extra = {};
+};
+
+bool run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return false;
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
+        return false;
+    }
+    return true;
+}
+
+QStringList ffmpegArguments(const Clip &clip, const QString &path)
+{
+    const double seconds = 1.0; // the video input is cut by frame count below
+    QStringList arguments = {"-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    const int audioStreams = clip.audioBefore + clip.audioAfter;
+    for (int i = 0; i < audioStreams; ++i) {
+        arguments << "-f" << "lavfi" << "-i"
+                  << QStringLiteral("sine=frequency=%1:sample_rate=8000:duration=%2").arg(300 + 100 * i).arg(seconds);
+    }
+    arguments << "-f" << "lavfi" << "-i"
+              << QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(clip.size, clip.rate).arg(seconds);
+    for (int i = 0; i < clip.audioBefore; ++i)
+        arguments << "-map" << QStringLiteral("%1:a").arg(i);
+    arguments << "-map" << QStringLiteral("%1:v").arg(audioStreams);
+    for (int i = clip.audioBefore; i < audioStreams; ++i)
+        arguments << "-map" << QStringLiteral("%1:a").arg(i);
+    arguments << "-frames:v" << QString::number(clip.frames) << "-c:v" << clip.codec << clip.extra;
+    if (audioStreams > 0)
+        arguments << "-c:a" << "pcm_u8";
+    arguments << path;
+    return arguments;
+}
+
+} // namespace
+
+TEST(AviProbeAgainstFfprobe, FirstVideoStreamRateAndLength)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    if (ffmpeg.isEmpty() || ffprobe.isEmpty())
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed (Debian package ffmpeg; scripts/setup.sh installs it)";
+
+    const QList<Clip> clips = {
+        {"mpeg4_25.avi", "mpeg4", "25", "32x24", 7, 0, 0, {"-q:v", "31"}},
+        {"mjpeg_2997_sound.avi", "mjpeg", "30000/1001", "16x16", 9, 0, 1, {"-q:v", "31"}},
+        {"ffv1_23976_audio_first.avi", "ffv1", "24000/1001", "16x16", 5, 1, 0},
+        {"rawvideo_12.5.avi", "rawvideo", "12.5", "8x8", 6, 0, 0, {"-pix_fmt", "bgr24"}},
+        {"mpeg4_30_three_streams.avi", "mpeg4", "30", "16x16", 4, 1, 1, {"-q:v", "31"}},
+        {"mjpeg_50_two_audio_first.avi", "mjpeg", "50", "16x16", 3, 2, 0, {"-q:v", "31"}},
+        {"dv_pal_25.avi", "dvvideo", "25", "720x576", 2, 0, 1, {"-pix_fmt", "yuv420p"}},
+    };
+
+    QTemporaryDir dir;
+    for (const Clip &clip : clips) {
+        SCOPED_TRACE(clip.name);
+        const QString path = dir.filePath(QString::fromLatin1(clip.name));
+        ASSERT_TRUE(run(ffmpeg, ffmpegArguments(clip, path)));
+
+        QByteArray out;
+        ASSERT_TRUE(run(ffprobe, {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                  "stream=r_frame_rate,nb_frames", "-of", "default=noprint_wrappers=1", path},
+                        &out));
+        QByteArray rateText, framesText;
+        for (const QByteArray &line : out.split('\n')) {
+            if (line.startsWith("r_frame_rate="))
+                rateText = line.mid(13).trimmed();
+            else if (line.startsWith("nb_frames="))
+                framesText = line.mid(10).trimmed();
+        }
+        const QList<QByteArray> parts = rateText.split('/');
+        ASSERT_EQ(parts.size(), 2) << rateText.toStdString();
+        const std::optional<IntegerRate> expected = integerRate(parts[0].toDouble() / parts[1].toDouble());
+        ASSERT_TRUE(expected);
+
+        const AviProbe::Result probe = AviProbe::probe(path, {});
+        ASSERT_TRUE(probe.ok()) << probe.failure.toStdString();
+        EXPECT_EQ(probe.facts->frameCount, framesText.toUInt());
+        EXPECT_EQ(probe.facts->frameCount, quint32(clip.frames));
+        EXPECT_EQ(probe.facts->sampleStep, expected->sampleStep);
+        EXPECT_EQ(probe.facts->scaledRate, expected->scaledRate);
+        EXPECT_EQ(probe.facts->mediaType, clip.audioBefore + clip.audioAfter > 0 ? 3 : 1);
+        EXPECT_EQ(probe.headers.streamCount, quint32(1 + clip.audioBefore + clip.audioAfter));
+    }
+}

@@ -39,6 +39,21 @@ ConversionRun::ConversionRun(Interaction &interaction, SettingsStore *settings, 
 {
 }
 
+QString ConversionRun::pathProblem(const QString &path)
+{
+    // The sequence files are Windows-1251 text with one value per line.
+    if (!cp1251::canEncode(path))
+        return cp1251::unencodableMessage(path);
+    for (const QChar ch : path) {
+        if (ch.unicode() < 32)
+            return QStringLiteral("Путь к файлу \"%1\" содержит управляющий символ (код %2) и не может быть "
+                                  "записан в PSQ файл")
+                .arg(path)
+                .arg(ch.unicode());
+    }
+    return {};
+}
+
 QString ConversionRun::notFoundText(const QString &source)
 {
     return QStringLiteral("Не могу найти файл \"%1\"").arg(source);
@@ -69,12 +84,12 @@ QStringList ConversionRun::run(const ScheduleTable &table, QString &saveFileName
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)
             return notFoundText(source);
+        const QString unwritable = pathProblem(*path);
+        if (!unwritable.isEmpty())
+            return unwritable;
         const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
         if (!facts)
             return kProbeFailed;
-        // The sequence files are Windows-1251: a path they cannot carry stops the run here.
-        if (!cp1251::canEncode(*path))
-            return cp1251::unencodableMessage(*path);
         files.back().appendClip(*facts, *path);
         return {};
     };

@@ -48,6 +48,10 @@ public:
     // "Не могу найти файл "SOURCE"".
     static QString notFoundText(const QString &source);
 
+    // Why a clip path cannot go into a sequence file (a character Windows-1251
+    // lacks, a line break), or empty when it can.
+    static QString pathProblem(const QString &path);
+
 private:
     Interaction &m_interaction;
     SettingsStore *m_settings;

@@ -151,6 +151,9 @@ TEST_F(LookupFiles, SubstPathKeepsAtMost300CharactersAfterTheSemicolon)
     SubstitutionModel model(m_settings);
     model.load(substFile());
     EXPECT_EQ(model.table().row(0).path, QString(300, u'p'));
+    model.save(); // written without the blank after ";", so it comes back whole
+    EXPECT_EQ(test::readFile(substFile()), "N ;" + QByteArray(300, 'p') + "\r\n");
+    EXPECT_EQ(model.table().row(0).path, QString(300, u'p'));
 
     // A path of 299 survives the " ; " of the save; 300 would not, so it is refused.
     const QString fits = QString(299, u'q');

@@ -56,7 +56,10 @@ QByteArray SubstitutionTable::fileBytes() const
             why = entrycheck::lineRefusal(pair.path);
         if (!why.isEmpty())
             throw Failure(why);
-        lines.append(pair.name + QStringLiteral(" ; ") + pair.path);
+        // A 300-character path (only a file written elsewhere has one) would lose its
+        // last character to the blank of " ; " on the reload, so it goes without it.
+        const QString separator = pair.path.size() > MaxPathLength ? QStringLiteral(" ;") : QStringLiteral(" ; ");
+        lines.append(pair.name + separator + pair.path);
     }
     return textfile::encodeLines(lines);
 }

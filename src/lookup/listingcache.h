@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace lintaro {
@@ -38,8 +40,22 @@ private:
         DirectoryListing::Stamp stamp;
         qint64 takenAtMs = 0;
         QList<DirectoryListing::Entry> entries;
-        QStringList foldedNames;
-        std::vector<int> byName; // entry indexes sorted by folded name
+        // The folded names, one after another, and keys to them sorted by name.
+        std::u16string foldedNames;
+        struct Key
+        {
+            // The first eight characters packed so that comparing the numbers
+            // compares them; most names differ there, so sorting rarely reads on.
+            quint64 head[2];
+            quint32 offset;
+            quint32 length;
+            int entry;
+        };
+        std::vector<Key> byName;
+        std::u16string_view name(const Key &key) const
+        {
+            return std::u16string_view(foldedNames).substr(key.offset, key.length);
+        }
     };
 
     static void buildIndex(Folder &folder);

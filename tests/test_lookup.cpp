@@ -62,6 +62,11 @@ TEST_F(LookupFiles, FoldersLoadTrimsKeepsEmptyRowsAndSaveDropsThem)
     test::writeFile(foldersFile(), QByteArray("a\nb\n\tc", 6) + QByteArray("\0d\n", 3));
     model.load(foldersFile());
     EXPECT_EQ(folderRows(model), (QStringList{"a", "b", "c"}));
+
+    // Windows-1251 throughout: a first line starting "пїї" is no UTF-8 mark.
+    ASSERT_TRUE(model.setData(model.index(0, 0), QStringLiteral("пїїРђ")));
+    model.save();
+    EXPECT_EQ(folderRows(model), (QStringList{"пїїРђ", "b", "c"}));
 }
 
 TEST_F(LookupFiles, FoldersMissingOrEmptyFileIsOneEmptyRowAndSavesZeroBytes)

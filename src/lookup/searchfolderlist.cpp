@@ -1,5 +1,6 @@
 #include "searchfolderlist.h"
 
+#include "common/cp1251.h"
 #include "common/failure.h"
 #include "common/textfile.h"
 #include "lookup/entrycheck.h"
@@ -27,7 +28,9 @@ void SearchFolderList::applyLines(const QStringList &lines)
 
 void SearchFolderList::applyFileBytes(QByteArrayView bytes)
 {
-    applyLines(textfile::splitLines(textfile::decode(bytes)));
+    // Windows-1251 only, no byte-order mark: a saved first line that happens
+    // to start with the mark's bytes ("пїї") must read back as it was written.
+    applyLines(textfile::splitLines(cp1251::decode(textfile::untilNul(bytes))));
 }
 
 QByteArray SearchFolderList::fileBytes() const

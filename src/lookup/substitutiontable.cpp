@@ -1,5 +1,6 @@
 #include "substitutiontable.h"
 
+#include "common/cp1251.h"
 #include "common/failure.h"
 #include "common/textfile.h"
 #include "lookup/entrycheck.h"
@@ -40,7 +41,9 @@ void SubstitutionTable::applyLines(const QStringList &lines)
 
 void SubstitutionTable::applyFileBytes(QByteArrayView bytes)
 {
-    applyLines(textfile::splitLines(textfile::decode(bytes)));
+    // Windows-1251 only, no byte-order mark: a saved first line that happens
+    // to start with the mark's bytes ("пїї") must read back as it was written.
+    applyLines(textfile::splitLines(cp1251::decode(textfile::untilNul(bytes))));
 }
 
 QByteArray SubstitutionTable::fileBytes() const

@@ -1,0 +1,211 @@
+// The bracket search over a big archive: 2,000 codes (hits, misses and
+// ambiguous codes) against 10 search folders of 20,000 files each, whose
+// times lie a minute back. Three ways in one run: one plain listing pass over
+// the folders (the floor), listing every folder anew for every code, and the
+// run's listing cache.
+// Usage: bench_lookup [codes listed anew, default all] [archive folder to keep]
+#include "common/interaction.h"
+#include "lookup/clipresolver.h"
+#include "lookup/directorylisting.h"
+#include "lookup/listingcache.h"
+#include "lookup/searchfoldermodel.h"
+#include "lookup/substitutionmodel.h"
+#include "settings/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace lintaro;
+
+namespace {
+
+constexpr int kFolders = 10;
+constexpr int kFilesPerFolder = 20000;
+constexpr int kCodes = 2000;
+
+// Never asked: every search runs quiet.
+class SilentInteraction : public Interaction
+{
+public:
+    MessageAnswer message(const QString &, const QString &, MessageIcon, MessageButtons) override
+    {
+        return MessageAnswer::Ok;
+    }
+    std::optional<QString> openFile(const FileDialogRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileDialogRequest &) override { return std::nullopt; }
+    std::optional<QString> chooseFolder(const QString &) override { return std::nullopt; }
+    void openExternal(const QString &) override {}
+};
+
+bool createEmpty(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+#else
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+#endif
+}
+
+bool setBackAMinute(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch() - 60000;
+    timespec times[2];
+    times[0].tv_sec = time_t(ms / 1000);
+    times[0].tv_nsec = long(ms % 1000) * 1000000;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+#else
+    Q_UNUSED(path);
+    return true;
+#endif
+}
+
+QString fileName(int folder, int index)
+{
+    return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
+}
+
+// Three in five codes name one file, one in five nothing, one in five ten files.
+QStringList makeCodes()
+{
+    QStringList codes;
+    for (int i = 0; i < kCodes; ++i) {
+        const int folder = (i * 7) % kFolders;
+        const int index = (i * 7919) % kFilesPerFolder;
+        switch (i % 5) {
+        case 0:
+        case 1:
+        case 2: codes.append(fileName(folder, index).chopped(4)); break;
+        case 3: codes.append(QStringLiteral("Missing%1").arg(i)); break;
+        default: codes.append(fileName(folder, index).chopped(5)); break; // F3R0123: ten candidates
+        }
+    }
+    return codes;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int anewCount = argc > 1 ? qBound(1, atoi(argv[1]), kCodes) : kCodes;
+    QTextStream out(stdout);
+
+    // A folder named as the second argument is built once and kept, so repeated
+    // runs skip the build; by default a temporary one is built and removed.
+    QTemporaryDir temporary;
+    const QDir root(argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path());
+    if (argc <= 2 && !temporary.isValid()) {
+        out << "cannot create a temporary folder\n";
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray folderLines;
+    QStringList folders;
+    for (int f = 0; f < kFolders; ++f) {
+        const QString folder = root.filePath(QStringLiteral("archive%1").arg(f));
+        QDir().mkpath(folder);
+        for (int i = 0; i < kFilesPerFolder; ++i) {
+            if (argc > 2 && QFileInfo::exists(folder + u'/' + fileName(f, kFilesPerFolder - 1)))
+                break;
+            if (!createEmpty(folder + u'/' + fileName(f, i))) {
+                out << "cannot create the archive in " << root.path() << "\n";
+                return 1;
+            }
+        }
+        folders.append(folder);
+        folderLines += QFile::encodeName(folder) + "\r\n";
+    }
+    for (const QString &folder : folders)
+        setBackAMinute(folder);
+    out << "archive: " << kFolders << " folders x " << kFilesPerFolder << " files, built in "
+        << timer.elapsed() / 1000.0 << " s\n";
+    out.flush();
+
+    QFile list(root.filePath(QStringLiteral("Folders.cfg")));
+    list.open(QIODevice::WriteOnly);
+    list.write(folderLines);
+    list.close();
+    SearchFolderModel folderModel;
+    folderModel.load(list.fileName());
+    SettingsStore settings(root.filePath(QStringLiteral("settings.ini")));
+    SubstitutionModel substitutions(settings);
+    SilentInteraction interaction;
+    const ClipResolver resolver(folderModel, substitutions, interaction);
+    const QStringList codes = makeCodes();
+
+    // The machine is shared: each of the fast figures is the best of a few runs.
+    constexpr int kRepeats = 5;
+
+    // The floor: every folder listed once.
+    double floorMs = 1e300;
+    qsizetype listed = 0;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        timer.restart();
+        listed = 0;
+        for (const QString &folder : folders)
+            listed += DirectoryListing::entries(folder).size();
+        floorMs = qMin(floorMs, timer.nsecsElapsed() / 1e6);
+    }
+
+    // Ours: one cache for the whole run.
+    double oursMs = 1e300;
+    int listingsTaken = 0;
+    QList<std::optional<QString>> ours;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        timer.restart();
+        ListingCache cache;
+        ours.clear();
+        for (const QString &code : codes)
+            ours.append(resolver.bracketSearch(code, true, &cache));
+        oursMs = qMin(oursMs, timer.nsecsElapsed() / 1e6);
+        listingsTaken = cache.listingsTaken();
+    }
+
+    // Anew: every folder listed again for every code.
+    timer.restart();
+    int differences = 0;
+    for (int i = 0; i < anewCount; ++i) {
+        if (resolver.bracketSearch(codes[i], true) != ours[i])
+            ++differences;
+    }
+    const double anewSampleMs = timer.nsecsElapsed() / 1e6;
+    const double anewMs = anewSampleMs * kCodes / anewCount;
+
+    int found = 0;
+    for (const auto &path : ours)
+        found += path.has_value();
+    out << "codes: " << kCodes << " (" << found << " found), listed entries in the floor pass: " << listed
+        << "\n";
+    out << "floor, one listing pass:  " << floorMs << " ms (best of " << kRepeats << ")\n";
+    out << "listing anew per code:    " << anewMs << " ms"
+        << (anewCount < kCodes ? QStringLiteral(" (from %1 codes)").arg(anewCount) : QString()) << "\n";
+    out << "ours, run listing cache:  " << oursMs << " ms (best of " << kRepeats << ", " << listingsTaken << " folder listings)\n";
+    out << "ratio ours / floor:       " << oursMs / floorMs << "\n";
+    out << "ratio anew / ours:        " << anewMs / oursMs << "\n";
+    out << "answers differing from a fresh listing: " << differences << "\n";
+    out.flush();
+    return differences == 0 ? 0 : 2;
+}

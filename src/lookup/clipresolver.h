@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace lintaro {
+
+class Interaction;
+class ListingCache;
+class SearchFolderModel;
+class SubstitutionModel;
+
+// Turns a Source cell into the path of a clip file: a clip code in brackets by
+// the bracket search over the search folders, any other text by the
+// substitution lookup. It reads both lists as they are at the moment of the
+// call and keeps nothing between calls. Quiet mode shows nothing, asks nothing
+// and changes nothing.
+class ClipResolver
+{
+public:
+    // The text after the first ")" may not be further than this from the first "(".
+    static constexpr int CodeSearchLength = 300;
+    static constexpr int ShownCandidates = 10;
+
+    ClipResolver(const SearchFolderModel &folders, SubstitutionModel &substitutions, Interaction &interaction);
+
+    // The text between the first "(" and the first ")" within the 300
+    // characters after it, untrimmed; nothing when the cell has no clip code.
+    static std::optional<QString> clipCode(QStringView cell);
+
+    // Files CODE*.avi in every search folder. The path when exactly one
+    // candidate is found, or the first exact CODE.avi (any letter case) among
+    // several; nothing otherwise, with a message about several candidates
+    // unless quiet. A run passes its cache to reuse unchanged folder listings.
+    std::optional<QString> bracketSearch(const QString &code, bool quiet, ListingCache *cache = nullptr) const;
+
+    // The path of the first pair whose name equals name exactly. Unless quiet,
+    // a missing name asks for the file; the answer is appended to the table
+    // and saved at once (a failed save throws Failure). Nothing on cancel.
+    std::optional<QString> substitutionLookup(const QString &name, bool quiet) const;
+
+    static QString errorCaption();
+
+private:
+    const SearchFolderModel &m_folders;
+    SubstitutionModel &m_substitutions;
+    Interaction &m_interaction;
+};
+
+} // namespace lintaro

@@ -1,0 +1,14 @@
+#pragma once
+
+class QDialog;
+
+namespace lintaro::dialogplacement {
+
+// Window flags of the lookup dialogs: a system menu and a minimise box, no maximise box.
+void setFrame(QDialog *dialog);
+
+// Sizes the window to the given outer size and centres it on its screen; run
+// when it is first shown, once the frame is known.
+void placeCentred(QDialog *dialog, int outerWidth, int outerHeight);
+
+} // namespace lintaro::dialogplacement

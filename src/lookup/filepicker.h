@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace lintaro {
+
+class Interaction;
+
+// The substitution dialog's open-file picker, shared with the resolver's
+// prompt: a fixed filter and a current file name that the picker opens on.
+class FilePicker
+{
+public:
+    static QString filterText();
+    // "Укажите файл "NAME "": the blank before the closing quote is part of it.
+    static QString titleFor(const QString &name);
+
+    const QString &fileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
+
+    // Opens the picker on the current file name; the chosen file, or nothing on
+    // cancel. The caller makes an accepted file the current file name.
+    std::optional<QString> pick(Interaction &interaction, const QString &title) const;
+
+private:
+    QString m_fileName;
+};
+
+} // namespace lintaro

@@ -1,0 +1,146 @@
+#include "substitutionmodel.h"
+
+#include "common/configdir.h"
+#include "common/textfile.h"
+#include "settings/settingsstore.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace lintaro {
+
+SubstitutionModel::SubstitutionModel(SettingsStore &settings, QObject *parent)
+    : QAbstractTableModel(parent), m_settings(settings)
+{
+}
+
+int SubstitutionModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_table.rowCount();
+}
+
+int SubstitutionModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant SubstitutionModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const Substitution &pair = m_table.row(index.row());
+    return index.column() == NameColumn ? pair.name : pair.path;
+}
+
+bool SubstitutionModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    const QString text = value.toString();
+    if (!refusal(index.column(), text).isEmpty())
+        return false;
+    if (index.column() == NameColumn)
+        m_table.setName(index.row(), text);
+    else
+        m_table.setPath(index.row(), text);
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+QVariant SubstitutionModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section == NameColumn)
+        return QStringLiteral("По эфирному листу");
+    if (section == PathColumn)
+        return QStringLiteral("Имя файла");
+    return {};
+}
+
+Qt::ItemFlags SubstitutionModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+QString SubstitutionModel::refusal(int column, QStringView text)
+{
+    return column == NameColumn ? SubstitutionTable::nameRefusal(text) : SubstitutionTable::pathRefusal(text);
+}
+
+void SubstitutionModel::load()
+{
+    load(QDir(configDirectory()).filePath(QString::fromLatin1(SubstitutionTable::FileName)));
+}
+
+void SubstitutionModel::load(const QString &filePath)
+{
+    const QString remembered = m_settings.read(QString::fromLatin1(LastSubstValue));
+    if (!remembered.isEmpty())
+        m_picker.setFileName(remembered);
+    m_filePath = filePath;
+    SubstitutionTable table = m_table;
+    if (QFileInfo::exists(filePath))
+        table.applyFileBytes(textfile::readAll(filePath));
+    else
+        table.applyLines({});
+    replaceTable(table);
+}
+
+void SubstitutionModel::save()
+{
+    textfile::writeAtomically(m_filePath, m_table.fileBytes());
+    load(m_filePath);
+}
+
+void SubstitutionModel::rememberPickedFile()
+{
+    m_settings.write(QString::fromLatin1(LastSubstValue), m_picker.fileName());
+}
+
+void SubstitutionModel::appendRow()
+{
+    beginInsertRows({}, rowCount(), rowCount());
+    m_table.appendRow();
+    endInsertRows();
+}
+
+void SubstitutionModel::removePair(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    if (rowCount() > 1) {
+        beginRemoveRows({}, row, row);
+        m_table.removeRow(row);
+        endRemoveRows();
+    } else {
+        m_table.removeRow(row);
+        emit dataChanged(index(0, 0), index(0, 1), {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
+bool SubstitutionModel::setPath(int row, const QString &path)
+{
+    return setData(index(row, PathColumn), path);
+}
+
+void SubstitutionModel::appendPair(const QString &name, const QString &path)
+{
+    beginInsertRows({}, rowCount(), rowCount());
+    m_table.appendRow({name, path});
+    endInsertRows();
+    save();
+}
+
+void SubstitutionModel::replaceTable(const SubstitutionTable &table)
+{
+    beginResetModel();
+    m_table = table;
+    endResetModel();
+}
+
+} // namespace lintaro

@@ -1,0 +1,278 @@
+// The search folder and substitution dialogs, driven as the operator drives them.
+#include "lookup/tform2.h"
+#include "lookup/tform3.h"
+#include "settings/settingsstore.h"
+#include "support/fixtures.h"
+#include "support/scriptedinteraction.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#ifdef QT_TESTLIB_LIB
+#include <QAbstractItemModelTester>
+#endif
+
+// The shared main, compiled here so that it sees LINTARO_TEST_GUI and creates
+// a QApplication; the copy in the support library is built without it.
+#include "support/testmain.cpp"
+
+using namespace lintaro;
+
+namespace {
+
+class LookupDialogs : public ::testing::Test
+{
+protected:
+    void SetUp() override { qputenv("LINTARO_CONFIG_DIR", m_dir.path().toLocal8Bit()); }
+    void TearDown() override { qunsetenv("LINTARO_CONFIG_DIR"); }
+
+    QString foldersFile() const { return m_dir.filePath(QStringLiteral("Folders.cfg")); }
+    QString substFile() const { return m_dir.filePath(QStringLiteral("Subst.cfg")); }
+
+    static void closeWithOk(QDialog &dialog, QPushButton *ok)
+    {
+        dialog.show();
+        ok->click();
+        EXPECT_FALSE(dialog.isVisible());
+    }
+
+    QTemporaryDir m_dir;
+    SettingsStore m_settings{m_dir.filePath(QStringLiteral("settings.ini"))};
+    test::ScriptedInteraction m_interaction;
+};
+
+QStringList shownFolders(const TForm2 &form)
+{
+    return form.folders().list().texts();
+}
+
+} // namespace
+
+TEST_F(LookupDialogs, FoldersWithoutAFileShowOneEmptyRowAndCloseWritesZeroBytes)
+{
+    TForm2 form(m_interaction);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Директории для поиска"));
+    EXPECT_EQ(form.StringGrid1->model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("Директории для поиска"));
+    EXPECT_EQ(shownFolders(form), QStringList{""});
+    closeWithOk(form, form.Button2);
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray());
+    EXPECT_TRUE(QFileInfo::exists(foldersFile()));
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+}
+
+TEST_F(LookupDialogs, AddedFolderGoesBelowTheEmptyRowUntilTheClose)
+{
+    TForm2 form(m_interaction);
+    form.show();
+    m_interaction.answerPicker(QStringLiteral("/srv/clips"));
+    form.Button1->click();
+    ASSERT_EQ(m_interaction.pickers.size(), 1);
+    EXPECT_EQ(m_interaction.pickers[0].kind, test::ScriptedInteraction::PickerKind::Folder);
+    EXPECT_EQ(m_interaction.pickers[0].request.title, QStringLiteral("Выберите директорию для поиска авишек"));
+    EXPECT_EQ(shownFolders(form), (QStringList{"", "/srv/clips"}));
+
+    m_interaction.answerPicker(std::nullopt); // cancelled: nothing changes
+    form.Button1->click();
+    EXPECT_EQ(form.folders().rowCount(), 2);
+
+    form.Button2->click();
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray("/srv/clips\r\n"));
+    EXPECT_EQ(shownFolders(form), QStringList{"/srv/clips"});
+}
+
+TEST_F(LookupDialogs, DeleteAsksAndOnlyYesDeletes)
+{
+    test::writeFile(foldersFile(), "a\r\nb\r\nc\r\n");
+    TForm2 form(m_interaction);
+    form.show();
+    form.StringGrid1->setCurrentIndex(form.folders().index(1, 0));
+
+    m_interaction.answerMessage(MessageAnswer::No);
+    form.Button4->click();
+    m_interaction.answerMessage(MessageAnswer::Cancel);
+    form.Button4->click();
+    EXPECT_EQ(shownFolders(form), (QStringList{"a", "b", "c"}));
+    ASSERT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Удаление записи"));
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Действительно удалить?"));
+    EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(m_interaction.messages[0].buttons, MessageButtons::YesNoCancel);
+
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    form.Button4->click();
+    EXPECT_EQ(shownFolders(form), (QStringList{"a", "c"}));
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray("a\r\nb\r\nc\r\n")); // only a close writes
+    form.hide();
+}
+
+TEST_F(LookupDialogs, FailedSaveAtCloseIsReportedAndKeepsTheRows)
+{
+    test::writeFile(foldersFile(), "old\r\n");
+    TForm2 form(m_interaction);
+    form.show();
+    m_interaction.answerPicker(QStringLiteral("/a/folder/name/long/enough/to/pass/the/limit"));
+    form.Button1->click();
+    {
+        test::FileSizeLimit limit(4);
+        form.Button2->click();
+    }
+    EXPECT_FALSE(form.isVisible());
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Lintaro"));
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Stream write error."));
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray("old\r\n"));
+    EXPECT_EQ(shownFolders(form), (QStringList{"old", "/a/folder/name/long/enough/to/pass/the/limit"}));
+}
+
+TEST_F(LookupDialogs, UnreadableFileAtCreationIsReportedAndTheListStartsEmpty)
+{
+    QDir().mkpath(substFile()); // a folder in the file's place
+    TForm3 form(m_interaction, m_settings);
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Cannot open file %1.").arg(substFile()));
+    EXPECT_EQ(form.substitutions().table().rows(), QList<Substitution>{{}});
+}
+
+TEST_F(LookupDialogs, SubstitutionDialogAddsPicksDeletesAndSaves)
+{
+    test::writeFile(substFile(), "Intro;C:\\intro.avi\r\n");
+    TForm3 form(m_interaction, m_settings);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Известные подстановки"));
+    const QAbstractItemModel *model = form.StringGrid1->model();
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("По эфирному листу"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Имя файла"));
+    EXPECT_TRUE(form.Button2->isDefault());
+    form.show();
+
+    form.Button3->click();
+    form.StringGrid1->setCurrentIndex(model->index(1, 1)); // the path column: the row counts
+    m_interaction.answerPicker(QStringLiteral("/clips/new.avi"));
+    form.Button1->click();
+    ASSERT_EQ(m_interaction.pickers.size(), 1);
+    EXPECT_EQ(m_interaction.pickers[0].request.title, QStringLiteral("Укажите файл \" \""));
+    EXPECT_EQ(form.substitutions().table().row(1), (Substitution{"", "/clips/new.avi"}));
+
+    form.StringGrid1->setCurrentIndex(model->index(0, 0));
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    form.Button4->click();
+    form.Button2->click();
+    EXPECT_EQ(test::readFile(substFile()), QByteArray(" ; /clips/new.avi\r\n"));
+    EXPECT_EQ(m_settings.read("LastSubst"), QStringLiteral("/clips/new.avi"));
+
+    // The only row deleted: one row, both texts empty.
+    form.show();
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    form.Button4->click();
+    EXPECT_EQ(form.substitutions().table().rows(), QList<Substitution>{{}});
+    form.hide();
+    EXPECT_EQ(test::readFile(substFile()), QByteArray());
+}
+
+TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)
+{
+    {
+        TForm3 form(m_interaction, m_settings);
+        form.show();
+        m_interaction.answerPicker(QStringLiteral("/clips/picked.avi"));
+        form.Button1->click();
+        form.close(); // the close box closes the same way
+        EXPECT_EQ(m_settings.read("LastSubst"), QStringLiteral("/clips/picked.avi"));
+    }
+    TForm3 next(m_interaction, m_settings);
+    next.show();
+    m_interaction.answerPicker(std::nullopt);
+    next.Button1->click();
+    ASSERT_EQ(m_interaction.pickers.size(), 2);
+    EXPECT_EQ(m_interaction.pickers[1].request.initialFile, QStringLiteral("/clips/picked.avi"));
+    next.hide();
+}
+
+TEST_F(LookupDialogs, CellEditThatTheFileCannotCarryIsRefusedAndOfferedAgain)
+{
+    TForm3 form(m_interaction, m_settings);
+    form.show();
+    QTableView *grid = form.StringGrid1;
+    const QModelIndex name = grid->model()->index(0, 0);
+    grid->setCurrentIndex(name);
+    grid->edit(name);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(name));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Новости; 12"));
+    form.Button2->click(); // the close commits the open editor first
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(m_interaction.messages[0].text.contains(QStringLiteral("Новости; 12")));
+    EXPECT_EQ(form.substitutions().table().row(0).name, QString());
+
+    // While the window is open, the editor comes back holding the refused text.
+    form.show();
+    grid->setCurrentIndex(name);
+    grid->edit(name);
+    editor = qobject_cast<QLineEdit *>(grid->indexWidget(name));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("\u4E2D"));
+    emit grid->itemDelegate()->commitData(editor);
+    emit grid->itemDelegate()->closeEditor(editor);
+    QApplication::processEvents();
+    auto *again = qobject_cast<QLineEdit *>(grid->indexWidget(name));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->text(), QStringLiteral("\u4E2D"));
+    again->setText(QStringLiteral("Новости"));
+    form.Button2->click();
+    EXPECT_EQ(form.substitutions().table().row(0).name, QStringLiteral("Новости"));
+    EXPECT_EQ(test::readFile(substFile()), test::cp1251(QStringLiteral("Новости ; \r\n")));
+}
+
+TEST_F(LookupDialogs, LayoutFollowsTheWindowSize)
+{
+    TForm3 form(m_interaction, m_settings);
+    form.show();
+    form.resize(600, 400);
+    EXPECT_EQ(form.StringGrid1->geometry(), QRect(0, 0, 598, 400 - 25 - 2));
+    EXPECT_EQ(form.Button3->geometry(), QRect(8, 374, 75, 25));
+    EXPECT_EQ(form.Button4->pos(), QPoint(88, 374));
+    EXPECT_EQ(form.Button1->pos(), QPoint(168, 374));
+    EXPECT_EQ(form.Button2->geometry().right(), 600 - 2 - 1);
+    const QTableView *grid = form.StringGrid1;
+    EXPECT_EQ(grid->columnWidth(0), 210);
+    EXPECT_EQ(grid->columnWidth(0) + grid->columnWidth(1), grid->viewport()->width() - 1);
+    EXPECT_EQ(grid->rowHeight(0), 14);
+    form.hide();
+
+    TForm2 folders(m_interaction);
+    folders.show();
+    folders.resize(500, 300);
+    EXPECT_EQ(folders.StringGrid1->columnWidth(0), folders.StringGrid1->viewport()->width() - 1);
+    EXPECT_EQ(folders.Button4->pos(), QPoint(8, 274));
+    EXPECT_EQ(folders.Button1->pos(), QPoint(88, 274));
+    EXPECT_EQ(folders.Button2->pos(), QPoint(500 - 75 - 2, 274));
+    folders.hide();
+}
+
+#ifdef QT_TESTLIB_LIB
+TEST_F(LookupDialogs, ModelsKeepTheItemModelContract)
+{
+    TForm2 folders(m_interaction);
+    QAbstractItemModelTester folderTester(&folders.folders(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    folders.folders().appendFolder("a");
+    folders.folders().appendFolder("b");
+    folders.folders().removeFolder(0);
+    folders.folders().save();
+
+    TForm3 substitutions(m_interaction, m_settings);
+    QAbstractItemModelTester substTester(&substitutions.substitutions(),
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
+    substitutions.substitutions().appendRow();
+    substitutions.substitutions().appendPair("x", "/x.avi");
+    substitutions.substitutions().removePair(0);
+    substitutions.substitutions().removePair(0);
+    substitutions.substitutions().removePair(0);
+}
+#endif

@@ -14,13 +14,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
-#ifdef QT_TESTLIB_LIB
 #include <QAbstractItemModelTester>
-#endif
-
-// The shared main, compiled here so that it sees LINTARO_TEST_GUI and creates
-// a QApplication; the copy in the support library is built without it.
-#include "support/testmain.cpp"
 
 using namespace lintaro;
 
@@ -256,7 +250,6 @@ TEST_F(LookupDialogs, LayoutFollowsTheWindowSize)
     folders.hide();
 }
 
-#ifdef QT_TESTLIB_LIB
 TEST_F(LookupDialogs, ModelsKeepTheItemModelContract)
 {
     TForm2 folders(m_interaction);
@@ -275,4 +268,3 @@ TEST_F(LookupDialogs, ModelsKeepTheItemModelContract)
     substitutions.substitutions().removePair(0);
     substitutions.substitutions().removePair(0);
 }
-#endif

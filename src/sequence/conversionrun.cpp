@@ -59,11 +59,12 @@ QString ConversionRun::notFoundText(const QString &source)
     return QStringLiteral("Не могу найти файл \"%1\"").arg(source);
 }
 
-QStringList ConversionRun::run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
+ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
 {
+    Result result;
     if (table.sourceColumn() < 0) {
         m_interaction.message(kNoSourceCaption, kNoSourceText, MessageIcon::Warning);
-        return {};
+        return result;
     }
     // Stored before anything else, and kept whatever happens later in the run.
     if (m_settings)
@@ -97,7 +98,9 @@ QStringList ConversionRun::run(const ScheduleTable &table, QString &saveFileName
     const ConversionWalkResult walk = walkSchedule(table, walkHooks);
     if (walk.failed) {
         m_interaction.message(kErrorCaption, walk.error, MessageIcon::Warning);
-        return {};
+        result.outcome = Outcome::RowFailed;
+        result.failedRow = walk.failedRow;
+        return result;
     }
     if (hooks.progress)
         hooks.progress(0);
@@ -112,17 +115,19 @@ QStringList ConversionRun::run(const ScheduleTable &table, QString &saveFileName
     request.initialFile = saveFileName;
     request.confirmOverwrite = false;
     const std::optional<QString> chosen = m_interaction.saveFile(request);
-    if (!chosen)
-        return {};
+    if (!chosen) {
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
     saveFileName = *chosen;
 
     const QStringList names = outputFileNames(namePrefix(*chosen, walk.separatorPresent), suffixes);
-    QStringList written;
     for (size_t k = 0; k < files.size(); ++k) {
         files[k].writeFile(names[int(k)]);
-        written.append(names[int(k)]);
+        result.files.append(names[int(k)]);
     }
-    return written;
+    result.outcome = Outcome::Written;
+    return result;
 }
 
 } // namespace lintaro

@@ -37,13 +37,26 @@ public:
     static inline const QString kSaveTitle
         = QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов");
 
+    enum class Outcome {
+        NoSourceColumn, // the precondition message was shown
+        RowFailed,      // a row's message was shown; nothing written
+        Cancelled,      // the save dialog was cancelled; nothing written
+        Written,        // every file written (none, when no row was converted)
+    };
+    struct Result
+    {
+        Outcome outcome = Outcome::NoSourceColumn;
+        int failedRow = -1;
+        QStringList files; // written, in order
+    };
+
     // settings is null for the command-line tool, which stores nothing.
     ConversionRun(Interaction &interaction, SettingsStore *settings, ClipResolver &resolver);
 
     // Runs the command. saveFileName is the save dialog's file name: its initial
-    // file, and the name chosen, when one is. Returns the files written.
-    // A file that cannot be created throws Failure; the files before it stay.
-    QStringList run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
+    // file, and the name chosen, when one is. A file that cannot be created
+    // throws Failure; the files before it stay.
+    Result run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
 
     // "Не могу найти файл "SOURCE"".
     static QString notFoundText(const QString &source);

@@ -21,6 +21,8 @@ MessageAnswer ScriptedInteraction::message(const QString &caption, const QString
 std::optional<QString> ScriptedInteraction::nextPickerAnswer(const Picker &picker)
 {
     pickers.append(picker);
+    if (beforePickerAnswer)
+        beforePickerAnswer(picker);
     if (m_pickerAnswers.empty()) {
         ADD_FAILURE() << "unscripted file or folder picker: " << picker.request.title.toStdString();
         return std::nullopt;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace lintaro::test {
@@ -37,6 +38,9 @@ public:
     // Unscripted message boxes are answered OK (or Cancel for a question)
     // instead of failing the test; pickers always need a script.
     void setAcceptUnscriptedMessages(bool accept) { m_acceptUnscripted = accept; }
+
+    // Runs before each picker is answered, to look at the program mid-command.
+    std::function<void(const Picker &)> beforePickerAnswer;
 
     QList<Message> messages;
     QList<Picker> pickers;

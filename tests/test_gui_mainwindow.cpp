@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "common/qtinteraction.h"
 #include "schedule/schedulemodel.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
@@ -376,4 +377,12 @@ TEST_F(MainWindowTest, ExitWithoutOpeningWritesEmptyValuesBack)
     }
     EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("Failed to set data for 'LastCSV'")); // "'" sorts before "."
 
+}
+
+TEST(OpenDialogFilters, PatternsMatchAnyLetterCaseAndAllFilesMeansEveryFile)
+{
+    EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.csv")), QStringLiteral("*.[cC][sS][vV]"));
+    EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
+    EXPECT_EQ(QtInteraction::qtFilterText(parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"))),
+              QStringLiteral("Файлы Avi (*.avi) (*.[aA][vV][iI])"));
 }

@@ -267,3 +267,16 @@ TEST(ScheduleModel, PassesTheModelTesterAndEditsOnlyInEditMode)
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
 }
+
+TEST(ScheduleImport, AHugeLineWithoutALineEndIsOneRow)
+{
+    QString line;
+    line.reserve(20 * 1024 * 1024);
+    for (int i = 0; i < 2 * 1024 * 1024; ++i)
+        line += QStringLiteral("field\"x\";");
+    const ScheduleTable table = parseSchedule(line);
+    EXPECT_EQ(table.rowCount(), 2);
+    EXPECT_EQ(table.columnCount(), 2 * 1024 * 1024 + 1);
+    EXPECT_EQ(table.cell(12345, 1), QStringLiteral("fieldx"));
+    EXPECT_EQ(table.cell(table.columnCount() - 1, 1), QString());
+}

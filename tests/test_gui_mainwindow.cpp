@@ -362,6 +362,15 @@ TEST_F(MainWindowTest, RecentFileAndSaveNameSurviveARestart)
     form->LastFileClick();
     EXPECT_EQ(form->openFileName(), m_schedule);
     EXPECT_TRUE(form->grid()->isVisible());
+
+    // While another schedule is open, the item names the previous file and opens it.
+    const QString other = m_dir.filePath(QStringLiteral("other.csv"));
+    test::writeFile(other, "a;b\r\n");
+    open(*form, other);
+    EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
+    form->LastFileClick();
+    EXPECT_EQ(form->openFileName(), m_schedule);
+    EXPECT_EQ(form->recentFileAction()->text(), other);
 }
 
 TEST_F(MainWindowTest, ExitWithoutOpeningWritesEmptyValuesBack)

@@ -330,11 +330,14 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::openSchedule(bool fromRecentFile)
 {
+    // The recent-file item opens the file its caption names, read before the
+    // close step refreshes the caption from the current file.
+    const QString recentCaption = m_recentFile->text();
     setEditMode(false);
     closeSchedule();
 
     if (fromRecentFile) {
-        QString name = m_recentFile->text();
+        QString name = recentCaption;
         if (name.startsWith(u'&'))
             name.remove(0, 1);
         m_openFileName = name;

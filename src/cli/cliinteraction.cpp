@@ -17,7 +17,11 @@ void printOut(const QString &line)
 MessageAnswer CliInteraction::message(const QString &, const QString &text, MessageIcon,
                                       MessageButtons buttons)
 {
-    printError(text);
+    // A box text may end in a line break; the line's own end is enough.
+    QString line = text;
+    while (line.endsWith(u'\n'))
+        line.chop(1);
+    printError(line);
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 

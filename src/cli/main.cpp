@@ -14,7 +14,12 @@ const char kUsage[] =
     "Использование: lintaro-cli КОМАНДА [ПАРАМЕТРЫ]\n"
     "\n"
     "Команды:\n"
-    "  probe [--audio МЕСТО] ФАЙЛ...  длина, частота кадров и звук AVI-файлов\n"
+    "  check РАСПИСАНИЕ [--source N] [--separator N]...\n"
+    "      ролики расписания, для которых не найден файл\n"
+    "  convert РАСПИСАНИЕ --save-as ПУТЬ [--source N] [--separator N]... [--audio МЕСТО]\n"
+    "      PSQ файлы по расписанию\n"
+    "  probe [--audio МЕСТО] ФАЙЛ...\n"
+    "      длина, частота кадров и звук AVI-файлов\n"
     "\n"
     "Справка по команде: lintaro-cli КОМАНДА --help\n";
 
@@ -33,6 +38,8 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
 
     const std::map<QString, Command> commands = {
+        {QStringLiteral("check"), checkCommand},
+        {QStringLiteral("convert"), convertCommand},
         {QStringLiteral("probe"), probeCommand},
     };
 

@@ -26,16 +26,6 @@ const char kProbeHelp[]
       "Код выхода: 0 - все файлы прочитаны, 1 - хотя бы один не прочитан,\n"
       "2 - неверный вызов.\n";
 
-bool validLocation(const QString &location)
-{
-    if (location.isEmpty() || location == QStringLiteral("."))
-        return true;
-    if (location.size() != 1)
-        return false;
-    const char16_t c = location[0].unicode();
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
 int usageError(const QString &text)
 {
     printError(text);
@@ -44,6 +34,16 @@ int usageError(const QString &text)
 }
 
 } // namespace
+
+bool isAudioLocation(const QString &location)
+{
+    if (location.isEmpty() || location == QStringLiteral("."))
+        return true;
+    if (location.size() != 1)
+        return false;
+    const char16_t c = location[0].unicode();
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
 int probeCommand(const QStringList &arguments)
 {
@@ -69,7 +69,7 @@ int probeCommand(const QStringList &arguments)
             files.append(argument);
         }
     }
-    if (!validLocation(location))
+    if (!isAudioLocation(location))
         return usageError(
             QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(location));
     if (files.isEmpty())

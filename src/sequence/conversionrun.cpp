@@ -125,6 +125,8 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     for (size_t k = 0; k < files.size(); ++k) {
         files[k].writeFile(names[int(k)]);
         result.files.append(names[int(k)]);
+        if (hooks.fileWritten)
+            hooks.fileWritten(names[int(k)]);
     }
     result.outcome = Outcome::Written;
     return result;

@@ -27,6 +27,8 @@ public:
         std::function<void(int percent)> progress;
         // Where the clips' sound lies, read anew for every row.
         std::function<QString()> audioLocation;
+        // A sequence file was written; the files before a failed one stay.
+        std::function<void(const QString &path)> fileWritten;
     };
 
     static inline const QString kNoSourceCaption = QStringLiteral("Не могу конвертнуть");

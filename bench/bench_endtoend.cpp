@@ -1,0 +1,304 @@
+// The check run and the conversion run end to end, as lintaro-cli runs them:
+// a 2,000-row schedule with two separator columns whose clips lie among 10
+// search folders of 20,000 files each (folder times a minute back, as an
+// archive's are). The clips the schedule names are small real AVI files, the
+// rest empty. Each run is compared with its floor: one listing pass over the
+// folders, plus for the conversion one header read per distinct clip.
+// Usage: bench_endtoend [archive folder to keep]
+#include "common/interaction.h"
+#include "lookup/checkrun.h"
+#include "lookup/clipresolver.h"
+#include "lookup/directorylisting.h"
+#include "lookup/searchfoldermodel.h"
+#include "lookup/substitutionmodel.h"
+#include "schedule/scheduleimport.h"
+#include "schedule/scheduletable.h"
+#include "sequence/aviprobe.h"
+#include "sequence/conversionrun.h"
+#include "settings/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace lintaro;
+
+namespace {
+
+constexpr int kFolders = 10;
+constexpr int kFilesPerFolder = 20000;
+constexpr int kRows = 2000;
+// Every clip stands in two rows, as reruns do in a broadcast day.
+constexpr int kDistinctClips = kRows / 2;
+constexpr int kRowsPerBlock = 50;
+constexpr int kRowsPerCassette = 400;
+constexpr int kRepeats = 5;
+
+// Never asked anything but the save dialog, which it answers with a fixed name.
+class SaveAsInteraction : public Interaction
+{
+public:
+    explicit SaveAsInteraction(const QString &saveAs) : m_saveAs(saveAs) {}
+    MessageAnswer message(const QString &, const QString &text, MessageIcon, MessageButtons) override
+    {
+        lastMessage = text;
+        return MessageAnswer::Ok;
+    }
+    std::optional<QString> openFile(const FileDialogRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileDialogRequest &) override { return m_saveAs; }
+    std::optional<QString> chooseFolder(const QString &) override { return std::nullopt; }
+    void openExternal(const QString &) override {}
+
+    QString lastMessage;
+
+private:
+    QString m_saveAs;
+};
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+QByteArray chunk(const char *id, const QByteArray &data)
+{
+    QByteArray bytes = QByteArray(id, 4) + le32(quint32(data.size())) + data;
+    if (data.size() % 2)
+        bytes += '\0';
+    return bytes;
+}
+
+QByteArray list(const char *form, const char *type, const QByteArray &children)
+{
+    return chunk(form, QByteArray(type, 4) + children);
+}
+
+// A one-stream clip of 250 frames at 25 a second, as small as a real AVI gets.
+QByteArray tinyAvi()
+{
+    QByteArray avih(56, '\0');
+    avih.replace(0, 4, le32(40000));
+    avih.replace(24, 4, le32(1));
+    QByteArray strh(56, '\0');
+    strh.replace(0, 4, "vids");
+    strh.replace(4, 4, "xvid");
+    strh.replace(20, 4, le32(1));
+    strh.replace(24, 4, le32(25));
+    strh.replace(32, 4, le32(250));
+    const QByteArray strl = list("LIST", "strl", chunk("strh", strh) + chunk("strf", QByteArray(40, '\1')));
+    const QByteArray hdrl = list("LIST", "hdrl", chunk("avih", avih) + strl);
+    const QByteArray movi = list("LIST", "movi", chunk("00dc", QByteArray(100, '\x7f')));
+    return list("RIFF", "AVI ", hdrl + movi + chunk("idx1", QByteArray(16, '\0')));
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    return ok;
+#else
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+#endif
+}
+
+bool setBackAMinute(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch() - 60000;
+    timespec times[2];
+    times[0].tv_sec = time_t(ms / 1000);
+    times[0].tv_nsec = long(ms % 1000) * 1000000;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+#else
+    Q_UNUSED(path);
+    return true;
+#endif
+}
+
+QString fileName(int folder, int index)
+{
+    return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
+}
+
+// Clip k of the schedule: spread over all folders and over each folder's names.
+int clipFolder(int k)
+{
+    return k % kFolders;
+}
+int clipIndex(int k)
+{
+    return (k * 7919 + 13) % kFilesPerFolder;
+}
+
+// time;title (CODE);block;cassette, a block of 50 rows per file and a cassette
+// change every 400 rows; clip k airs in rows k and k + 1,000.
+QString scheduleText()
+{
+    QString text;
+    for (int r = 0; r < kRows; ++r) {
+        const int k = r % kDistinctClips;
+        const QString code = fileName(clipFolder(k), clipIndex(k)).chopped(4);
+        text += QStringLiteral("%1:%2;Ролик (%3) %4;B%5;K%6\r\n")
+                    .arg(6 + r / 120, 2, 10, QLatin1Char('0'))
+                    .arg((r / 2) % 60, 2, 10, QLatin1Char('0'))
+                    .arg(code)
+                    .arg(r)
+                    .arg(r / kRowsPerBlock)
+                    .arg(r / kRowsPerCassette);
+    }
+    return text;
+}
+
+double bestOf(const std::function<void()> &work)
+{
+    double best = 1e300;
+    QElapsedTimer timer;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        timer.start();
+        work();
+        best = qMin(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+
+    QTemporaryDir temporary;
+    const QDir root(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
+    if (argc <= 1 && !temporary.isValid()) {
+        out << "cannot create a temporary folder\n";
+        return 1;
+    }
+
+    // The archive; a kept folder is built once.
+    QElapsedTimer timer;
+    timer.start();
+    QSet<QString> hits;
+    for (int k = 0; k < kDistinctClips; ++k)
+        hits.insert(fileName(clipFolder(k), clipIndex(k)));
+    const QByteArray avi = tinyAvi();
+    QByteArray folderLines;
+    QStringList folders;
+    for (int f = 0; f < kFolders; ++f) {
+        const QString folder = root.filePath(QStringLiteral("archive%1").arg(f));
+        QDir().mkpath(folder);
+        const bool built = argc > 1 && QFileInfo::exists(folder + u'/' + fileName(f, kFilesPerFolder - 1));
+        for (int i = 0; i < kFilesPerFolder && !built; ++i) {
+            const QString name = fileName(f, i);
+            if (!writeBytes(folder + u'/' + name, hits.contains(name) ? avi : QByteArray())) {
+                out << "cannot create the archive in " << root.path() << "\n";
+                return 1;
+            }
+        }
+        folders.append(folder);
+        folderLines += QFile::encodeName(folder) + "\r\n";
+    }
+    for (const QString &folder : folders)
+        setBackAMinute(folder);
+    out << "archive: " << kFolders << " folders x " << kFilesPerFolder << " files (" << hits.size()
+        << " of them clips), built in " << timer.elapsed() / 1000.0 << " s\n";
+    out.flush();
+
+    const QString work = root.filePath(QStringLiteral("work"));
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    QFile folderList(work + QStringLiteral("/Folders.cfg"));
+    folderList.open(QIODevice::WriteOnly);
+    folderList.write(folderLines);
+    folderList.close();
+    QFile scheduleFile(work + QStringLiteral("/day.csv"));
+    scheduleFile.open(QIODevice::WriteOnly);
+    scheduleFile.write(scheduleText().toUtf8().prepend("\xEF\xBB\xBF"));
+    scheduleFile.close();
+
+    SearchFolderModel folderModel;
+    folderModel.load(folderList.fileName());
+    SettingsStore settings(work + QStringLiteral("/settings.ini"));
+    SubstitutionModel substitutions(settings);
+    const QString saveAs = work + QStringLiteral("/out/Day1.psq");
+    QDir().mkpath(work + QStringLiteral("/out"));
+    SaveAsInteraction interaction(saveAs);
+    ClipResolver resolver(folderModel, substitutions, interaction);
+
+    ScheduleTable table = readScheduleFile(scheduleFile.fileName());
+    table.setSourceColumn(1);
+    table.setCaption(1, kSourceCaption);
+    table.setCaption(2, kSeparatorCaption);
+    table.setCaption(3, kSeparatorCaption);
+
+    QStringList distinctPaths;
+    for (int k = 0; k < kDistinctClips; ++k)
+        distinctPaths.append(folders[clipFolder(k)] + u'/' + fileName(clipFolder(k), clipIndex(k)));
+
+    // The floors.
+    qsizetype listed = 0;
+    const double listingMs = bestOf([&] {
+        listed = 0;
+        for (const QString &folder : folders)
+            listed += DirectoryListing::entries(folder).size();
+    });
+    int probed = 0;
+    const double headersMs = bestOf([&] {
+        probed = 0;
+        for (const QString &path : distinctPaths)
+            probed += AviProbe::probe(path, QString()).ok();
+    });
+
+    // The runs.
+    QStringList unresolved;
+    const double checkMs = bestOf([&] { unresolved = unresolvedSources(table, resolver); });
+    ConversionRun::Result result;
+    const double convertMs = bestOf([&] {
+        QString saveFileName = saveAs;
+        ConversionRun::Hooks hooks;
+        hooks.audioLocation = [] { return QString(); };
+        result = ConversionRun(interaction, nullptr, resolver).run(table, saveFileName, hooks);
+    });
+
+    const bool sound = unresolved.isEmpty() && result.outcome == ConversionRun::Outcome::Written
+        && probed == kDistinctClips && listed == qsizetype(kFolders) * kFilesPerFolder;
+    out << "schedule: " << kRows << " rows, " << kDistinctClips << " distinct clips, " << result.files.size()
+        << " sequence files written\n";
+    out << "floor, one listing pass:          " << listingMs << " ms (" << listed << " entries)\n";
+    out << "floor, one header read per clip:  " << headersMs << " ms (" << probed << " clips)\n";
+    out << "check run:                        " << checkMs << " ms, ratio to the listing pass "
+        << checkMs / listingMs << "\n";
+    out << "conversion run:                   " << convertMs << " ms, ratio to listing + headers "
+        << convertMs / (listingMs + headersMs) << "\n";
+    out << "(all figures best of " << kRepeats << ", warm cache)\n";
+    if (!sound) {
+        out << "the runs did not do the whole work: " << unresolved.size() << " unresolved, "
+            << interaction.lastMessage << "\n";
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "schedulearguments.h"
+
+#include "common/failure.h"
+#include "schedule/columnlayout.h"
+#include "schedule/scheduleimport.h"
+#include "schedule/scheduletable.h"
+
+#include <algorithm>
+
+namespace lintaro::cli {
+
+namespace {
+
+// "--name VALUE" or "--name=VALUE"; nothing when arguments[i] is neither.
+std::optional<QString> optionValue(
+    const QStringList &arguments, qsizetype &i, const QString &name, bool &missing)
+{
+    const QString &argument = arguments[i];
+    if (argument == name) {
+        if (i + 1 == arguments.size()) {
+            missing = true;
+            return QString();
+        }
+        return arguments[++i];
+    }
+    if (argument.startsWith(name + u'='))
+        return argument.mid(name.size() + 1);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> ScheduleArguments::columnValue(const QString &option, const QString &text)
+{
+    bool ok = false;
+    const int column = text.toInt(&ok);
+    // Digits only: "+1", " 1" or "1.0" are not column numbers.
+    const bool digits = !text.isEmpty()
+        && std::all_of(text.begin(), text.end(), [](QChar ch) { return ch >= u'0' && ch <= u'9'; });
+    if (!ok || !digits) {
+        m_error = QStringLiteral("После %1 нужен номер столбца (0, 1, 2...), а не \"%2\"").arg(option, text);
+        return std::nullopt;
+    }
+    return column;
+}
+
+ScheduleArguments::Take ScheduleArguments::takeOption(const QStringList &arguments, qsizetype &i)
+{
+    for (const QString &name : {QStringLiteral("--source"), QStringLiteral("--separator")}) {
+        bool missing = false;
+        const std::optional<QString> value = optionValue(arguments, i, name, missing);
+        if (!value)
+            continue;
+        if (missing) {
+            m_error = QStringLiteral("После %1 нужно указать номер столбца").arg(name);
+            return Take::Bad;
+        }
+        const std::optional<int> column = columnValue(name, *value);
+        if (!column)
+            return Take::Bad;
+        if (name == QStringLiteral("--source")) {
+            if (m_source && *m_source != *column) {
+                m_error = QStringLiteral("Столбец Источника можно указать только один");
+                return Take::Bad;
+            }
+            m_source = column;
+        } else if (!m_separators.contains(*column)) {
+            m_separators.append(*column);
+        }
+        return Take::Taken;
+    }
+    return Take::NotMine;
+}
+
+bool ScheduleArguments::takeSchedule(const QString &argument)
+{
+    if (!m_schedulePath.isNull())
+        return false;
+    m_schedulePath = argument;
+    return true;
+}
+
+QString ScheduleArguments::validate() const
+{
+    if (m_schedulePath.isEmpty())
+        return QStringLiteral("Не указан файл расписания");
+    // Without --source the stored layout names the separator columns too.
+    if (!m_source && !m_separators.isEmpty())
+        return QStringLiteral("--separator действует только вместе с --source");
+    if (m_source && m_separators.contains(*m_source))
+        return QStringLiteral("Столбец %1 не может быть одновременно Источником и разделителем")
+            .arg(*m_source);
+    return {};
+}
+
+ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const
+{
+    ScheduleTable table = readScheduleFile(m_schedulePath);
+    if (table.isEmpty())
+        throw Failure(QStringLiteral("Расписание %1 пусто").arg(m_schedulePath));
+    if (!m_source) {
+        applyStoredLayout(table, settings);
+        return table;
+    }
+    QList<int> columns = m_separators;
+    columns.prepend(*m_source);
+    for (const int column : columns) {
+        if (column >= table.columnCount())
+            throw Failure(QStringLiteral("В расписании нет столбца %1: его столбцы нумеруются от 0 до %2")
+                              .arg(column)
+                              .arg(table.columnCount() - 1));
+    }
+    for (const int column : m_separators)
+        table.setCaption(column, kSeparatorCaption);
+    table.setSourceColumn(*m_source);
+    table.setCaption(*m_source, kSourceCaption);
+    return table;
+}
+
+} // namespace lintaro::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace lintaro {
+class ScheduleTable;
+class SettingsStore;
+} // namespace lintaro
+
+namespace lintaro::cli {
+
+// The schedule file and its column roles, as check and convert take them:
+// SCHEDULE [--source N] [--separator N]..., columns counted from 0. Without
+// --source the layout stored by the last conversion applies, as on opening.
+class ScheduleArguments
+{
+public:
+    enum class Take {
+        NotMine, // not one of these options
+        Taken,   // the option (and its value) consumed
+        Bad,     // one of these options, but wrong; see error()
+    };
+
+    // Looks at arguments[i]; a value in the next argument moves i on to it.
+    Take takeOption(const QStringList &arguments, qsizetype &i);
+    // The positional argument; false when the schedule was already named.
+    bool takeSchedule(const QString &argument);
+
+    // After all arguments: empty when they fit together, else why not.
+    QString validate() const;
+    const QString &error() const { return m_error; }
+
+    const QString &schedulePath() const { return m_schedulePath; }
+    const std::optional<int> &source() const { return m_source; }
+    const QList<int> &separators() const { return m_separators; }
+
+    // Reads the schedule and marks its columns: the given ones, or the stored
+    // layout. Throws Failure for a file that cannot be read, an empty schedule,
+    // a column it does not have, or a damaged stored layout.
+    ScheduleTable loadTable(const SettingsStore &settings) const;
+
+private:
+    std::optional<int> columnValue(const QString &option, const QString &text);
+
+    QString m_schedulePath;
+    std::optional<int> m_source;
+    QList<int> m_separators;
+    QString m_error;
+};
+
+} // namespace lintaro::cli

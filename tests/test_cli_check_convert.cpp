@@ -1,0 +1,435 @@
+// lintaro-cli check and convert, run as the operator runs them: a child process
+// with its own configuration folder (Folders.cfg, Subst.cfg) and settings.
+#include "support/fixtures.h"
+#include "support/riffbuilder.h"
+
+#include "sequence/psqwriter.h"
+#include "settings/settingsstore.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace lintaro;
+using namespace lintaro::test;
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+    QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+};
+
+// Every file under a folder with its bytes and modification time.
+using Snapshot = QMap<QString, QPair<QByteArray, QDateTime>>;
+
+Snapshot snapshot(const QString &folder)
+{
+    Snapshot files;
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        files.insert(path, {info.isFile() ? readFile(path) : QByteArray(), info.lastModified()});
+    }
+    return files;
+}
+
+// A workspace of its own: clips, the configuration folder, the settings and an
+// output folder, all under one temporary folder.
+class CliCheckConvert : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_clips = m_root.filePath(QStringLiteral("Ролики"));
+        m_config = m_root.filePath(QStringLiteral("config"));
+        m_xdg = m_root.filePath(QStringLiteral("xdg"));
+        m_out = m_root.filePath(QStringLiteral("out"));
+        for (const QString &folder : {m_clips, m_config, m_xdg, m_out})
+            QDir().mkpath(folder);
+        writeFile(m_config + QStringLiteral("/Folders.cfg"), cp1251(m_clips + QStringLiteral("\r\n")));
+    }
+
+    QString clip(const QString &name) const { return m_clips + u'/' + name + QStringLiteral(".avi"); }
+
+    // A clip of the given length at 25 frames a second, without sound.
+    void addClip(const QString &name, quint32 frames) const
+    {
+        writeFile(clip(name), riff::simpleAvi({{"vids", 1, 25, frames}}));
+    }
+
+    static MediaFacts factsOf(quint32 frames, qint32 mediaType = 1)
+    {
+        MediaFacts facts;
+        facts.frameCount = frames;
+        facts.sampleStep = 1;
+        facts.scaledRate = 25;
+        facts.mediaType = mediaType;
+        return facts;
+    }
+
+    QString writeSchedule(const QStringList &lines) const
+    {
+        const QString path = m_root.filePath(QStringLiteral("schedule.csv"));
+        writeFile(path, cp1251(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+        return path;
+    }
+
+    QString settingsFile() const { return m_xdg + QStringLiteral("/Velmar Software/Lintaro.ini"); }
+
+    Outcome run(const QString &command, const QStringList &arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LINTARO_CONFIG_DIR"), m_config);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_xdg);
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_root.path());
+        process.start(qEnvironmentVariable("LINTARO_BIN") + QStringLiteral("/lintaro-cli"),
+                      QStringList{command} + arguments);
+        process.closeWriteChannel();
+        Outcome outcome;
+        if (!process.waitForStarted(30000)) {
+            ADD_FAILURE() << "cannot start lintaro-cli from LINTARO_BIN";
+            return outcome;
+        }
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "lintaro-cli did not finish";
+            return outcome;
+        }
+        outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    }
+
+    Outcome convert(const QString &schedule, const QString &saveAs, const QStringList &more) const
+    {
+        return run(QStringLiteral("convert"), QStringList{schedule, QStringLiteral("--save-as"), saveAs} + more);
+    }
+
+    // Everything but the output folder, which only convert may write to.
+    Snapshot stateOutsideOutput() const
+    {
+        Snapshot state = snapshot(m_root.path());
+        for (auto it = state.begin(); it != state.end();)
+            it = it.key().startsWith(m_out) ? state.erase(it) : std::next(it);
+        return state;
+    }
+
+    QStringList outputFiles() const
+    {
+        QStringList names = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        return names;
+    }
+
+    QTemporaryDir m_root;
+    QString m_clips;
+    QString m_config;
+    QString m_xdg;
+    QString m_out;
+};
+
+TEST_F(CliCheckConvert, SeparatorValuesSplitTheFilesAndEachIsWrittenByteForByte)
+{
+    addClip(QStringLiteral("Rolik1"), 250);
+    addClip(QStringLiteral("Rolik2"), 75);
+    addClip(QStringLiteral("Rolik3"), 1);
+    // K1, K1, (empty), K2: an empty value does not end the file.
+    const QString schedule = writeSchedule({
+        QStringLiteral("10:00;Новости (Rolik1) 12;K1"),
+        QStringLiteral("10:05;(Rolik2);K1"),
+        QStringLiteral("10:06; (Rolik3);"),
+        QStringLiteral("10:07;(Rolik1);K2"),
+    });
+    const Snapshot before = stateOutsideOutput();
+
+    const Outcome outcome
+        = convert(schedule, m_out + QStringLiteral("/Day1.psq"), {"--source", "1", "--separator", "2"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err, QString());
+    EXPECT_EQ(outcome.outLines(),
+              QStringList({m_out + QStringLiteral("/Day1^.K1.psq"), m_out + QStringLiteral("/Day1^.K2.psq")}));
+    EXPECT_EQ(outputFiles(), QStringList({"Day1^.K1.psq", "Day1^.K2.psq"}));
+
+    PsqWriter first;
+    first.appendClip(factsOf(250), clip(QStringLiteral("Rolik1")));
+    first.appendClip(factsOf(75), clip(QStringLiteral("Rolik2")));
+    first.appendClip(factsOf(1), clip(QStringLiteral("Rolik3")));
+    PsqWriter second;
+    second.appendClip(factsOf(250), clip(QStringLiteral("Rolik1")));
+    EXPECT_EQ(readFile(m_out + QStringLiteral("/Day1^.K1.psq")), first.toBytes());
+    EXPECT_EQ(readFile(m_out + QStringLiteral("/Day1^.K2.psq")), second.toBytes());
+
+    EXPECT_EQ(stateOutsideOutput(), before) << "nothing but the sequence files may be written";
+}
+
+TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString dir = m_out + u'/';
+    struct Case
+    {
+        const char *what;
+        QStringList rows; // Source;separator;separator
+        QString saveAs;
+        QStringList separators;
+        QStringList names;
+    };
+    const QList<Case> cases = {
+        {"two separator columns, only the first changes; forbidden characters",
+         {"(Rolik1);K1;10:30", "(Rolik1);K2;10:30", "(Rolik1);K2;12/"},
+         dir + "Day1.psq",
+         {"--separator", "1", "--separator", "2"},
+         {"Day1^.K1.10_30.psq", "Day1^.K2.10_30.psq", "Day1^.K2.12_.psq"}},
+        {"a value that comes back gets a name of its own",
+         {"(Rolik1);K1;", "(Rolik1);K2;", "(Rolik1);K1;"},
+         dir + "Day1",
+         {"--separator", "1"},
+         {"Day1^.K1.psq", "Day1^.K1~2.psq", "Day1^.K2.psq"}},
+        {"capital .PSQ is not the extension; no separators, no caret",
+         {"(Rolik1);K1;", "(Rolik1);K2;"},
+         dir + "Day1.PSQ",
+         {},
+         {"Day1.PSQ.psq"}},
+        {"a file of an earlier run chosen again gives the same prefix",
+         {"(Rolik1);K1;"},
+         dir + "Day1^.K7.psq",
+         {"--separator", "1"},
+         {"Day1^.K1.psq"}},
+        {"a caret in a folder name cuts the path there",
+         {"(Rolik1);K1;"},
+         dir + "week^2/Day1.psq",
+         {"--separator", "1"},
+         {"week^.K1.psq"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(m_out).removeRecursively();
+        QDir().mkpath(m_out);
+        const Outcome outcome
+            = convert(writeSchedule(c.rows), c.saveAs, QStringList{"--source", "0"} + c.separators);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outputFiles(), c.names);
+        EXPECT_EQ(outcome.outLines().size(), c.names.size());
+    }
+}
+
+TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString schedule = writeSchedule({"Unknown;", "(Missing);", "(Rolik1);K1", "(Rolik1);"});
+    const Outcome outcome = convert(schedule, m_out + "/Day1", {"--source", "0", "--separator", "1"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err, QString());
+    PsqWriter expected;
+    expected.appendClip(factsOf(10), clip("Rolik1"));
+    expected.appendClip(factsOf(10), clip("Rolik1"));
+    EXPECT_EQ(readFile(m_out + "/Day1^.K1.psq"), expected.toBytes());
+
+    // A column empty in every row: nothing is converted and nothing written.
+    const Snapshot before = snapshot(m_root.path());
+    const Outcome empty = convert(writeSchedule({"Unknown;", "(Missing); "}), m_out + "/Day2",
+                                  {"--source", "0", "--separator", "1"});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.out, QString());
+    EXPECT_EQ(empty.err, QString());
+    Snapshot after = snapshot(m_root.path());
+    after.remove(m_root.filePath("schedule.csv"));
+    Snapshot expectedState = before;
+    expectedState.remove(m_root.filePath("schedule.csv"));
+    EXPECT_EQ(after, expectedState);
+}
+
+TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    addClip(QStringLiteral("Amb1"), 10);
+    addClip(QStringLiteral("Amb2"), 10);
+    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    writeFile(m_out + "/Day1^.K1.psq", "earlier run");
+    writeFile(clip("Broken"), "not a RIFF file");
+
+    struct Case
+    {
+        const char *what;
+        QString badRow;
+        QString err;
+    };
+    const QList<Case> cases = {
+        {"no file for the code", "  (Missing) 12", "Не могу найти файл \"(Missing) 12\"\n"},
+        {"several candidates, none exact: the resolver's message first", "(Amb)",
+         QStringLiteral("Поиск Amb*.avi дал более одного результата:\n%1\n%2\n"
+                        "Не могу найти файл \"(Amb)\"\n")
+             .arg(clip("Amb1"), clip("Amb2"))},
+        {"a missing substitution is never asked for", "Неизвестный", "Не могу найти файл \"Неизвестный\"\n"},
+        {"the clip code keeps its blanks", "( Rolik1 )", "Не могу найти файл \"( Rolik1 )\"\n"},
+        {"a file that is no AVI", "(Broken)",
+         "Не могу открыть AVI\nОшибка обработки AVI файла\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString schedule = writeSchedule({"(Rolik1);K1", "Заставка;K2", c.badRow + ";K2", "(Rolik1);K3"});
+        const Snapshot ready = snapshot(m_root.path());
+        const Outcome outcome = convert(schedule, m_out + "/Day1", {"--source", "0", "--separator", "1"});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, QString());
+        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_EQ(snapshot(m_root.path()), ready) << "not a file may change, Subst.cfg included";
+    }
+}
+
+TEST_F(CliCheckConvert, WithoutSourceTheStoredLayoutAndAudioApply)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    writeFile(m_clips + "/Rolik1.wav", "RIFF");
+    SettingsStore settings(settingsFile());
+    settings.write("ColWidths", "64;64;64");
+    settings.write("Brakes", "0;0;1");
+    settings.write("Source", "1");
+    settings.write("Audio", "0110c"); // a WAV file beside the video
+    const QString schedule = writeSchedule({"a;(Rolik1);K1", "b;(Rolik1);K2"});
+    const Snapshot before = stateOutsideOutput();
+
+    const Outcome stored = convert(schedule, m_out + "/Day1", {});
+    EXPECT_EQ(stored.status, 0) << stored.err.toStdString();
+    EXPECT_EQ(outputFiles(), QStringList({"Day1^.K1.psq", "Day1^.K2.psq"}));
+    PsqWriter withSound;
+    withSound.appendClip(factsOf(10, 3), clip("Rolik1"));
+    EXPECT_EQ(readFile(m_out + "/Day1^.K1.psq"), withSound.toBytes());
+
+    // --audio and --source replace what is stored, for this run only.
+    const Outcome given = convert(schedule, m_out + "/Day2", {"--source", "1", "--audio", ""});
+    EXPECT_EQ(given.status, 0) << given.err.toStdString();
+    PsqWriter silent;
+    silent.appendClip(factsOf(10), clip("Rolik1"));
+    silent.appendClip(factsOf(10), clip("Rolik1"));
+    EXPECT_EQ(readFile(m_out + "/Day2.psq"), silent.toBytes());
+
+    EXPECT_EQ(stateOutsideOutput(), before) << "settings and configuration files stay as they were";
+    EXPECT_EQ(settings.read("Brakes"), "0;0;1");
+
+    // A damaged stored layout is an error before the walk.
+    settings.write("Source", "x");
+    const Outcome damaged = convert(schedule, m_out + "/Day3", {});
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_EQ(damaged.err, "'x' is not a valid integer value\n");
+    const Outcome damagedCheck = run("check", {schedule});
+    EXPECT_EQ(damagedCheck.status, 2);
+}
+
+TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    addClip(QStringLiteral("Amb1"), 10);
+    addClip(QStringLiteral("Amb2"), 10);
+    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    // Separator cells play no part: the empty ones are checked too.
+    const QString schedule = writeSchedule({
+        "Новости ( Rolik1 ) 12;",
+        "  Неизвестный ;K1",
+        "(Amb);K1",
+        "Заставка;",
+        "(Missing;K2",
+        "  Неизвестный ;K2",
+    });
+    const Snapshot before = snapshot(m_root.path());
+    const Outcome some = run("check", {schedule, "--source", "0", "--separator", "1"});
+    EXPECT_EQ(some.status, 1);
+    EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \n");
+    EXPECT_EQ(some.err, QString()) << "an ambiguous code is only listed";
+    EXPECT_EQ(snapshot(m_root.path()), before);
+
+    const Outcome none = run("check", {writeSchedule({"(Rolik1)", " Заставка"}), "--source", "0"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, QString());
+    EXPECT_EQ(none.err, QString());
+}
+
+TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString schedule = writeSchedule({"(Rolik1);K1"});
+    const QString noSource = "Пожалуйста, назначьте столбец Источника правой кнопкой мыши\n";
+    EXPECT_EQ(run("check", {schedule}).err, noSource);
+    EXPECT_EQ(convert(schedule, m_out + "/Day1", {}).err, noSource);
+
+    const QString missing = m_root.filePath("nothere.csv");
+    const QString empty = m_root.filePath("empty.csv");
+    writeFile(empty, "");
+    const QString binary = m_root.filePath("binary.csv");
+    writeFile(binary, QByteArray("\0\x01\x02;\xff\xfe", 6));
+    struct Case
+    {
+        QStringList arguments;
+        QString err; // the first line, when it matters
+    };
+    const QList<Case> cases = {
+        {{"check", missing, "--source", "0"}, "Cannot open file " + missing},
+        {{"check", m_root.path(), "--source", "0"}, "Cannot open file " + m_root.path()},
+        {{"check", empty, "--source", "0"}, "Расписание " + empty + " пусто"},
+        {{"check", binary, "--source", "0"}, "Расписание " + binary + " пусто"},
+        {{"check", schedule, "--source", "2"}, "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1"},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5"}, {}},
+        {{"convert", missing, "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file " + missing},
+        {{"check"}, {}},
+        {{"check", schedule, schedule}, {}},
+        {{"check", schedule, "--source"}, {}},
+        {{"check", schedule, "--source", "-1"}, {}},
+        {{"check", schedule, "--source", "one"}, {}},
+        {{"check", schedule, "--source", "0", "--source", "1"}, {}},
+        {{"check", schedule, "--separator", "1"}, {}},
+        {{"check", schedule, "--source", "1", "--separator", "1"}, {}},
+        {{"check", schedule, "--save-as", "x"}, {}},
+        {{"convert", schedule, "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", "", "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD"}, {}},
+        {{"convert", schedule, "--save-as"}, {}},
+    };
+    const Snapshot before = snapshot(m_root.path());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Outcome outcome = run(c.arguments.first(), c.arguments.mid(1));
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out, QString());
+        EXPECT_FALSE(outcome.err.isEmpty());
+        if (!c.err.isEmpty())
+            EXPECT_EQ(outcome.err.section(u'\n', 0, 0), c.err);
+    }
+    EXPECT_EQ(snapshot(m_root.path()), before);
+
+    for (const char *command : {"check", "convert"}) {
+        const Outcome help = run(command, {"--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.contains("--source"));
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
+    }
+}
+
+TEST_F(CliCheckConvert, AFileThatCannotBeCreatedEndsTheRunWithOne)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString schedule = writeSchedule({"(Rolik1)"});
+    const QString target = uncreatablePath(schedule, "Day1");
+    const Outcome outcome = convert(schedule, target, {"--source", "0"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, QString());
+    EXPECT_EQ(outcome.err, "Cannot create file " + target + ".psq\n");
+}
+
+} // namespace

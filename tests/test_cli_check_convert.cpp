@@ -408,8 +408,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.out, QString());
         EXPECT_FALSE(outcome.err.isEmpty());
-        if (!c.err.isEmpty())
+        if (!c.err.isEmpty()) {
             EXPECT_EQ(outcome.err.section(u'\n', 0, 0), c.err);
+        }
     }
     EXPECT_EQ(snapshot(m_root.path()), before);
 

@@ -5,6 +5,7 @@
 // rest empty. Each run is compared with its floor: one listing pass over the
 // folders, plus for the conversion one header read per distinct clip.
 // Usage: bench_endtoend [archive folder to keep]
+#include "archivefiles.h"
 #include "common/interaction.h"
 #include "lookup/checkrun.h"
 #include "lookup/clipresolver.h"
@@ -30,13 +31,9 @@
 #include <cstdio>
 #include <optional>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace lintaro;
+using bench::archiveFileName;
 
 namespace {
 
@@ -109,40 +106,6 @@ QByteArray tinyAvi()
     return list("RIFF", "AVI ", hdrl + movi + chunk("idx1", QByteArray(16, '\0')));
 }
 
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    ::close(fd);
-    return ok;
-#else
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-#endif
-}
-
-bool setBackAMinute(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch() - 60000;
-    timespec times[2];
-    times[0].tv_sec = time_t(ms / 1000);
-    times[0].tv_nsec = long(ms % 1000) * 1000000;
-    times[1] = times[0];
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
-#else
-    Q_UNUSED(path);
-    return true;
-#endif
-}
-
-QString fileName(int folder, int index)
-{
-    return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
-}
 
 // Clip k of the schedule: spread over all folders and over each folder's names.
 int clipFolder(int k)
@@ -161,7 +124,7 @@ QString scheduleText()
     QString text;
     for (int r = 0; r < kRows; ++r) {
         const int k = r % kDistinctClips;
-        const QString code = fileName(clipFolder(k), clipIndex(k)).chopped(4);
+        const QString code = archiveFileName(clipFolder(k), clipIndex(k)).chopped(4);
         text += QStringLiteral("%1:%2;Ролик (%3) %4;B%5;K%6\r\n")
                     .arg(6 + r / 120, 2, 10, QLatin1Char('0'))
                     .arg((r / 2) % 60, 2, 10, QLatin1Char('0'))
@@ -204,17 +167,17 @@ int main(int argc, char **argv)
     timer.start();
     QSet<QString> hits;
     for (int k = 0; k < kDistinctClips; ++k)
-        hits.insert(fileName(clipFolder(k), clipIndex(k)));
+        hits.insert(archiveFileName(clipFolder(k), clipIndex(k)));
     const QByteArray avi = tinyAvi();
     QByteArray folderLines;
     QStringList folders;
     for (int f = 0; f < kFolders; ++f) {
         const QString folder = root.filePath(QStringLiteral("archive%1").arg(f));
         QDir().mkpath(folder);
-        const bool built = argc > 1 && QFileInfo::exists(folder + u'/' + fileName(f, kFilesPerFolder - 1));
+        const bool built = argc > 1 && QFileInfo::exists(folder + u'/' + archiveFileName(f, kFilesPerFolder - 1));
         for (int i = 0; i < kFilesPerFolder && !built; ++i) {
-            const QString name = fileName(f, i);
-            if (!writeBytes(folder + u'/' + name, hits.contains(name) ? avi : QByteArray())) {
+            const QString name = archiveFileName(f, i);
+            if (!bench::writeBytes(folder + u'/' + name, hits.contains(name) ? avi : QByteArray())) {
                 out << "cannot create the archive in " << root.path() << "\n";
                 return 1;
             }
@@ -223,7 +186,7 @@ int main(int argc, char **argv)
         folderLines += QFile::encodeName(folder) + "\r\n";
     }
     for (const QString &folder : folders)
-        setBackAMinute(folder);
+        bench::setBackAMinute(folder);
     out << "archive: " << kFolders << " folders x " << kFilesPerFolder << " files (" << hits.size()
         << " of them clips), built in " << timer.elapsed() / 1000.0 << " s\n";
     out.flush();
@@ -257,7 +220,7 @@ int main(int argc, char **argv)
 
     QStringList distinctPaths;
     for (int k = 0; k < kDistinctClips; ++k)
-        distinctPaths.append(folders[clipFolder(k)] + u'/' + fileName(clipFolder(k), clipIndex(k)));
+        distinctPaths.append(folders[clipFolder(k)] + u'/' + archiveFileName(clipFolder(k), clipIndex(k)));
 
     // The floors.
     qsizetype listed = 0;

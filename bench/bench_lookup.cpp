@@ -4,6 +4,7 @@
 // the folders (the floor), listing every folder anew for every code, and the
 // run's listing cache.
 // Usage: bench_lookup [codes listed anew, default all] [archive folder to keep]
+#include "archivefiles.h"
 #include "common/interaction.h"
 #include "lookup/clipresolver.h"
 #include "lookup/directorylisting.h"
@@ -24,13 +25,9 @@
 #include <cstdio>
 #include <optional>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace lintaro;
+using bench::archiveFileName;
 
 namespace {
 
@@ -52,39 +49,6 @@ public:
     void openExternal(const QString &) override {}
 };
 
-bool createEmpty(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-#else
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-#endif
-}
-
-bool setBackAMinute(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch() - 60000;
-    timespec times[2];
-    times[0].tv_sec = time_t(ms / 1000);
-    times[0].tv_nsec = long(ms % 1000) * 1000000;
-    times[1] = times[0];
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
-#else
-    Q_UNUSED(path);
-    return true;
-#endif
-}
-
-QString fileName(int folder, int index)
-{
-    return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
-}
 
 // Three in five codes name one file, one in five nothing, one in five ten files.
 QStringList makeCodes()
@@ -96,9 +60,9 @@ QStringList makeCodes()
         switch (i % 5) {
         case 0:
         case 1:
-        case 2: codes.append(fileName(folder, index).chopped(4)); break;
+        case 2: codes.append(archiveFileName(folder, index).chopped(4)); break;
         case 3: codes.append(QStringLiteral("Missing%1").arg(i)); break;
-        default: codes.append(fileName(folder, index).chopped(5)); break; // F3R0123: ten candidates
+        default: codes.append(archiveFileName(folder, index).chopped(5)); break; // F3R0123: ten candidates
         }
     }
     return codes;
@@ -128,9 +92,9 @@ int main(int argc, char **argv)
         const QString folder = root.filePath(QStringLiteral("archive%1").arg(f));
         QDir().mkpath(folder);
         for (int i = 0; i < kFilesPerFolder; ++i) {
-            if (argc > 2 && QFileInfo::exists(folder + u'/' + fileName(f, kFilesPerFolder - 1)))
+            if (argc > 2 && QFileInfo::exists(folder + u'/' + archiveFileName(f, kFilesPerFolder - 1)))
                 break;
-            if (!createEmpty(folder + u'/' + fileName(f, i))) {
+            if (!bench::writeBytes(folder + u'/' + archiveFileName(f, i))) {
                 out << "cannot create the archive in " << root.path() << "\n";
                 return 1;
             }
@@ -139,7 +103,7 @@ int main(int argc, char **argv)
         folderLines += QFile::encodeName(folder) + "\r\n";
     }
     for (const QString &folder : folders)
-        setBackAMinute(folder);
+        bench::setBackAMinute(folder);
     out << "archive: " << kFolders << " folders x " << kFilesPerFolder << " files, built in "
         << timer.elapsed() / 1000.0 << " s\n";
     out.flush();

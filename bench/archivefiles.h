@@ -1,0 +1,55 @@
+#pragma once
+
+// Building the clip archive the lookup benchmarks search: many files, written
+// fast, in folders whose times are set back as an archive's are.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace lintaro::bench {
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes = {})
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = bytes.isEmpty() || ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    return ok;
+#else
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+#endif
+}
+
+inline bool setBackAMinute(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch() - 60000;
+    timespec times[2];
+    times[0].tv_sec = time_t(ms / 1000);
+    times[0].tv_nsec = long(ms % 1000) * 1000000;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+#else
+    Q_UNUSED(path);
+    return true;
+#endif
+}
+
+// F3R00042.avi: file 42 of folder 3.
+inline QString archiveFileName(int folder, int index)
+{
+    return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
+}
+
+} // namespace lintaro::bench

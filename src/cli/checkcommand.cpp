@@ -47,31 +47,11 @@ int usageError(const QString &text)
 int checkCommand(const QStringList &arguments)
 {
     ScheduleArguments schedule;
-    bool options = true;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (options && argument == QStringLiteral("--")) {
-            options = false;
-            continue;
-        }
-        if (options && (argument == QStringLiteral("--help") || argument == QStringLiteral("-h"))) {
-            std::fputs(kCheckHelp, stdout);
-            return 0;
-        }
-        if (options) {
-            const ScheduleArguments::Take taken = schedule.takeOption(arguments, i);
-            if (taken == ScheduleArguments::Take::Bad)
-                return usageError(schedule.error());
-            if (taken == ScheduleArguments::Take::Taken)
-                continue;
-            if (argument.size() > 1 && argument.startsWith(u'-'))
-                return usageError(QStringLiteral("Неизвестный параметр: %1").arg(argument));
-        }
-        if (!schedule.takeSchedule(argument))
-            return usageError(QStringLiteral("Лишний параметр: %1").arg(argument));
+    switch (schedule.parse(arguments)) {
+    case ScheduleArguments::Parsed::Help: std::fputs(kCheckHelp, stdout); return 0;
+    case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
+    case ScheduleArguments::Parsed::Ready: break;
     }
-    if (const QString wrong = schedule.validate(); !wrong.isEmpty())
-        return usageError(wrong);
 
     try {
         SettingsStore settings; // read only: nothing here writes a value

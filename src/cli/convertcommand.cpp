@@ -79,45 +79,18 @@ int convertCommand(const QStringList &arguments)
     ScheduleArguments schedule;
     std::optional<QString> saveAs;
     std::optional<QString> audio;
-    bool options = true;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (options && argument == QStringLiteral("--")) {
-            options = false;
-            continue;
-        }
-        if (options && (argument == QStringLiteral("--help") || argument == QStringLiteral("-h"))) {
-            std::fputs(kConvertHelp, stdout);
-            return 0;
-        }
-        if (options) {
-            const ScheduleArguments::Take taken = schedule.takeOption(arguments, i);
-            if (taken == ScheduleArguments::Take::Bad)
-                return usageError(schedule.error());
-            if (taken == ScheduleArguments::Take::Taken)
-                continue;
-            if (argument == QStringLiteral("--save-as") || argument == QStringLiteral("--audio")) {
-                if (i + 1 == arguments.size())
-                    return usageError(QStringLiteral("После %1 нужно указать значение").arg(argument));
-                (argument == QStringLiteral("--audio") ? audio : saveAs) = arguments[++i];
-                continue;
-            }
-            if (argument.startsWith(QStringLiteral("--save-as="))) {
-                saveAs = argument.mid(10);
-                continue;
-            }
-            if (argument.startsWith(QStringLiteral("--audio="))) {
-                audio = argument.mid(8);
-                continue;
-            }
-            if (argument.size() > 1 && argument.startsWith(u'-'))
-                return usageError(QStringLiteral("Неизвестный параметр: %1").arg(argument));
-        }
-        if (!schedule.takeSchedule(argument))
-            return usageError(QStringLiteral("Лишний параметр: %1").arg(argument));
+    const auto ownOptions = [&](const QStringList &list, qsizetype &i, QString &error) {
+        const ScheduleArguments::Take taken
+            = ScheduleArguments::takeValue(list, i, QStringLiteral("--save-as"), saveAs, error);
+        if (taken != ScheduleArguments::Take::NotMine)
+            return taken;
+        return ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+    };
+    switch (schedule.parse(arguments, ownOptions)) {
+    case ScheduleArguments::Parsed::Help: std::fputs(kConvertHelp, stdout); return 0;
+    case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
+    case ScheduleArguments::Parsed::Ready: break;
     }
-    if (const QString wrong = schedule.validate(); !wrong.isEmpty())
-        return usageError(wrong);
     if (!saveAs || saveAs->isEmpty())
         return usageError(QStringLiteral("Не указано имя PSQ файлов (--save-as)"));
     if (audio && !isAudioLocation(*audio))

@@ -80,6 +80,55 @@ bool ScheduleArguments::takeSchedule(const QString &argument)
     return true;
 }
 
+ScheduleArguments::Take ScheduleArguments::takeValue(const QStringList &arguments, qsizetype &i,
+                                                     const QString &name, std::optional<QString> &value,
+                                                     QString &error)
+{
+    bool missing = false;
+    const std::optional<QString> given = optionValue(arguments, i, name, missing);
+    if (!given)
+        return Take::NotMine;
+    if (missing) {
+        error = QStringLiteral("После %1 нужно указать значение").arg(name);
+        return Take::Bad;
+    }
+    value = given;
+    return Take::Taken;
+}
+
+ScheduleArguments::Parsed ScheduleArguments::parse(const QStringList &arguments, const ExtraOptions &extra)
+{
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (options && argument == QStringLiteral("--")) {
+            options = false;
+            continue;
+        }
+        if (options && (argument == QStringLiteral("--help") || argument == QStringLiteral("-h")))
+            return Parsed::Help;
+        if (options) {
+            Take taken = takeOption(arguments, i);
+            if (taken == Take::NotMine && extra)
+                taken = extra(arguments, i, m_error);
+            if (taken == Take::Bad)
+                return Parsed::Wrong;
+            if (taken == Take::Taken)
+                continue;
+            if (argument.size() > 1 && argument.startsWith(u'-')) {
+                m_error = QStringLiteral("Неизвестный параметр: %1").arg(argument);
+                return Parsed::Wrong;
+            }
+        }
+        if (!takeSchedule(argument)) {
+            m_error = QStringLiteral("Лишний параметр: %1").arg(argument);
+            return Parsed::Wrong;
+        }
+    }
+    m_error = validate();
+    return m_error.isEmpty() ? Parsed::Ready : Parsed::Wrong;
+}
+
 QString ScheduleArguments::validate() const
 {
     if (m_schedulePath.isEmpty())

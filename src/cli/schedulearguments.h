@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace lintaro {
@@ -24,6 +25,21 @@ public:
         Taken,   // the option (and its value) consumed
         Bad,     // one of these options, but wrong; see error()
     };
+
+    enum class Parsed { Ready, Help, Wrong };
+    // A command's own options, offered every option the column options did
+    // not take; Bad sets error.
+    using ExtraOptions = std::function<Take(const QStringList &arguments, qsizetype &i, QString &error)>;
+
+    // The whole command line: "--", "-h"/"--help", the column options, the
+    // command's own options and the schedule path, then validate(). On Wrong,
+    // error() says why.
+    Parsed parse(const QStringList &arguments, const ExtraOptions &extra = {});
+
+    // "--name VALUE" or "--name=VALUE" at arguments[i]: Taken with value set,
+    // Bad when the value is missing, NotMine for any other argument.
+    static Take takeValue(const QStringList &arguments, qsizetype &i, const QString &name,
+                          std::optional<QString> &value, QString &error);
 
     // Looks at arguments[i]; a value in the next argument moves i on to it.
     Take takeOption(const QStringList &arguments, qsizetype &i);

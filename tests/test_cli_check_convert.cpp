@@ -1,5 +1,6 @@
 // lintaro-cli check and convert, run as the operator runs them: a child process
 // with its own configuration folder (Folders.cfg, Subst.cfg) and settings.
+#include "support/clirunner.h"
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
 
@@ -21,11 +22,8 @@ using namespace lintaro::test;
 
 namespace {
 
-struct Outcome
+struct Outcome : CliOutcome
 {
-    int status = -1;
-    QString out;
-    QString err;
     QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
@@ -91,30 +89,10 @@ protected:
 
     Outcome run(const QString &command, const QStringList &arguments) const
     {
-        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LINTARO_CONFIG_DIR"), m_config);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_xdg);
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(m_root.path());
-        process.start(qEnvironmentVariable("LINTARO_BIN") + QStringLiteral("/lintaro-cli"),
-                      QStringList{command} + arguments);
-        process.closeWriteChannel();
-        Outcome outcome;
-        if (!process.waitForStarted(30000)) {
-            ADD_FAILURE() << "cannot start lintaro-cli from LINTARO_BIN";
-            return outcome;
-        }
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "lintaro-cli did not finish";
-            return outcome;
-        }
-        outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
-        outcome.err = QString::fromUtf8(process.readAllStandardError());
-        return outcome;
+        return {runCli(QStringList{command} + arguments, environment, m_root.path())};
     }
 
     Outcome convert(const QString &schedule, const QString &saveAs, const QStringList &more) const

@@ -1,3 +1,4 @@
+#include "support/clirunner.h"
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
 
@@ -10,30 +11,9 @@ using namespace lintaro::test;
 
 namespace {
 
-struct Outcome
+CliOutcome probe(const QStringList &arguments)
 {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Outcome probe(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("LINTARO_BIN") + QStringLiteral("/lintaro-cli"),
-                  QStringList{QStringLiteral("probe")} + arguments);
-    process.closeWriteChannel();
-    Outcome run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "lintaro-cli did not finish";
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runCli(QStringList{QStringLiteral("probe")} + arguments);
 }
 
 QString dataFile(const char *name)
@@ -47,14 +27,14 @@ TEST(CliProbe, OneLinePerFileAndStatusByFailures)
 {
     const QString pal = dataFile("mpeg4_25fps_video_only.avi");
     const QString ntsc = dataFile("mjpeg_2997fps_with_sound.avi");
-    const Outcome good = probe({pal, ntsc});
+    const CliOutcome good = probe({pal, ntsc});
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\n" + ntsc
                             + "\tframes=6\tstep=100\trate=2997\tmedia=3\n");
     EXPECT_EQ(good.err, QString());
 
     const QString audioOnly = dataFile("audio_only.avi");
-    const Outcome mixed = probe({audioOnly, pal, QStringLiteral("/nonexistent/x.avi")});
+    const CliOutcome mixed = probe({audioOnly, pal, QStringLiteral("/nonexistent/x.avi")});
     EXPECT_EQ(mixed.status, 1);
     EXPECT_EQ(mixed.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
     EXPECT_EQ(mixed.err, audioOnly + ": Не могу открыть видео поток в AVI\n"
@@ -80,12 +60,12 @@ TEST(CliProbe, WrongUsageExitsWithTwo)
     const QString pal = dataFile("mpeg4_25fps_video_only.avi");
     for (const QStringList &arguments : QList<QStringList>{
              {}, {"--audio"}, {"--audio", "CD", pal}, {"--audio", ":", pal}, {"--frames", pal}}) {
-        const Outcome run = probe(arguments);
+        const CliOutcome run = probe(arguments);
         EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString();
         EXPECT_EQ(run.out, QString()) << arguments.join(' ').toStdString();
         EXPECT_FALSE(run.err.isEmpty());
     }
-    const Outcome help = probe({"--help"});
+    const CliOutcome help = probe({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--audio")));
     EXPECT_TRUE(help.out.contains(QStringLiteral("frames=")));

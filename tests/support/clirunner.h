@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace lintaro::test {
+
+// What one run of the built lintaro-cli printed and how it ended.
+struct CliOutcome
+{
+    int status = -1; // -1 when it did not start, finish or exit normally
+    QString out;
+    QString err;
+};
+
+// Runs build/bin/lintaro-cli (LINTARO_BIN) with the arguments and no input;
+// fails the test when it cannot start or does not finish within a minute.
+CliOutcome runCli(const QStringList &arguments,
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                  const QString &workingFolder = QString());
+
+} // namespace lintaro::test

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -14,8 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     lintaro::ScheduleTable table = lintaro::parseSchedule(text);
     lintaro::autoSizeColumns(table, lintaro::FixedAdvanceMeasure());
     for (int r = 0; r < table.rowCount(); ++r) {
-        for (int c = 0; c < table.columnCount(); ++c)
-            (void)table.cellView(c, r);
+        // The cells a line filled, and the first empty one after them.
+        const int filled = table.filledColumnCount(r);
+        for (int c = 0; c < table.columnCount() && c <= filled; ++c) {
+            if (!table.cellView(c, r).isEmpty() && c >= filled)
+                std::abort();
+        }
     }
     return 0;
 }

@@ -55,6 +55,24 @@ TEST(ScheduleImport, ColumnCountComesFromTheFirstLineAndOtherLinesAreCutOrPadded
     const ScheduleTable single = parseSchedule(u"no separators\nsecond;line");
     ASSERT_EQ(single.columnCount(), 1);
     EXPECT_EQ(single.cell(0, 2), QStringLiteral("second"));
+
+    // A short line under a very wide first line holds only its own cells, so
+    // memory follows the file, not width times lines; the rest read empty.
+    ScheduleTable ragged = parseSchedule(QString(100000, u';') + QStringLiteral("\n") + QStringLiteral("R;x\n").repeated(5000));
+    ASSERT_EQ(ragged.columnCount(), 100001);
+    ASSERT_EQ(ragged.rowCount(), 5002);
+    EXPECT_EQ(ragged.filledColumnCount(1), 0); // nothing but empty fields
+    EXPECT_EQ(ragged.filledColumnCount(5001), 2);
+    EXPECT_EQ(ragged.cell(1, 5001), QStringLiteral("x"));
+    EXPECT_EQ(ragged.cell(100000, 5001), QString());
+    autoSizeColumns(ragged, FixedAdvanceMeasure(6));
+    EXPECT_EQ(ragged.columnWidth(1), 6 + 10);
+    EXPECT_EQ(ragged.columnWidth(99999), 10);
+    ragged.setCell(70000, 5001, QStringLiteral("edited")); // an edit past the line's end grows the row
+    EXPECT_EQ(ragged.filledColumnCount(5001), 70001);
+    EXPECT_EQ(ragged.cell(70000, 5001), QStringLiteral("edited"));
+    EXPECT_EQ(ragged.cell(1, 5001), QStringLiteral("x"));
+    EXPECT_EQ(ragged.cell(2, 5001), QString());
 }
 
 TEST(ScheduleImport, QuotesVanishEverywhereAndDoNotProtectSemicolons)

@@ -30,15 +30,23 @@ ScheduleTable readScheduleFile(const QString &path)
 
 void autoSizeColumns(ScheduleTable &table, const TextMeasure &measure)
 {
-    for (int c = 0; c + 1 < table.columnCount(); ++c) {
-        int widest = 0;
-        for (int r = 1; r < table.rowCount(); ++r) {
+    const int measured = table.columnCount() - 1; // the last column is left to the stretch
+    if (measured <= 0)
+        return;
+    // Row by row over the cells each line filled, so a short line under a
+    // wide first line costs nothing.
+    std::vector<int> widest(size_t(measured), 0);
+    for (int r = 1; r < table.rowCount(); ++r) {
+        const int filled = std::min(table.filledColumnCount(r), measured);
+        for (int c = 0; c < filled; ++c) {
             const QStringView cell = table.cellView(c, r);
             if (!cell.isEmpty())
-                widest = std::max(widest, measure.textWidth(cell));
+                widest[size_t(c)] = std::max(widest[size_t(c)], measure.textWidth(cell));
         }
+    }
+    for (int c = 0; c < measured; ++c) {
         // A cell wider than any screen only comes from a damaged file.
-        table.setColumnWidth(c, std::min(widest + 10, kMaxStoredWidth));
+        table.setColumnWidth(c, std::min(widest[size_t(c)] + 10, kMaxStoredWidth));
     }
 }
 

@@ -5,10 +5,15 @@ namespace lintaro {
 ScheduleTable::ScheduleTable(int columnCount, int dataRowCount)
     : m_columnCount(columnCount), m_rows(size_t(dataRowCount)), m_widths(size_t(columnCount), 64)
 {
-    for (int c = 0; c < columnCount; ++c)
-        m_captions.append(QString());
-    for (Row &row : m_rows)
-        row.bounds.assign(size_t(columnCount) + 1, 0);
+    m_captions.resize(columnCount);
+}
+
+int ScheduleTable::filledColumnCount(int row) const
+{
+    if (row == 0)
+        return m_columnCount;
+    const size_t bounds = m_rows[size_t(row - 1)].bounds.size();
+    return bounds == 0 ? 0 : int(bounds - 1);
 }
 
 QStringView ScheduleTable::cellView(int column, int row) const
@@ -16,6 +21,8 @@ QStringView ScheduleTable::cellView(int column, int row) const
     if (row == 0)
         return m_captions[column];
     const Row &data = m_rows[size_t(row - 1)];
+    if (size_t(column) + 1 >= data.bounds.size())
+        return {};
     const quint32 begin = data.bounds[size_t(column)];
     return QStringView(data.text).sliced(begin, data.bounds[size_t(column) + 1] - begin);
 }
@@ -32,6 +39,12 @@ void ScheduleTable::setCell(int column, int row, const QString &text)
         return;
     }
     Row &data = m_rows[size_t(row - 1)];
+    if (size_t(column) + 1 >= data.bounds.size()) {
+        if (text.isEmpty())
+            return;
+        // The row grows to hold the column; the cells between stay empty.
+        data.bounds.resize(size_t(column) + 2, quint32(data.text.size()));
+    }
     const quint32 begin = data.bounds[size_t(column)];
     const quint32 oldLength = data.bounds[size_t(column) + 1] - begin;
     data.text.replace(begin, oldLength, text);
@@ -44,12 +57,14 @@ void ScheduleTable::setDataRowFromLine(int row, QStringView line)
 {
     Row &data = m_rows[size_t(row - 1)];
     data.text.resize(line.size());
-    data.bounds.assign(size_t(m_columnCount) + 1, 0);
+    data.bounds.assign(1, 0);
     QChar *out = data.text.data();
     qsizetype written = 0;
     qsizetype at = 0;
     const qsizetype size = line.size();
-    for (int c = 0; c < m_columnCount; ++c) {
+    // Only the fields the line holds are stored: a short line under a wide
+    // first line costs its own length, not the first line's width.
+    for (int c = 0; c < m_columnCount && at < size; ++c) {
         while (at < size) {
             const QChar ch = line[at++];
             if (ch == u';')
@@ -57,8 +72,14 @@ void ScheduleTable::setDataRowFromLine(int row, QStringView line)
             if (ch != u'"')
                 out[written++] = ch;
         }
-        data.bounds[size_t(c) + 1] = quint32(written);
+        data.bounds.push_back(quint32(written));
     }
+    // Empty fields at the end read the same as fields the line never had.
+    while (data.bounds.size() > 1 && data.bounds[data.bounds.size() - 2] == data.bounds.back())
+        data.bounds.pop_back();
+    if (data.bounds.size() == 1)
+        data.bounds.clear();
+    data.bounds.shrink_to_fit();
     data.text.truncate(written);
     data.text.squeeze();
 }

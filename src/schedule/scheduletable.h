@@ -13,8 +13,10 @@ inline const QString kSeparatorCaption = QStringLiteral("Разд.");
 
 // The working copy of one broadcast schedule. Row 0 is the header row, holding
 // each column's role caption; rows 1 and on are the data rows, one per line of
-// the schedule file. Each data row keeps its cells in one string with cell
-// bounds beside it, so a 100,000-row schedule costs a few times its file size.
+// the schedule file. Each data row keeps its cells in one string with the
+// bounds of the fields its line held beside it; the cells after those are
+// empty and cost nothing. So a schedule costs a few times its file size, also
+// when its first line is far wider than the others.
 class ScheduleTable
 {
 public:
@@ -26,6 +28,10 @@ public:
     int rowCount() const { return int(m_rows.size()) + 1; }
     int dataRowCount() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_columnCount == 0; }
+
+    // Cells from this column on are empty in the row (the header row counts
+    // every column). Lets a reader skip what a short line never held.
+    int filledColumnCount(int row) const;
 
     QString cell(int column, int row) const;
     QStringView cellView(int column, int row) const;
@@ -54,7 +60,9 @@ private:
     struct Row
     {
         QString text;                // the cells, one after another
-        std::vector<quint32> bounds; // columnCount + 1 offsets into text
+        // Offsets into text: field c runs from bounds[c] to bounds[c + 1]. Holds
+        // one more entry than the row has filled columns, or none at all.
+        std::vector<quint32> bounds;
     };
 
     int m_columnCount = 0;

@@ -256,6 +256,12 @@ TEST(SettingsStore, FailuresNameTheValue)
         EXPECT_EQ(failure.message(), QStringLiteral("Failed to set data for 'LastPSQ'"));
     }
 
+    // A damaged line read on opening does not make a good write look failed.
+    const QString damaged = dir.filePath(QStringLiteral("damaged.ini"));
+    test::writeFile(damaged, "[General]\nLastCSV=a\njunk line\n");
+    SettingsStore(damaged).write(QStringLiteral("Source"), QStringLiteral("2"));
+    EXPECT_EQ(SettingsStore(damaged).read(QStringLiteral("Source")), QStringLiteral("2"));
+
     // A value another program stored as a list is not text.
     const QString path = dir.filePath(QStringLiteral("list.ini"));
     test::writeFile(path, "[General]\nAudio=a, b\n");

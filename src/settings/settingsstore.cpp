@@ -47,8 +47,13 @@ void SettingsStore::write(const QString &name, const QString &value)
     const auto store = openStore(m_iniFile);
     store->setValue(name, value);
     store->sync();
-    if (store->status() != QSettings::NoError || !store->isWritable())
-        throw Failure(QStringLiteral("Failed to set data for '%1'").arg(name));
+    const QString failed = QStringLiteral("Failed to set data for '%1'").arg(name);
+    if (store->status() == QSettings::AccessError || !store->isWritable())
+        throw Failure(failed);
+    // A damaged line read on opening leaves FormatError standing, and that
+    // hides the write's own status; the value on disk tells.
+    if (store->status() == QSettings::FormatError && openStore(m_iniFile)->value(name) != QVariant(value))
+        throw Failure(failed);
 }
 
 QString SettingsStore::location() const

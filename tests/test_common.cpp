@@ -1,6 +1,7 @@
 #include "common/cp1251.h"
 #include "common/errorreport.h"
 #include "common/failure.h"
+#include "common/fileset.h"
 #include "common/textfile.h"
 #include "support/fixtures.h"
 #include "support/scriptedinteraction.h"
@@ -8,7 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace lintaro;
 
@@ -72,6 +78,24 @@ TEST(TextFile, ReadingFailuresNameTheFile)
         EXPECT_EQ(failure.message(), QStringLiteral("Cannot open file %1").arg(missing));
     }
     EXPECT_THROW(textfile::readAll(dir.path()), Failure); // a folder is not a file
+#ifdef Q_OS_UNIX
+    // Only regular files are text: a named pipe would wait for a writer and
+    // /dev/zero never ends. A link to a regular file is read as that file.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString &special : {pipe, QStringLiteral("/dev/zero")}) {
+        try {
+            textfile::readAll(special);
+            ADD_FAILURE() << "read " << special.toStdString();
+        } catch (const Failure &failure) {
+            EXPECT_EQ(failure.message(), QStringLiteral("Cannot open file %1").arg(special));
+        }
+    }
+    const QString regular = dir.filePath(QStringLiteral("day.csv"));
+    test::writeFile(regular, "a;b\r\n");
+    ASSERT_TRUE(QFile::link(regular, dir.filePath(QStringLiteral("link.csv"))));
+    EXPECT_EQ(textfile::readAll(dir.filePath(QStringLiteral("link.csv"))), QByteArray("a;b\r\n"));
+#endif
 }
 
 TEST(TextFile, AtomicWriteKeepsTheOldFileWhenTheWriteFails)
@@ -92,6 +116,107 @@ TEST(TextFile, AtomicWriteKeepsTheOldFileWhenTheWriteFails)
     } catch (const Failure &failure) {
         EXPECT_TRUE(failure.message().startsWith(QStringLiteral("Cannot create file ")));
     }
+}
+
+namespace {
+
+QList<OutputFile> daySet(const QString &folder, const QByteArray &tag)
+{
+    QList<OutputFile> files;
+    for (int k = 1; k <= 3; ++k)
+        files.append({QStringLiteral("%1/Day^.K%2.psq").arg(folder).arg(k), tag + QByteArray::number(k)});
+    return files;
+}
+
+void expectContents(const QList<OutputFile> &files, const QByteArray &tag)
+{
+    for (const OutputFile &file : files)
+        EXPECT_EQ(test::readFile(file.path), tag + file.path.right(5).left(1)) << file.path.toStdString();
+}
+
+QString failureOf(const QList<OutputFile> &files)
+{
+    try {
+        writeFileSet(files);
+    } catch (const Failure &failure) {
+        return failure.message();
+    }
+    return QStringLiteral("no failure");
+}
+
+} // namespace
+
+TEST(FileSet, AFailedFileLeavesEveryTargetAsItWas)
+{
+    QTemporaryDir dir;
+    const QList<OutputFile> yesterday = daySet(dir.path(), "old ");
+    writeFileSet(yesterday);
+
+    // A full disk at the second file: no target changes, the box names it.
+    QList<OutputFile> today = daySet(dir.path(), "new ");
+    today[1].bytes = QByteArray(4096, 'x');
+    {
+        test::FileSizeLimit limit(1024);
+        EXPECT_EQ(failureOf(today), QStringLiteral("Cannot create file %1").arg(today[1].path));
+    }
+    expectContents(yesterday, "old ");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // nothing left beside them
+
+    // A name too long for the file system is named like any other.
+    today = daySet(dir.path(), "new ");
+    today[2].path = dir.filePath(QString(300, u'K') + QStringLiteral(".psq"));
+    EXPECT_EQ(failureOf(today), QStringLiteral("Cannot create file %1").arg(today[2].path));
+    expectContents(yesterday, "old ");
+
+    QStringList heard;
+    today = daySet(dir.path(), "new ");
+    EXPECT_EQ(writeFileSet(today, [&](const QString &path) { heard.append(path); }), heard);
+    EXPECT_EQ(heard, (QStringList{today[0].path, today[1].path, today[2].path}));
+    expectContents(today, "new ");
+}
+
+TEST(FileSet, TargetsInAClosedFolderAreWrittenInPlaceAfterAllOthers)
+{
+    QTemporaryDir dir;
+    test::Unprivileged::openToEveryone(dir.path());
+    const QString own = dir.filePath(QStringLiteral("own"));
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    QList<OutputFile> files = daySet(own, "old ");
+    files[1].path = shared + QStringLiteral("/Day^.K2.psq");
+    for (const OutputFile &file : files) {
+        test::writeFile(file.path, file.bytes);
+        QFile::setPermissions(file.path, QFile::Permissions(0x6666));
+    }
+    QFile::setPermissions(own, QFile::Permissions(0x7777));
+    QFile::setPermissions(shared, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+
+    for (OutputFile &file : files)
+        file.bytes.replace("old ", "new ");
+    {
+        test::Unprivileged nobody;
+        if (!nobody.active())
+            GTEST_SKIP() << "cannot run as an unprivileged user here";
+        QStringList heard;
+        writeFileSet(files, [&](const QString &path) { heard.append(path); });
+        EXPECT_EQ(heard, (QStringList{files[0].path, files[2].path, files[1].path}));
+        expectContents(files, "new ");
+
+        // A failed write in place comes last, when the others are new: the box says the set may be mixed.
+        files[1].bytes = QByteArray(4096, 'x');
+        files[0].bytes = "next 1";
+        test::FileSizeLimit limit(1024);
+        const QString message = failureOf(files);
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot create file %1\n").arg(files[1].path)));
+        EXPECT_TRUE(message.endsWith(fileset::mixedSetNote())) << message.toStdString();
+        EXPECT_EQ(test::readFile(files[0].path), QByteArray("next 1"));
+    }
+
+    // A target that can be neither replaced nor written stops the set before anything changed.
+    QFile::setPermissions(files[1].path, QFile::ReadOwner | QFile::ReadOther);
+    files[0].bytes = "last 1";
+    test::Unprivileged nobody;
+    EXPECT_EQ(failureOf(files), QStringLiteral("Cannot create file %1").arg(files[1].path));
+    EXPECT_EQ(test::readFile(files[0].path), QByteArray("next 1"));
 }
 
 TEST(TextFile, EncodeLinesEndsEveryLineAndRefusesForeignCharacters)

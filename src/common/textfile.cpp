@@ -2,6 +2,7 @@
 
 #include "cp1251.h"
 #include "failure.h"
+#include "fileset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,8 +13,13 @@ namespace lintaro::textfile {
 QByteArray readAll(const QString &path)
 {
     const QString message = QStringLiteral("Cannot open file %1").arg(path);
+    // Only regular files (or links to them) are text: opening a named pipe
+    // waits for a writer, and a device like /dev/zero never ends. So the type
+    // is judged before opening, and once more on the open file.
+    if (!QFileInfo(path).isFile())
+        throw Failure(message);
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
         throw Failure(message);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -93,10 +99,23 @@ QByteArray encodeLines(const QStringList &lines)
 void writeAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
+    file.setDirectWriteFallback(false);
     // Unbuffered, so that a short write (a full disk) is seen here; a buffered
     // one can reach commit() unnoticed and leave a cut file in place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Failure(QStringLiteral("Cannot create file %1").arg(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // A folder that admits no new file, around a file that may be written
+        // (a shared install): the file is written in place, the one way it can
+        // be saved at all.
+        if (!fileset::writableInPlace(path))
+            throw Failure(fileset::cannotCreate(path));
+        QSaveFile inPlace(path);
+        inPlace.setDirectWriteFallback(true);
+        if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            || inPlace.write(bytes) != bytes.size() || inPlace.error() != QFileDevice::NoError
+            || !inPlace.commit())
+            throw Failure(fileset::inPlaceFailed(path, false));
+        return;
+    }
     if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         throw Failure(QStringLiteral("Stream write error"));

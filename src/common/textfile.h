@@ -9,8 +9,9 @@
 
 namespace lintaro::textfile {
 
-// Reads a whole file; throws Failure("Cannot open file <path>") when it cannot
-// (missing, no rights, a folder, an error while reading).
+// Reads a whole regular file (or one behind a link); throws
+// Failure("Cannot open file <path>") when it cannot (missing, no rights, a
+// folder, a named pipe, a device, an error while reading).
 QByteArray readAll(const QString &path);
 
 // Bytes up to the first NUL byte: a NUL ends the text.
@@ -37,8 +38,10 @@ QStringView trimmedControl(QStringView text);
 QByteArray encodeLines(const QStringList &lines);
 
 // Replaces the file as a whole: the bytes are written beside it and renamed
-// over it, so a failed write leaves the old file untouched. Throws
-// Failure("Cannot create file <path>") or Failure("Stream write error").
+// over it, so a failed write leaves the old file untouched. When the folder
+// admits no new file but the file itself may be written, it is written in
+// place. Throws Failure("Cannot create file <path>") (for a failed write in
+// place with a line saying so) or Failure("Stream write error").
 void writeAtomically(const QString &path, const QByteArray &bytes);
 
 } // namespace lintaro::textfile

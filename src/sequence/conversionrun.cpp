@@ -1,6 +1,7 @@
 #include "conversionrun.h"
 
 #include "common/cp1251.h"
+#include "common/fileset.h"
 #include "common/interaction.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
@@ -122,12 +123,11 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     saveFileName = *chosen;
 
     const QStringList names = outputFileNames(namePrefix(*chosen, walk.separatorPresent), suffixes);
-    for (size_t k = 0; k < files.size(); ++k) {
-        files[k].writeFile(names[int(k)]);
-        result.files.append(names[int(k)]);
-        if (hooks.fileWritten)
-            hooks.fileWritten(names[int(k)]);
-    }
+    QList<OutputFile> output;
+    for (size_t k = 0; k < files.size(); ++k)
+        output.append({names[int(k)], files[k].toBytes()});
+    // All or nothing: a day made of two schedules must never reach the air.
+    result.files = writeFileSet(output, hooks.fileWritten);
     result.outcome = Outcome::Written;
     return result;
 }

@@ -27,7 +27,8 @@ public:
         std::function<void(int percent)> progress;
         // Where the clips' sound lies, read anew for every row.
         std::function<QString()> audioLocation;
-        // A sequence file was written; the files before a failed one stay.
+        // A sequence file replaced its target; a failed run replaces none
+        // (see writeFileSet for the one exception).
         std::function<void(const QString &path)> fileWritten;
     };
 
@@ -57,7 +58,8 @@ public:
 
     // Runs the command. saveFileName is the save dialog's file name: its initial
     // file, and the name chosen, when one is. A file that cannot be created
-    // throws Failure; the files before it stay.
+    // throws Failure naming it; then no target has changed, unless a target
+    // had to be written in place (the message says so).
     Result run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
 
     // "Не могу найти файл "SOURCE"".

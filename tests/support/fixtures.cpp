@@ -76,6 +76,38 @@ FileSizeLimit::~FileSizeLimit()
 #endif
 }
 
+Unprivileged::Unprivileged()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() != 0)
+        return;
+    // The group first: without root the group can no longer be changed.
+    m_switched = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    if (!m_switched) {
+        (void)::setegid(0);
+        m_active = false;
+    }
+#else
+    m_active = false;
+#endif
+}
+
+Unprivileged::~Unprivileged()
+{
+#ifdef Q_OS_UNIX
+    if (m_switched) {
+        (void)::seteuid(0);
+        (void)::setegid(0);
+    }
+#endif
+}
+
+void Unprivileged::openToEveryone(const QString &folder)
+{
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ReadOther | QFileDevice::ExeOther
+                                      | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+}
+
 QString uncreatablePath(const QString &existingFile, const QString &name)
 {
     return existingFile + QStringLiteral("/") + name;

@@ -32,6 +32,28 @@ private:
     void *m_previousHandler = nullptr;
 };
 
+// Runs the process as the unprivileged user nobody (65534) while it lives, so
+// that folder and file permissions apply as they do for an operator; root
+// ignores them, and the tests run as root on CI. Without root the process
+// already is unprivileged. active() is false when the switch failed; the
+// test then skips with a printed line.
+class Unprivileged
+{
+public:
+    Unprivileged();
+    ~Unprivileged();
+    Unprivileged(const Unprivileged &) = delete;
+    Unprivileged &operator=(const Unprivileged &) = delete;
+    bool active() const { return m_active; }
+
+    // Lets nobody reach and read a folder made by root (a QTemporaryDir is 0700).
+    static void openToEveryone(const QString &folder);
+
+private:
+    bool m_active = true;
+    bool m_switched = false;
+};
+
 // A path that cannot be created by anyone, root included: its parent is a file.
 QString uncreatablePath(const QString &existingFile, const QString &name);
 

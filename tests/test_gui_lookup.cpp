@@ -167,6 +167,15 @@ TEST_F(LookupDialogs, SubstitutionDialogAddsPicksDeletesAndSaves)
     EXPECT_EQ(form.substitutions().table().rows(), QList<Substitution>{{}});
     form.hide();
     EXPECT_EQ(test::readFile(substFile()), QByteArray());
+
+    // A pair a colleague added while the dialog was open is kept, and a box says so.
+    form.show();
+    test::writeFile(substFile(), "News ; /clips/news.avi\r\n");
+    form.Button2->click();
+    EXPECT_EQ(test::readFile(substFile()), QByteArray("News ; /clips/news.avi\r\n"));
+    ASSERT_EQ(m_interaction.messages.size(), 3);
+    EXPECT_EQ(m_interaction.messages[2].caption, QStringLiteral("Известные подстановки"));
+    EXPECT_EQ(m_interaction.messages[2].text, TForm3::keptPairsText(1));
 }
 
 TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)

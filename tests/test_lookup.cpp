@@ -1,5 +1,6 @@
 // Search folders, substitutions and the clip resolver, without windows.
 #include "common/failure.h"
+#include "common/fileset.h"
 #include "lookup/clipresolver.h"
 #include "lookup/directorylisting.h"
 #include "lookup/listingcache.h"
@@ -231,6 +232,69 @@ TEST_F(LookupFiles, FailedSavesKeepTheOldFileAndTheRows)
         EXPECT_EQ(failure.message(), QStringLiteral("Cannot create file %1").arg(nowhere));
     }
     EXPECT_EQ(folderRows(folders), (QStringList{"old", "x"}));
+}
+
+// Pairs another program (or a colleague) adds to Subst.cfg while the program
+// runs survive a learnt pair and the dialog's save.
+TEST_F(LookupFiles, SubstPairsAddedOutsideAreKept)
+{
+    test::writeFile(substFile(), "Intro ; /c/intro.avi\r\n");
+    SubstitutionModel model(m_settings);
+    model.load(substFile());
+    test::writeFile(substFile(), "Intro ; /c/intro.avi\r\nNews;/c/news.avi\r\n");
+    model.appendPair(QStringLiteral("Film"), QStringLiteral("/c/film.avi"));
+    const QByteArray three = "Intro ; /c/intro.avi\r\nNews ; /c/news.avi\r\nFilm ; /c/film.avi\r\n";
+    EXPECT_EQ(test::readFile(substFile()), three);
+
+    // The dialog: the rows as the operator left them, then the pairs new on disk.
+    ASSERT_TRUE(model.setData(model.index(0, 1), QStringLiteral("/c/intro2.avi")));
+    test::writeFile(substFile(), three + "Ads ; /c/ads.avi\r\nNews ; /c/news.avi\r\n");
+    EXPECT_EQ(model.save(), 1);
+    const QByteArray four = "Intro ; /c/intro2.avi\r\nNews ; /c/news.avi\r\nFilm ; /c/film.avi\r\nAds ; /c/ads.avi\r\n";
+    EXPECT_EQ(test::readFile(substFile()), four);
+    test::writeFile(substFile(), four); // written anew, the same content: no change
+    EXPECT_EQ(model.save(), -1);
+
+    // Rows a failed save left unsaved stay when a pair is learnt later.
+    model.appendRow();
+    ASSERT_TRUE(model.setData(model.index(4, 0), QStringLiteral("Unsaved name that does not fit")));
+    {
+        test::FileSizeLimit limit(8);
+        EXPECT_THROW(model.save(), Failure);
+    }
+    test::writeFile(substFile(), four + "Sport ; /c/sport.avi\r\n");
+    model.appendPair(QStringLiteral("Kino"), QStringLiteral("/c/kino.avi"));
+    EXPECT_EQ(test::readFile(substFile()),
+              four + "Unsaved name that does not fit ; \r\nSport ; /c/sport.avi\r\nKino ; /c/kino.avi\r\n");
+}
+
+// A shared install: the folder admits no new file, Subst.cfg itself may be written.
+TEST_F(LookupFiles, SubstInAClosedFolderIsWrittenInPlace)
+{
+    test::Unprivileged::openToEveryone(m_dir.path());
+    const QString shared = path(QStringLiteral("shared"));
+    const QString file = shared + QStringLiteral("/Subst.cfg");
+    test::writeFile(file, "Intro ; /c/intro.avi\r\n");
+    QFile::setPermissions(file, QFile::Permissions(0x6666));
+    QFile::setPermissions(shared, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    SubstitutionModel model(m_settings);
+
+    test::Unprivileged nobody;
+    if (!nobody.active())
+        GTEST_SKIP() << "cannot run as an unprivileged user here";
+    model.load(file);
+    model.appendPair(QStringLiteral("News"), QStringLiteral("/c/news.avi"));
+    EXPECT_EQ(test::readFile(file), QByteArray("Intro ; /c/intro.avi\r\nNews ; /c/news.avi\r\n"));
+
+    // When the write in place fails too, the message says so and the rows stay for the next save.
+    test::FileSizeLimit limit(8);
+    try {
+        model.appendPair(QStringLiteral("Film"), QStringLiteral("/c/film.avi"));
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure &failure) {
+        EXPECT_EQ(failure.message(), fileset::inPlaceFailed(file, false));
+    }
+    EXPECT_EQ(pairs(model).size(), 3);
 }
 
 TEST_F(LookupFiles, UnreadableFileKeepsTheRowsAndSaysWhich)

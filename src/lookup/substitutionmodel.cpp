@@ -9,6 +9,21 @@
 
 namespace lintaro {
 
+namespace {
+
+// The pairs a save writes: rows with any text.
+QList<Substitution> pairsOf(const SubstitutionTable &table)
+{
+    QList<Substitution> pairs;
+    for (const Substitution &row : table.rows()) {
+        if (!row.name.isEmpty() || !row.path.isEmpty())
+            pairs.append(row);
+    }
+    return pairs;
+}
+
+} // namespace
+
 SubstitutionModel::SubstitutionModel(SettingsStore &settings, QObject *parent)
     : QAbstractTableModel(parent), m_settings(settings)
 {
@@ -84,17 +99,41 @@ void SubstitutionModel::load(const QString &filePath)
         m_picker.setFileName(remembered);
     m_filePath = filePath;
     SubstitutionTable table = m_table;
-    if (QFileInfo::exists(filePath))
-        table.applyFileBytes(textfile::readAll(filePath));
-    else
-        table.applyLines({});
+    const QByteArray bytes = bytesOnDisk();
+    table.applyFileBytes(bytes);
+    m_loadedBytes = bytes;
+    m_loadedPairs = pairsOf(table);
     replaceTable(table);
 }
 
-void SubstitutionModel::save()
+QByteArray SubstitutionModel::bytesOnDisk() const
 {
-    textfile::writeAtomically(m_filePath, m_table.fileBytes());
+    return QFileInfo::exists(m_filePath) ? textfile::readAll(m_filePath) : QByteArray();
+}
+
+SubstitutionTable SubstitutionModel::withPairsAddedOutside(const QByteArray &bytes, int &kept) const
+{
+    SubstitutionTable onDisk;
+    onDisk.applyFileBytes(bytes);
+    SubstitutionTable table = m_table;
+    kept = 0;
+    for (const Substitution &pair : pairsOf(onDisk)) {
+        if (m_loadedPairs.contains(pair) || table.rows().contains(pair))
+            continue;
+        table.appendRow(pair);
+        ++kept;
+    }
+    return table;
+}
+
+int SubstitutionModel::save()
+{
+    const QByteArray now = bytesOnDisk();
+    int kept = -1;
+    const SubstitutionTable table = now == m_loadedBytes ? m_table : withPairsAddedOutside(now, kept);
+    textfile::writeAtomically(m_filePath, table.fileBytes());
     load(m_filePath);
+    return kept;
 }
 
 void SubstitutionModel::rememberPickedFile()
@@ -130,6 +169,19 @@ bool SubstitutionModel::setPath(int row, const QString &path)
 
 void SubstitutionModel::appendPair(const QString &name, const QString &path)
 {
+    // The rows as the last load left them give way to the file as it is now;
+    // rows a failed save left unsaved are kept, with what was added outside.
+    const QByteArray now = bytesOnDisk();
+    if (pairsOf(m_table) == m_loadedPairs) {
+        SubstitutionTable onDisk;
+        onDisk.applyFileBytes(now);
+        replaceTable(onDisk);
+    } else {
+        int kept = 0;
+        replaceTable(withPairsAddedOutside(now, kept));
+    }
+    m_loadedBytes = now;
+    m_loadedPairs = pairsOf(m_table);
     beginInsertRows({}, rowCount(), rowCount());
     m_table.appendRow({name, path});
     endInsertRows();

@@ -49,7 +49,11 @@ public:
 
     // Writes the table to the file of the last load, then loads it again. A
     // failed write throws Failure and leaves the rows and the old file alone.
-    void save();
+    // When the file changed on disk since that load (another program, a
+    // colleague), the pairs it gained meanwhile follow the rows, so nothing
+    // added outside is lost. Returns how many such pairs were kept, or -1
+    // when the file had not changed (judged by content).
+    int save();
 
     // Stores the picker's file name, even when empty, as LastSubst.
     void rememberPickedFile();
@@ -59,17 +63,27 @@ public:
     // Puts a path into a row; false (nothing changes) when the file cannot carry it.
     bool setPath(int row, const QString &path);
 
-    // A pair from the resolver's prompt: appended, then saved (and reloaded).
-    // A failed save throws Failure; the new row stays in the grid.
+    // A pair from the resolver's prompt: appended to the pairs on disk now
+    // (to the rows and the pairs added outside, when the rows hold changes a
+    // failed save left), then saved and reloaded. A failed save throws
+    // Failure; the new row stays in the grid.
     void appendPair(const QString &name, const QString &path);
 
 private:
     void replaceTable(const SubstitutionTable &table);
+    // The bytes of the file now; empty when there is none.
+    QByteArray bytesOnDisk() const;
+    // The rows, then every pair of bytes that the last load did not see and
+    // the rows do not hold; kept counts them.
+    SubstitutionTable withPairsAddedOutside(const QByteArray &bytes, int &kept) const;
 
     SettingsStore &m_settings;
     SubstitutionTable m_table;
     FilePicker m_picker;
     QString m_filePath;
+    // The file as the last load found it, and its pairs.
+    QByteArray m_loadedBytes;
+    QList<Substitution> m_loadedPairs;
 };
 
 } // namespace lintaro

@@ -17,6 +17,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 using namespace lintaro;
 using namespace lintaro::test;
 
@@ -87,12 +90,13 @@ protected:
 
     QString settingsFile() const { return m_xdg + QStringLiteral("/Velmar Software/Lintaro.ini"); }
 
-    Outcome run(const QString &command, const QStringList &arguments) const
+    Outcome run(const QString &command, const QStringList &arguments,
+                const std::function<void(QProcess &)> &prepare = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LINTARO_CONFIG_DIR"), m_config);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_xdg);
-        return {runCli(QStringList{command} + arguments, environment, m_root.path())};
+        return {runCli(QStringList{command} + arguments, environment, m_root.path(), prepare)};
     }
 
     Outcome convert(const QString &schedule, const QString &saveAs, const QStringList &more) const
@@ -352,6 +356,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
     writeFile(empty, "");
     const QString binary = m_root.filePath("binary.csv");
     writeFile(binary, QByteArray("\0\x01\x02;\xff\xfe", 6));
+    // Special files are no schedules: a pipe would wait for a writer, /dev/zero never ends.
+    const QString pipe = m_root.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     struct Case
     {
         QStringList arguments;
@@ -365,6 +372,12 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"check", schedule, "--source", "2"}, "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1"},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5"}, {}},
         {{"convert", missing, "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file " + missing},
+        {{"check", pipe, "--source", "0"}, "Cannot open file " + pipe},
+        {{"convert", "/dev/zero", "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file /dev/zero"},
+        // A folder is no name: "out/" would give the hidden "out/.psq".
+        {{"convert", schedule, "--save-as", m_out + "/", "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/.psq", "--source", "0", "--separator", "1"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/^.K1.psq", "--source", "0", "--separator", "1"}, {}},
         {{"check"}, {}},
         {{"check", schedule, schedule}, {}},
         {{"check", schedule, "--source"}, {}},
@@ -392,6 +405,13 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
     }
     EXPECT_EQ(snapshot(m_root.path()), before);
 
+    // The same for the configuration files.
+    QFile::remove(m_config + "/Folders.cfg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_config + "/Folders.cfg").constData(), 0600), 0);
+    const Outcome pipedConfig = run("check", {schedule, "--source", "0"});
+    EXPECT_EQ(pipedConfig.status, 2);
+    EXPECT_EQ(pipedConfig.err, "Cannot open file " + m_config + "/Folders.cfg\n");
+
     for (const char *command : {"check", "convert"}) {
         const Outcome help = run(command, {"--help"});
         EXPECT_EQ(help.status, 0);
@@ -409,6 +429,56 @@ TEST_F(CliCheckConvert, AFileThatCannotBeCreatedEndsTheRunWithOne)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, QString());
     EXPECT_EQ(outcome.err, "Cannot create file " + target + ".psq\n");
+}
+
+// A full disk at the second file of three: yesterday's set stays whole, the
+// message names the file and the size limit's signal does not end the tool.
+TEST_F(CliCheckConvert, AFullDiskReplacesNoFileOfTheSet)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString schedule
+        = writeSchedule({"(Rolik1);K1", "(Rolik1);K2", "(Rolik1);K2", "(Rolik1);K2", "(Rolik1);K3"});
+    QStringList names;
+    for (const char *k : {"K1", "K2", "K3"}) {
+        names.append(m_out + "/Day1^." + k + ".psq");
+        writeFile(names.last(), QByteArray("yesterday ") + k);
+    }
+    const auto limited = [](QProcess &process) {
+        process.setChildProcessModifier([] {
+            const rlimit limit{2000, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    };
+    const Outcome outcome = run("convert", {schedule, "--save-as", m_out + "/Day1", "--source", "0", "--separator", "1"},
+                                limited);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, QString());
+    EXPECT_EQ(outcome.err, "Cannot create file " + names[1] + "\n");
+    EXPECT_EQ(outputFiles(), (QStringList{"Day1^.K1.psq", "Day1^.K2.psq", "Day1^.K3.psq"}));
+    for (const char *k : {"K1", "K2", "K3"})
+        EXPECT_EQ(readFile(m_out + "/Day1^." + k + ".psq"), QByteArray("yesterday ") + k);
+}
+
+// 100,000 ";" on the first line over 5,000 short lines once took gigabytes.
+TEST_F(CliCheckConvert, ARaggedScheduleIsCheckedInBoundedMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit does not fit the sanitizer's shadow memory";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "an address space limit does not fit the sanitizer's shadow memory";
+#endif
+#endif
+    const QString schedule = m_root.filePath("ragged.csv");
+    writeFile(schedule, QByteArray(100000, ';') + "\r\n" + QByteArray("R;x\r\n").repeated(5000));
+    const Outcome outcome = run("check", {schedule, "--source", "0"}, [](QProcess &process) {
+        process.setChildProcessModifier([] {
+            const rlimit limit{rlim_t(1) << 30, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+    });
+    EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.outLines().size(), 5000); // every "R"; the empty first cell prints as an empty line
 }
 
 } // namespace

@@ -41,6 +41,15 @@ TEST(CliProbe, OneLinePerFileAndStatusByFailures)
                              + "/nonexistent/x.avi: Не могу открыть AVI\n");
 }
 
+TEST(CliProbe, OutputThatCannotBeWrittenIsAFailure)
+{
+    const QString pal = dataFile("mpeg4_25fps_video_only.avi");
+    const CliOutcome full = runCli({QStringLiteral("probe"), pal}, QProcessEnvironment::systemEnvironment(), {},
+                                   [](QProcess &process) { process.setStandardOutputFile(QStringLiteral("/dev/full")); });
+    EXPECT_EQ(full.status, 1);
+    EXPECT_FALSE(full.err.isEmpty());
+}
+
 TEST(CliProbe, AudioLocationFindsTheWavCompanion)
 {
     QTemporaryDir dir;

@@ -7,9 +7,11 @@
 #include "dialogs/audioplacement.h"
 #include "schedule/scheduletable.h"
 #include "sequence/conversionrun.h"
+#include "sequence/outputnames.h"
 #include "settings/settingsstore.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace lintaro::cli {
 
@@ -25,7 +27,9 @@ const char kConvertHelp[]
       "с первого \"^\", отбрасывается, затем все, начиная с первого \".psq\"\n"
       "(строчными буквами); при столбцах-разделителях файлы называются\n"
       "ПРЕФИКС^.ЗНАЧЕНИЕ.psq, без них - ПРЕФИКС.psq. Существующие файлы\n"
-      "заменяются. Имя каждого записанного файла печатается отдельной строкой.\n"
+      "заменяются, но только все вместе: если хотя бы один файл не записался,\n"
+      "не заменяется ни один. Имя каждого записанного файла печатается\n"
+      "отдельной строкой.\n"
       "\n"
       "Если хотя бы одна строка не конвертировалась (ролик не найден, файл не\n"
       "читается), сообщение выводится в поток ошибок и не записывается ни один\n"
@@ -93,6 +97,9 @@ int convertCommand(const QStringList &arguments)
     }
     if (!saveAs || saveAs->isEmpty())
         return usageError(QStringLiteral("Не указано имя PSQ файлов (--save-as)"));
+    // "out/" would give the hidden "out/.psq": a folder is no name.
+    if (QFileInfo(namePrefix(*saveAs, false)).fileName().isEmpty())
+        return usageError(QStringLiteral("В имени PSQ файлов \"%1\" нет имени файла, только папка").arg(*saveAs));
     if (audio && !isAudioLocation(*audio))
         return usageError(
             QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(*audio));
@@ -136,7 +143,8 @@ int convertCommand(const QStringList &arguments)
         }
         return 1;
     } catch (const Failure &failure) {
-        // A file that could not be written; the ones printed before it stay.
+        // A file that could not be written: no target changed, unless the
+        // message says the set may be mixed.
         printError(failure.message());
         return 1;
     }

@@ -3,7 +3,11 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+#include <cstdio>
+#include <exception>
 #include <map>
+#include <new>
 
 using namespace lintaro;
 using namespace lintaro::cli;
@@ -33,6 +37,15 @@ int printUsage(FILE *to)
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // Past a file size limit a write then fails and is reported, instead of
+    // the signal ending the tool without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
+    // A reader that went away is a failed write to standard output.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Lintaro"));
     QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -53,5 +66,24 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("Неизвестная команда: %1").arg(name));
         return printUsage(stderr);
     }
-    return command->second(arguments);
+    int status = 2;
+    try {
+        status = command->second(arguments);
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Недостаточно памяти для выполнения команды"));
+        return 2;
+    } catch (const std::exception &error) {
+        printError(QStringLiteral("Ошибка: %1").arg(QString::fromUtf8(error.what())));
+        return 2;
+    } catch (...) {
+        printError(QStringLiteral("Неизвестная ошибка"));
+        return 2;
+    }
+    // What was printed is the command's result: if it did not reach its
+    // destination (a full disk, a closed pipe), the command failed.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        printError(QStringLiteral("Ошибка записи в стандартный вывод"));
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -7,12 +7,14 @@
 namespace lintaro::test {
 
 CliOutcome runCli(const QStringList &arguments, const QProcessEnvironment &environment,
-                  const QString &workingFolder)
+                  const QString &workingFolder, const std::function<void(QProcess &)> &prepare)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
+    if (prepare)
+        prepare(process);
     process.start(qEnvironmentVariable("LINTARO_BIN") + QStringLiteral("/lintaro-cli"), arguments);
     process.closeWriteChannel();
     CliOutcome outcome;

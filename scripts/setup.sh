@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Lintaro needs to build, test and run on Debian 12, only what is missing.
+# CPack's Debian generator needs the file command; the packaging test runs lintian.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     ffmpeg
     fonts-dejavu-core
+    file lintian
 )
 
 missing=()

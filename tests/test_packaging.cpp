@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -122,6 +124,7 @@ TEST(Install, PutsTheProgramsTheDesktopEntryAndTheIcon)
     ASSERT_EQ(install.exitCode, 0) << install.output.toStdString();
     EXPECT_EQ(filesUnder(prefix.path()),
         (QStringList { "bin/lintaro", "bin/lintaro-cli", "share/applications/lintaro.desktop",
+            "share/doc/lintaro/changelog.gz", "share/doc/lintaro/copyright",
             "share/icons/hicolor/scalable/apps/lintaro.svg", "share/lintaro/installed-layout.txt" }));
     EXPECT_TRUE(isInstalledLayout(prefix.filePath(QStringLiteral("bin"))));
 
@@ -155,7 +158,8 @@ TEST(Install, DebianPackageListsItsFilesAndDependencies)
     for (const char *file :
         { "./usr/bin/lintaro\n", "./usr/bin/lintaro-cli\n", "./usr/share/applications/lintaro.desktop\n",
             "./usr/share/icons/hicolor/scalable/apps/lintaro.svg\n",
-            "./usr/share/lintaro/installed-layout.txt\n" })
+            "./usr/share/lintaro/installed-layout.txt\n", "./usr/share/doc/lintaro/copyright\n",
+            "./usr/share/doc/lintaro/changelog.gz\n" })
         EXPECT_TRUE(contents.output.contains(QString::fromUtf8(file))) << file;
 
     const Outcome fields
@@ -163,4 +167,13 @@ TEST(Install, DebianPackageListsItsFilesAndDependencies)
     EXPECT_TRUE(fields.output.contains(QStringLiteral("Package: lintaro\n")));
     for (const char *package : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libc6"})
         EXPECT_TRUE(fields.output.contains(QString::fromUtf8(package))) << fields.output.toStdString();
+
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    if (lintian.isEmpty()) {
+        std::printf("lintian not found: the package's policy check is left out\n");
+        return;
+    }
+    const Outcome check = run(lintian, { deb });
+    for (const QString &line : check.output.split(u'\n'))
+        EXPECT_FALSE(line.startsWith(QStringLiteral("E: "))) << line.toStdString();
 }

@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace lintaro;
 using test::ScriptedInteraction;
 
@@ -150,6 +154,25 @@ TEST_F(MainWindowTest, BadFilesLeaveTheWorkspaceClosedWithAClearMessage)
     open(*form, m_dir.path());
     EXPECT_EQ(m_interaction.messages.size(), 2);
     EXPECT_FALSE(form->grid()->isVisible());
+
+#ifdef Q_OS_UNIX
+    // A named pipe would wait for a writer for ever.
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    open(*form, pipe);
+    EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("Cannot open file %1.").arg(pipe));
+    EXPECT_FALSE(form->grid()->isVisible());
+#endif
+
+    // A very wide first line over many short lines opens like any schedule.
+    const QString ragged = m_dir.filePath(QStringLiteral("ragged.csv"));
+    test::writeFile(ragged, QByteArray(100000, ';') + "\r\n" + QByteArray("R;x\r\n").repeated(5000));
+    const qsizetype shown = m_interaction.messages.size();
+    open(*form, ragged);
+    EXPECT_EQ(m_interaction.messages.size(), shown);
+    EXPECT_TRUE(form->grid()->isVisible());
+    EXPECT_EQ(form->model().columnCount(), 100001);
+    EXPECT_EQ(form->model().index(5000, 1).data().toString(), QStringLiteral("x"));
 
     m_settings->write(QStringLiteral("ColWidths"), QStringLiteral("40;wide"));
     open(*form, m_schedule);

@@ -386,8 +386,13 @@ void TForm1::closeSchedule()
 void TForm1::applyColumnWidths()
 {
     const ScheduleTable &table = m_model->table();
+    // With updates on, every resize finds its section's position anew, which
+    // made a 100,000-column schedule take seconds to open.
+    QHeaderView *header = StringGrid1->horizontalHeader();
+    header->setUpdatesEnabled(false);
     for (int c = 0; c < table.columnCount(); ++c)
         StringGrid1->setColumnWidth(c, table.columnWidth(c));
+    header->setUpdatesEnabled(true);
 }
 
 void TForm1::stretchLastColumn()

@@ -36,9 +36,10 @@ ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWa
             continue;
 
         if (changed && result.separatorPresent) {
-            for (const QString &value : std::as_const(lastValues)) {
-                if (!value.isEmpty())
-                    suffixes.last() += u'.' + value;
+            // Only separator columns hold values; a wide schedule has many other columns.
+            for (const int c : separators) {
+                if (!lastValues[c].isEmpty())
+                    suffixes.last() += u'.' + lastValues[c];
             }
         }
         if (changed || (!result.separatorPresent && !fileStarted)) {

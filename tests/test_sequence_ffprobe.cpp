@@ -3,11 +3,13 @@
 // and Matroska beside AVI. Frame count and rate of the first video stream must
 // agree after the whole-number rounding.
 #include "sequence/aviprobe.h"
+#include "sequence/containerprobe.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/mediafacts.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -235,6 +237,11 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryPacketCounted)
         EXPECT_EQ(probe.facts->mediaType, expected.audio ? 3 : 1);
         EXPECT_EQ(expected.audio, clip.audio);
         EXPECT_EQ(probe.facts->startTimecode, expected.timecode);
+        // The same bytes from memory, as the fuzz harness reads them.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto noWav = [](const QString &) { return false; };
+        EXPECT_EQ(ContainerProbe::probeBytes(file.readAll(), path, {}, noWav).facts, probe.facts);
         if (QString(clip.name).endsWith(".mxf")) {
             EXPECT_FALSE(probe.facts->startTimecode.isEmpty()) << "an MXF file always carries one";
         }

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
+    libavformat-dev libavcodec-dev libavutil-dev
     libgtest-dev
     clang libclang-rt-14-dev
     ffmpeg

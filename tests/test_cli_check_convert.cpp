@@ -343,6 +343,22 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
     EXPECT_EQ(none.err, QString());
 }
 
+TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    writeFile(m_clips + "/Mxf1.MXF", "not read by the check");
+    const QString schedule = writeSchedule({"(Rolik1)", "(Mxf1)"});
+    EXPECT_EQ(run("check", {schedule, "--source", "0"}).out, "(Mxf1)\n"); // avi alone, as always
+    const Outcome both = run("check", {schedule, "--source", "0", "--type", "avi", "--type=mxf"});
+    EXPECT_EQ(both.status, 0) << both.err.toStdString();
+
+    SettingsStore settings(settingsFile());
+    settings.write("ClipTypes", "mxf");
+    EXPECT_EQ(run("check", {schedule, "--source", "0"}).out, "(Rolik1)\n");
+    EXPECT_EQ(run("check", {schedule, "--source", "0", "--type", "AVI"}).out, "(Mxf1)\n");
+    EXPECT_EQ(settings.read("ClipTypes"), "mxf") << "the tool never stores the types";
+}
+
 TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
 {
     addClip(QStringLiteral("Rolik1"), 10);
@@ -391,6 +407,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"convert", schedule, "--save-as", "", "--source", "0"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD"}, {}},
         {{"convert", schedule, "--save-as"}, {}},
+        {{"check", schedule, "--source", "0", "--type", "mpg"}, {}},
+        {{"check", schedule, "--source", "0", "--type"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
     };
     const Snapshot before = snapshot(m_root.path());
     for (const Case &c : cases) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace lintaro::test;
@@ -78,4 +79,24 @@ TEST(CliProbe, WrongUsageExitsWithTwo)
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--audio")));
     EXPECT_TRUE(help.out.contains(QStringLiteral("frames=")));
+}
+
+TEST(CliProbe, ContainersAndTheirStartTimecode)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty())
+        GTEST_SKIP() << "ffmpeg is needed (Debian package ffmpeg)";
+    QTemporaryDir dir;
+    const QString mxf = dir.filePath(QStringLiteral("clip.mxf")), mkv = dir.filePath(QStringLiteral("clip.mkv"));
+    for (const QString &path : {mxf, mkv}) {
+        QProcess make;
+        make.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25",
+                            "-frames:v", "5", "-c:v", "mpeg2video", path});
+        ASSERT_TRUE(make.waitForFinished(60000) && make.exitCode() == 0);
+    }
+    const CliOutcome run = probe({mxf, mkv});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    // An MXF file always carries a timecode, 00:00:00:00 included.
+    EXPECT_EQ(run.out, mxf + "\tframes=5\tstep=1\trate=25\tmedia=1\ttimecode=00:00:00:00\n" + mkv
+                           + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
 }

@@ -1,4 +1,5 @@
 // The search folder and substitution dialogs, driven as the operator drives them.
+#include "lookup/cliptypesdialog.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "settings/settingsstore.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -194,7 +196,46 @@ TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)
     next.Button1->click();
     ASSERT_EQ(m_interaction.pickers.size(), 2);
     EXPECT_EQ(m_interaction.pickers[1].request.initialFile, QStringLiteral("/clips/picked.avi"));
+    EXPECT_EQ(m_interaction.pickers[1].request.filters[0].description, QStringLiteral("Файлы Avi (*.avi)"));
     next.hide();
+}
+
+TEST_F(LookupDialogs, ClipTypesWindowShowsTheStoredOrderAndStoresOnlyOnOk)
+{
+    m_settings.write("ClipTypes", "mxf;avi");
+    ClipTypesDialog dialog(m_interaction, m_settings);
+    dialog.show();
+    QListWidget *list = dialog.typeList();
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{"mxf", "avi", "mov", "mp4", "mkv"}));
+    EXPECT_EQ(dialog.chosenTypes(), (QStringList{"mxf", "avi"}));
+
+    list->item(3)->setCheckState(Qt::Checked); // mp4, moved above avi
+    list->setCurrentRow(3);
+    dialog.upButton()->click();
+    dialog.upButton()->click();
+    dialog.reject();
+    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mxf;avi")) << "cancel stores nothing";
+    dialog.show();
+    EXPECT_EQ(dialog.chosenTypes(), (QStringList{"mxf", "avi"}));
+    list->item(3)->setCheckState(Qt::Checked);
+    list->setCurrentRow(3);
+    dialog.upButton()->click();
+    dialog.upButton()->click();
+    dialog.okButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mxf;mp4;avi"));
+
+    // The substitution picker then shows the chosen types.
+    TForm3 form(m_interaction, m_settings);
+    form.show();
+    m_interaction.answerPicker(std::nullopt);
+    form.Button1->click();
+    ASSERT_EQ(m_interaction.pickers.size(), 1);
+    EXPECT_EQ(m_interaction.pickers[0].request.filters[0].description, QStringLiteral("Видеофайлы (*.mxf *.mp4 *.avi)"));
+    form.hide();
 }
 
 TEST_F(LookupDialogs, CellEditThatTheFileCannotCarryIsRefusedAndOfferedAgain)

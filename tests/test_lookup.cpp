@@ -2,6 +2,7 @@
 #include "common/failure.h"
 #include "common/fileset.h"
 #include "lookup/clipresolver.h"
+#include "lookup/cliptypes.h"
 #include "lookup/directorylisting.h"
 #include "lookup/listingcache.h"
 #include "lookup/searchfoldermodel.h"
@@ -400,8 +401,15 @@ protected:
         EXPECT_EQ(resolver().bracketSearch(code, true, &cache), fresh) << "the cache answers otherwise";
         return fresh;
     }
-    ClipResolver resolver() { return ClipResolver(m_folders, m_substitutions, m_interaction); }
+    ClipResolver resolver()
+    {
+        ClipResolver resolver(m_folders, m_substitutions, m_interaction);
+        if (!m_types.isEmpty())
+            resolver.setClipTypes(m_types);
+        return resolver;
+    }
 
+    QStringList m_types; // empty: the resolver's own default
     SearchFolderModel m_folders;
     SubstitutionModel m_substitutions{m_settings};
     test::ScriptedInteraction m_interaction;
@@ -497,6 +505,58 @@ TEST_F(Resolver, EmptyCodeAndEmptyFolderTextNeitherCrashNorHang)
     EXPECT_NO_FATAL_FAILURE(search("a/b", true));
 }
 
+TEST_F(Resolver, ClipTypesInOrderTheFirstTypeWithAnyCandidateDecides)
+{
+    const QString a = folder("a"), b = folder("b");
+    setFolders({a, b});
+    test::touchFiles(a, {"Mixed1.mxf", "Amb1a.avi", "Amb1b.avi", "Up1.MXF", "Two2a.mxf", "Two2b.mxf",
+                         "Ex3x.mxf"});
+    test::touchFiles(b, {"Mixed1.avi", "Amb1.mxf", "Ex3.mxf", "Mov4.mov"});
+
+    EXPECT_EQ(search("Mixed1"), b + kSep + "Mixed1.avi"); // avi alone: as it always was
+    EXPECT_EQ(search("Up1", true), std::nullopt);
+    m_types = {"avi", "mxf"};
+    EXPECT_EQ(search("Mixed1"), b + kSep + "Mixed1.avi"); // the first type over every folder
+    EXPECT_EQ(search("Up1"), a + kSep + "Up1.MXF");       // extensions in any letter case
+    EXPECT_EQ(search("Ex3"), b + kSep + "Ex3.mxf");       // the exact match, whichever folder
+    EXPECT_EQ(search("Mov4"), std::nullopt);
+    m_types = {"mxf", "avi"};
+    EXPECT_EQ(search("Mixed1"), a + kSep + "Mixed1.mxf");
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+
+    // Several candidates and none exact is final: the next type is not tried.
+    m_types = {"avi", "mxf"};
+    EXPECT_EQ(search("Amb1"), std::nullopt);
+    m_types = {"mxf", "mov"};
+    EXPECT_EQ(search("Two2"), std::nullopt);
+    ASSERT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_TRUE(m_interaction.messages[0].text.startsWith("Поиск Amb1*.avi дал более одного результата:\n"));
+    EXPECT_TRUE(m_interaction.messages[1].text.startsWith("Поиск Two2*.mxf дал более одного результата:\n"));
+}
+
+TEST(ClipTypes, StoredFormFilterAndCommandLineSpelling)
+{
+    using namespace cliptypes;
+    const struct
+    {
+        QString stored;
+        QStringList types;
+    } stored[] = {
+        {"", {"avi"}},
+        {"mxf;avi", {"mxf", "avi"}},
+        {";MXF;;mov;mxf;", {"mxf", "mov"}},
+        {"wmv;exe", {"avi"}}, // nothing usable left: as it always was
+    };
+    for (const auto &c : stored) {
+        EXPECT_EQ(fromStored(c.stored), c.types) << c.stored.toStdString();
+        EXPECT_EQ(fromStored(toStored(c.types)), c.types);
+    }
+    EXPECT_EQ(normalized(".MKV"), QStringLiteral("mkv"));
+    EXPECT_EQ(normalized("mpg"), QString());
+    EXPECT_EQ(filterText({"avi"}), QStringLiteral("Файлы Avi (*.avi)|*.AVI"));
+    EXPECT_EQ(filterText({"mxf", "avi", "mp4"}), QStringLiteral("Видеофайлы (*.mxf *.avi *.mp4)|*.mxf;*.avi;*.mp4"));
+}
+
 TEST_F(Resolver, QuietModeNeverAsksNorWrites)
 {
     const QString a = folder("a");
@@ -550,6 +610,12 @@ TEST_F(Resolver, PromptAppendsSavesAndLaterRowsFindTheAnswer)
     ASSERT_EQ(m_interaction.pickers.size(), 2);
     EXPECT_EQ(m_interaction.pickers[1].request.initialFile, QStringLiteral("/remembered/last.avi"));
     EXPECT_EQ(m_settings.read("LastSubst"), QStringLiteral("/remembered/last.avi"));
+
+    m_types = {"mxf", "avi"}; // the picker shows the types the search looks for
+    m_interaction.answerPicker(std::nullopt);
+    EXPECT_EQ(resolver().substitutionLookup("Other", false), std::nullopt);
+    ASSERT_EQ(m_interaction.pickers.size(), 3);
+    EXPECT_EQ(m_interaction.pickers[2].request.filters[0].description, QStringLiteral("Видеофайлы (*.mxf *.avi)"));
 }
 
 TEST_F(Resolver, WithoutLastSubstTheNextPromptStartsAtThePreviousAnswer)

@@ -1,5 +1,7 @@
 #include "sequence/aviheaderreader.h"
 #include "sequence/aviprobe.h"
+#include "sequence/containerprobe.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/mediafacts.h"
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
@@ -13,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 using namespace lintaro;
 using namespace lintaro::test;
@@ -382,4 +386,105 @@ TEST(AviProbe, FailureIsShownInAStopBoxCaptionedError)
     writeFile(clip, r::simpleAvi({{"vids", 1, 25, 250}, {"auds", 1, 8000, 1}}));
     EXPECT_EQ(probeClip(interaction, clip, {}), (MediaFacts{250, 1, 25, 3}));
     EXPECT_EQ(interaction.messages.size(), 1);
+}
+
+TEST(ContainerProbe, TrustsNoValueTheLibraryReturns)
+{
+    using Info = ContainerInfo;
+    const auto video = [](Info::Ratio average, Info::Ratio real, Info::Ratio base) {
+        Info info;
+        info.hasVideo = true;
+        info.averageRate = average;
+        info.realRate = real;
+        info.timeBase = base;
+        return info;
+    };
+    const Info pal = video({25, 1}, {0, 0}, {1, 25});
+    struct Case
+    {
+        const char *what;
+        Info info;
+        std::optional<MediaFacts> facts;
+        QString failure = {};
+    };
+    std::vector<Case> cases;
+    cases.push_back({"no video stream", Info{}, std::nullopt, AviProbe::kNoVideoStream});
+    cases.push_back({"no rate, a millisecond time base", video({0, 0}, {0, 0}, {1, 1000}), std::nullopt,
+                     AviProbe::kNoFileInfo});
+    cases.push_back({"negative and zero rates", video({-25, 1}, {25, 0}, {0, 0}), std::nullopt,
+                     AviProbe::kNoFileInfo});
+    cases.push_back({"a rate past the time base", video({1000000000, 1}, {0, 0}, {0, 0}), std::nullopt,
+                     AviProbe::kNoFileInfo});
+    Info mxf = video({0, 0}, {0, 0}, {1001, 30000});
+    mxf.streamDuration = 100;
+    cases.push_back({"MXF: base rate from the time base, count from the duration", mxf,
+                     MediaFacts{100, 100, 2997, 1}});
+    Info counted = pal;
+    counted.frameCount = 250;
+    counted.streamDuration = 1; // the count in the header wins
+    cases.push_back({"count in the header", counted, MediaFacts{250, 1, 25, 1}});
+    Info huge = pal;
+    huge.frameCount = qint64(1) << 32;
+    cases.push_back({"count past 32 bits", huge, std::nullopt, AviProbe::kNoVideoStreamInfo});
+    Info wraps = pal;
+    wraps.frameCount = 50000000; // its duration in hundredths wraps round
+    cases.push_back({"duration past the time base", wraps, std::nullopt, AviProbe::kNoVideoStreamInfo});
+    Info mkv = video({30000, 1001}, {0, 0}, {1, 1000});
+    mkv.streamDuration = std::numeric_limits<qint64>::max(); // nonsense: the next source is asked
+    mkv.durationTag = QStringLiteral("00:00:10.010000000");
+    mkv.containerDurationUs = 99000000;
+    cases.push_back({"Matroska: the track's duration tag", mkv, MediaFacts{300, 100, 2997, 1}});
+    mkv.durationTag = QStringLiteral("10 seconds");
+    cases.push_back({"Matroska: the file's duration", mkv, MediaFacts{2967, 100, 2997, 1}});
+    Info empty = pal;
+    empty.containerDurationUs = 10; // under half a frame
+    cases.push_back({"no usable length", empty, std::nullopt, AviProbe::kNoVideoStreamInfo});
+    Info sound = counted;
+    sound.hasAudio = true;
+    sound.timecode = QStringLiteral("10:00:00:00");
+    cases.push_back({"sound and timecode", sound, MediaFacts{250, 1, 25, 3, QStringLiteral("10:00:00:00")}});
+
+    const auto noWav = [](const QString &) { return false; };
+    for (const Case &c : cases) {
+        const ContainerProbe::Result result = ContainerProbe::fromInfo(c.info, "D:\\a.mxf", {}, noWav);
+        EXPECT_EQ(result.facts, c.facts) << c.what;
+        EXPECT_EQ(result.failure, c.failure) << c.what;
+    }
+    // A WAV companion counts only for a file without sound of its own.
+    const auto wav = [](const QString &path) { return path == QStringLiteral("D:\\a.wav"); };
+    EXPECT_EQ(ContainerProbe::fromInfo(counted, "D:\\a.mxf", ".", wav).facts->mediaType, 3);
+    EXPECT_EQ(ContainerProbe::fromInfo(counted, "D:\\a.mxf", {}, wav).facts->mediaType, 1);
+
+    // Bytes that are no container, and names that are no file.
+    QTemporaryDir dir;
+    const QString junk = dir.filePath(QStringLiteral("junk.mxf"));
+    writeFile(junk, QByteArray(5000, 'x'));
+    for (const QString &path : {junk, dir.path(), dir.filePath("missing.mov"), QString(), QStringLiteral("/dev/zero")})
+        EXPECT_EQ(MediaProbe::probe(path, {}).failure, AviProbe::kCannotOpen) << path.toStdString();
+    // The name picks the reader: an AVI header reader's box for a .AVI name.
+    const QString upper = dir.filePath(QStringLiteral("clip.AVI"));
+    writeFile(upper, r::simpleAvi({{"vids", 1, 25, 250}}));
+    EXPECT_EQ(MediaProbe::probe(upper, {}).facts, (MediaFacts{250, 1, 25, 1}));
+}
+
+TEST(MediaFacts, StartTimecodeAsAFrameNumber)
+{
+    const struct
+    {
+        const char *timecode;
+        qint32 step, rate;
+        std::optional<qint64> frame;
+    } cases[] = {
+        {"10:00:00:00", 1, 25, 900000},     {"00:00:00:24", 1, 25, 24},
+        {"00:00:00:25", 1, 25, std::nullopt}, {"01:00:00:00", 100, 2398, 86400},
+        {"00:00:01;02", 100, 2997, 32},     {"00:01:00;02", 100, 2997, 1800},
+        {"00:01:00;00", 100, 2997, std::nullopt}, // a number drop-frame never shows
+        {"00:10:00;00", 100, 2997, 17982},  {"01:00:00;00", 100, 5994, 215784},
+        {"00:01:00:00", 100, 2997, 1800},   {"", 1, 25, std::nullopt},
+        {"1:2:3:4", 1, 25, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        MediaFacts facts{1, c.step, c.rate, 1, QString::fromLatin1(c.timecode)};
+        EXPECT_EQ(timecodeFrame(facts), c.frame) << c.timecode;
+    }
 }

@@ -1,11 +1,18 @@
 // The probe against ffprobe, on clips ffmpeg makes here and now: several codecs,
-// broadcast rates, one to three streams, audio before the video. Frame count and
-// rate of the first video stream must agree after the whole-number rounding.
+// broadcast rates, one to three streams, audio before the video; MXF, MOV, MP4
+// and Matroska beside AVI. Frame count and rate of the first video stream must
+// agree after the whole-number rounding.
 #include "sequence/aviprobe.h"
+#include "sequence/containerprobe.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/mediafacts.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -120,5 +127,123 @@ TEST(AviProbeAgainstFfprobe, FirstVideoStreamRateAndLength)
         EXPECT_EQ(probe.facts->scaledRate, expected->scaledRate);
         EXPECT_EQ(probe.facts->mediaType, clip.audioBefore + clip.audioAfter > 0 ? 3 : 1);
         EXPECT_EQ(probe.headers.streamCount, quint32(1 + clip.audioBefore + clip.audioAfter));
+    }
+}
+
+namespace {
+
+struct ContainerClip
+{
+    const char *name;
+    const char *rate;
+    const char *size;
+    int frames;
+    bool audio;
+    QStringList video; // codec and its options
+    QStringList extra = {};
+};
+
+// ffprobe's own answer, reading every packet: frame count and rate of the
+// first video stream, any audio, and the start timecode.
+struct ProbeAnswer
+{
+    quint32 frames = 0;
+    std::optional<IntegerRate> rate;
+    bool audio = false;
+    QString timecode;
+};
+
+ProbeAnswer ffprobeAnswer(const QString &ffprobe, const QString &path)
+{
+    QByteArray out;
+    ProbeAnswer answer;
+    if (!run(ffprobe, {"-v", "error", "-count_packets", "-show_entries",
+                       "stream=codec_type,avg_frame_rate,r_frame_rate,nb_read_packets:stream_tags=timecode:"
+                       "format_tags=timecode",
+                       "-of", "json", path},
+             &out))
+        return answer;
+    const QJsonObject root = QJsonDocument::fromJson(out).object();
+    answer.timecode = root["format"].toObject()["tags"].toObject()["timecode"].toString();
+    bool video = false;
+    for (const QJsonValue &value : root["streams"].toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QString type = stream["codec_type"].toString();
+        answer.audio = answer.audio || type == "audio";
+        if (answer.timecode.isEmpty())
+            answer.timecode = stream["tags"].toObject()["timecode"].toString();
+        if (type != "video" || video)
+            continue;
+        video = true;
+        answer.frames = stream["nb_read_packets"].toString().toUInt();
+        QStringList rate = stream["avg_frame_rate"].toString().split(u'/');
+        if (rate.value(0).toInt() <= 0)
+            rate = stream["r_frame_rate"].toString().split(u'/');
+        answer.rate = integerRate(rate.value(0).toDouble() / rate.value(1).toDouble());
+    }
+    return answer;
+}
+
+} // namespace
+
+TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryPacketCounted)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    if (ffmpeg.isEmpty() || ffprobe.isEmpty())
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed (Debian package ffmpeg; scripts/setup.sh installs it)";
+    QByteArray encoders;
+    run(ffmpeg, {"-hide_banner", "-encoders"}, &encoders);
+    const QStringList h264 = encoders.contains("libx264") ? QStringList{"-c:v", "libx264", "-preset", "ultrafast"}
+                                                          : QStringList{"-c:v", "mpeg4"};
+
+    const QStringList mpeg2 = {"-c:v", "mpeg2video", "-q:v", "20"};
+    const QStringList dnxhd = {"-c:v", "dnxhd", "-b:v", "110M", "-pix_fmt", "yuv422p"};
+    const QList<ContainerClip> clips = {
+        {"mpeg2_25_pcm_tc.mxf", "25", "64x48", 10, true, mpeg2, {"-timecode", "10:00:00:00"}},
+        {"mpeg2_2997.mxf", "30000/1001", "64x48", 8, false, mpeg2},
+        {"dnxhd_2997_pcm_drop.mxf", "30000/1001", "1280x720", 2, true, dnxhd, {"-timecode", "00:59:59;28"}},
+        {"dnxhr_25.mxf", "25", "256x144", 4, false,
+         {"-c:v", "dnxhd", "-profile:v", "dnxhr_lb", "-pix_fmt", "yuv422p"}},
+        {"prores_23976_tc.mov", "24000/1001", "64x48", 12, false, {"-c:v", "prores"}, {"-timecode", "01:00:00:00"}},
+        {"mjpeg_2997_pcm.mov", "30000/1001", "32x32", 6, true, {"-c:v", "mjpeg", "-q:v", "31"}},
+        {"h264_25_aac.mp4", "25", "64x48", 15, true, h264},
+        {"mpeg4_2997_pcm.mkv", "30000/1001", "64x48", 9, true, {"-c:v", "mpeg4", "-q:v", "31"}},
+        {"ffv1_12.5.mkv", "12.5", "16x16", 6, false, {"-c:v", "ffv1"}},
+    };
+
+    QTemporaryDir dir;
+    for (const ContainerClip &clip : clips) {
+        SCOPED_TRACE(clip.name);
+        const QString path = dir.filePath(QString::fromLatin1(clip.name));
+        QStringList arguments = {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                 QStringLiteral("testsrc=size=%1:rate=%2").arg(clip.size, clip.rate)};
+        if (clip.audio)
+            arguments << "-f" << "lavfi" << "-i" << "sine=sample_rate=48000:duration=1";
+        arguments << "-map" << "0:v"; // MXF wants the video first
+        if (clip.audio)
+            arguments << "-map" << "1:a" << "-c:a" << (QString(clip.name).endsWith(".mp4") ? "aac" : "pcm_s16le");
+        arguments << "-frames:v" << QString::number(clip.frames) << clip.video << clip.extra << path;
+        ASSERT_TRUE(run(ffmpeg, arguments));
+
+        const ProbeAnswer expected = ffprobeAnswer(ffprobe, path);
+        ASSERT_TRUE(expected.rate);
+        ASSERT_GT(expected.frames, 0u);
+        const MediaProbe::Result probe = MediaProbe::probe(path, {});
+        ASSERT_TRUE(probe.ok()) << probe.failure.toStdString();
+        EXPECT_EQ(probe.facts->frameCount, expected.frames);
+        EXPECT_EQ(probe.facts->sampleStep, expected.rate->sampleStep);
+        EXPECT_EQ(probe.facts->scaledRate, expected.rate->scaledRate);
+        EXPECT_EQ(probe.facts->mediaType, expected.audio ? 3 : 1);
+        EXPECT_EQ(expected.audio, clip.audio);
+        EXPECT_EQ(probe.facts->startTimecode, expected.timecode);
+        // The same bytes from memory, as the fuzz harness reads them.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto noWav = [](const QString &) { return false; };
+        EXPECT_EQ(ContainerProbe::probeBytes(file.readAll(), path, {}, noWav).facts, probe.facts);
+        if (QString(clip.name).endsWith(".mxf")) {
+            EXPECT_FALSE(probe.facts->startTimecode.isEmpty()) << "an MXF file always carries one";
+        }
     }
 }

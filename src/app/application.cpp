@@ -6,6 +6,7 @@
 #include "dialogs/tform5.h"
 #include "dialogs/tform6.h"
 #include "dialogs/tform7.h"
+#include "lookup/cliptypesdialog.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
@@ -29,6 +30,7 @@ std::unique_ptr<TForm1> createWindows(Interaction &interaction, SettingsStore &s
     windows.form5 = new TForm5(interaction, settings, form1.get());
     windows.form6 = new TForm6(interaction, form1.get());
     windows.form7 = new TForm7(form1.get());
+    windows.clipTypes = new ClipTypesDialog(interaction, settings, form1.get());
     form1->attachWindows(windows);
     return form1;
 }

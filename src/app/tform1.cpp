@@ -10,6 +10,8 @@
 #include "dialogs/tform7.h"
 #include "lookup/checkrun.h"
 #include "lookup/clipresolver.h"
+#include "lookup/cliptypes.h"
+#include "lookup/cliptypesdialog.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
@@ -150,6 +152,7 @@ void TForm1::createMenus()
     m_settingsMenu->addAction(QStringLiteral("Директории поиска"), this, [this] { N3Click(); });
     m_settingsMenu->addAction(QStringLiteral("Сопоставления"), this, [this] { N4Click(); });
     m_settingsMenu->addAction(QStringLiteral("Аудио в отдельном файле"), this, [this] { N7Click(); });
+    m_settingsMenu->addAction(QStringLiteral("Типы файлов роликов"), this, [this] { N9Click(); });
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
     m_helpMenu->addAction(QStringLiteral("&Справка"), this, [this] { N8Click(); });
@@ -179,6 +182,11 @@ void TForm1::N7Click()
     runModal(m_windows.form5);
 }
 
+void TForm1::N9Click()
+{
+    runModal(m_windows.clipTypes);
+}
+
 void TForm1::N8Click()
 {
     if (m_windows.form7)
@@ -204,7 +212,8 @@ void TForm1::N6Click()
         }
         if (!m_windows.form2 || !m_windows.form3 || !m_windows.form4)
             return;
-        const ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        resolver.setClipTypes(cliptypes::read(m_settings));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const QStringList unresolved = unresolvedSources(table, resolver);
         QApplication::restoreOverrideCursor();
@@ -228,6 +237,7 @@ void TForm1::Build1Click()
         for (int c = 0; c < m_model->columnCount(); ++c)
             m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
         ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        resolver.setClipTypes(cliptypes::read(m_settings));
         ConversionRun run(m_interaction, &m_settings, resolver);
 
         ConversionRun::Hooks hooks;

@@ -14,6 +14,7 @@ class QTableView;
 
 namespace lintaro {
 
+class ClipTypesDialog;
 class ErrorReport;
 class Interaction;
 class ScheduleCellDelegate;
@@ -46,6 +47,7 @@ public:
         TForm5 *form5 = nullptr; // audio placement
         TForm6 *form6 = nullptr; // About box
         TForm7 *form7 = nullptr; // help
+        ClipTypesDialog *clipTypes = nullptr;
     };
     // Shows one of our own windows modally; tests replace it to drive the window.
     using ModalRunner = std::function<void(QDialog &)>;
@@ -66,6 +68,7 @@ public:
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
+    void N9Click();     // "Типы файлов роликов"
     void N8Click();     // "&Справка"
     void Help1Click();  // "&О..."
 

@@ -15,6 +15,7 @@ namespace {
 
 const char kCheckHelp[]
     = "Использование: lintaro-cli check РАСПИСАНИЕ [--source N] [--separator N]...\n"
+      "                        [--type РАСШИРЕНИЕ]...\n"
       "\n"
       "Проверяет, все ли ролики расписания находятся, как пункт меню\n"
       "\"Проверить\": ничего не спрашивает и ничего не записывает. Каждая ячейка\n"
@@ -30,6 +31,12 @@ const char kCheckHelp[]
       "  --separator N  столбец-разделитель (только вместе с --source; проверка\n"
       "                 его не использует, он принимается для единообразия\n"
       "                 с командой convert);\n"
+      "  --type РАСШ    тип файлов роликов без точки: avi, mxf, mov, mp4 или mkv;\n"
+      "                 можно указать несколько (--type avi --type mxf): код ищется\n"
+      "                 среди файлов первого типа, следующий тип - только если\n"
+      "                 предыдущий не дал ни одного файла. Без него действуют типы,\n"
+      "                 выбранные в программе (\"Типы файлов роликов\"), по\n"
+      "                 умолчанию avi;\n"
       "  -h, --help     эта справка.\n"
       "\n"
       "Код выхода: 0 - все ролики найдены, 1 - есть ненайденные,\n"
@@ -63,6 +70,7 @@ int checkCommand(const QStringList &arguments)
         CliInteraction interaction;
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
+        lookups.resolver().setClipTypes(schedule.clipTypes(settings));
         const QStringList unresolved = unresolvedSources(table, lookups.resolver());
         for (const QString &cell : unresolved)
             printOut(cell);

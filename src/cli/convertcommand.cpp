@@ -19,7 +19,7 @@ namespace {
 
 const char kConvertHelp[]
     = "Использование: lintaro-cli convert РАСПИСАНИЕ --save-as ПУТЬ [--source N]\n"
-      "                          [--separator N]... [--audio МЕСТО]\n"
+      "                          [--separator N]... [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
       "\n"
       "Конвертирует расписание в PSQ файлы, как пункт меню \"Конвертнуть\", но\n"
       "ничего не спрашивает: ПУТЬ - это имя, выбранное в окне сохранения.\n"
@@ -48,6 +48,9 @@ const char kConvertHelp[]
       "                  .  - в WAV-файле рядом с видео; буква диска - в WAV-файле\n"
       "                  по тому же пути на этом диске. По умолчанию - как\n"
       "                  выбрано в программе (\"Аудио в отдельном файле\");\n"
+      "  --type РАСШ     тип файлов роликов без точки: avi, mxf, mov, mp4 или mkv;\n"
+      "                  можно указать несколько, по порядку поиска (как в\n"
+      "                  команде check); по умолчанию - как выбрано в программе;\n"
       "  -h, --help      эта справка.\n"
       "\n"
       "Код выхода: 0 - файлы записаны (или конвертировать было нечего),\n"
@@ -120,6 +123,7 @@ int convertCommand(const QStringList &arguments)
             : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
         lookups.emplace(settings, interaction);
         lookups->load();
+        lookups->resolver().setClipTypes(schedule.clipTypes(settings));
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;

@@ -1,6 +1,6 @@
 #include "clicommands.h"
 #include "cliinteraction.h"
-#include "sequence/aviprobe.h"
+#include "sequence/mediaprobe.h"
 
 namespace lintaro::cli {
 
@@ -9,15 +9,18 @@ namespace {
 const char kProbeHelp[]
     = "Использование: lintaro-cli probe [--audio МЕСТО] ФАЙЛ...\n"
       "\n"
-      "Читает заголовки AVI-файлов и печатает для каждого одну строку:\n"
-      "ФАЙЛ<TAB>frames=КАДРЫ<TAB>step=ШАГ<TAB>rate=ЧАСТОТА<TAB>media=ТИП\n"
+      "Читает заголовки видеофайлов (AVI, MXF, MOV, MP4, MKV) и печатает для\n"
+      "каждого одну строку:\n"
+      "ФАЙЛ<TAB>frames=КАДРЫ<TAB>step=ШАГ<TAB>rate=ЧАСТОТА<TAB>media=ТИП[<TAB>timecode=ТАЙМКОД]\n"
       "  frames  длина видео в кадрах;\n"
       "  step    1, 10 или 100: во столько раз умножена частота кадров, чтобы стать целой;\n"
       "  rate    частота кадров, умноженная на step (25 при 25 кадрах/с, 2997 при 29,97);\n"
-      "  media   3, если у ролика есть звук, 1, если нет.\n"
+      "  media   3, если у ролика есть звук, 1, если нет;\n"
+      "  timecode  начальный таймкод, как он записан в файле (\";\" перед кадрами\n"
+      "          при drop-frame); выводится, только если файл его содержит.\n"
       "\n"
       "  --audio МЕСТО  где лежит звук роликов:\n"
-      "                 пусто (по умолчанию) - внутри AVI-файла;\n"
+      "                 пусто (по умолчанию) - внутри видеофайла;\n"
       "                 .  - в WAV-файле рядом с видео (то же имя, расширение wav);\n"
       "                 буква диска - в WAV-файле по тому же пути на этом диске.\n"
       "  -h, --help     эта справка.\n"
@@ -77,19 +80,22 @@ int probeCommand(const QStringList &arguments)
 
     int status = 0;
     for (const QString &file : files) {
-        const AviProbe::Result result = AviProbe::probe(file, location);
+        const MediaProbe::Result result = MediaProbe::probe(file, location);
         if (!result.ok()) {
             printError(QStringLiteral("%1: %2").arg(file, result.failure));
             status = 1;
             continue;
         }
         const MediaFacts &facts = *result.facts;
-        printOut(QStringLiteral("%1\tframes=%2\tstep=%3\trate=%4\tmedia=%5")
-                     .arg(file)
-                     .arg(facts.frameCount)
-                     .arg(facts.sampleStep)
-                     .arg(facts.scaledRate)
-                     .arg(facts.mediaType));
+        QString line = QStringLiteral("%1\tframes=%2\tstep=%3\trate=%4\tmedia=%5")
+                           .arg(file)
+                           .arg(facts.frameCount)
+                           .arg(facts.sampleStep)
+                           .arg(facts.scaledRate)
+                           .arg(facts.mediaType);
+        if (!facts.startTimecode.isEmpty())
+            line += QStringLiteral("\ttimecode=") + facts.startTimecode;
+        printOut(line);
     }
     return status;
 }

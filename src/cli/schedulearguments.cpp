@@ -1,6 +1,7 @@
 #include "schedulearguments.h"
 
 #include "common/failure.h"
+#include "lookup/cliptypes.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/scheduletable.h"
@@ -46,6 +47,23 @@ std::optional<int> ScheduleArguments::columnValue(const QString &option, const Q
 
 ScheduleArguments::Take ScheduleArguments::takeOption(const QStringList &arguments, qsizetype &i)
 {
+    {
+        bool missing = false;
+        const QString name = QStringLiteral("--type");
+        if (const std::optional<QString> value = optionValue(arguments, i, name, missing)) {
+            const QString type = cliptypes::normalized(*value);
+            if (missing || type.isEmpty() || value->startsWith(u'.')) {
+                m_error = QStringLiteral("После --type нужен тип файлов роликов без точки: %1")
+                              .arg(cliptypes::known().join(QStringLiteral(", ")));
+                if (!missing)
+                    m_error.prepend(QStringLiteral("Неизвестный тип \"%1\". ").arg(*value));
+                return Take::Bad;
+            }
+            if (!m_types.contains(type))
+                m_types.append(type);
+            return Take::Taken;
+        }
+    }
     for (const QString &name : {QStringLiteral("--source"), QStringLiteral("--separator")}) {
         bool missing = false;
         const std::optional<QString> value = optionValue(arguments, i, name, missing);
@@ -140,6 +158,11 @@ QString ScheduleArguments::validate() const
         return QStringLiteral("Столбец %1 не может быть одновременно Источником и разделителем")
             .arg(*m_source);
     return {};
+}
+
+QStringList ScheduleArguments::clipTypes(const SettingsStore &settings) const
+{
+    return m_types.isEmpty() ? cliptypes::read(settings) : m_types;
 }
 
 ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const

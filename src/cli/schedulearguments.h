@@ -15,8 +15,9 @@ class SettingsStore;
 namespace lintaro::cli {
 
 // The schedule file and its column roles, as check and convert take them:
-// SCHEDULE [--source N] [--separator N]..., columns counted from 0. Without
-// --source the layout stored by the last conversion applies, as on opening.
+// SCHEDULE [--source N] [--separator N]... [--type EXT]..., columns counted
+// from 0. Without --source the layout stored by the last conversion applies,
+// as on opening; without --type the stored clip types do.
 class ScheduleArguments
 {
 public:
@@ -53,6 +54,12 @@ public:
     const QString &schedulePath() const { return m_schedulePath; }
     const std::optional<int> &source() const { return m_source; }
     const QList<int> &separators() const { return m_separators; }
+    // The clip types given with --type, in order; empty when none was given.
+    const QStringList &types() const { return m_types; }
+
+    // The clip types for this call: the given ones, which replace the stored
+    // list for this call only, or the stored list. Throws what the store throws.
+    QStringList clipTypes(const SettingsStore &settings) const;
 
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
@@ -65,6 +72,7 @@ private:
     QString m_schedulePath;
     std::optional<int> m_source;
     QList<int> m_separators;
+    QStringList m_types;
     QString m_error;
 };
 

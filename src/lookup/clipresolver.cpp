@@ -1,6 +1,7 @@
 #include "clipresolver.h"
 
 #include "common/interaction.h"
+#include "lookup/cliptypes.h"
 #include "lookup/directorylisting.h"
 #include "lookup/entrycheck.h"
 #include "lookup/listingcache.h"
@@ -11,8 +12,13 @@ namespace lintaro {
 
 ClipResolver::ClipResolver(const SearchFolderModel &folders, SubstitutionModel &substitutions,
                            Interaction &interaction)
-    : m_folders(folders), m_substitutions(substitutions), m_interaction(interaction)
+    : m_folders(folders), m_substitutions(substitutions), m_interaction(interaction), m_types(cliptypes::defaults())
 {
+}
+
+void ClipResolver::setClipTypes(const QStringList &types)
+{
+    m_types = cliptypes::cleaned(types);
 }
 
 QString ClipResolver::errorCaption()
@@ -34,12 +40,27 @@ std::optional<QString> ClipResolver::clipCode(QStringView cell)
 
 std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const
 {
+    // Several candidates are as final as one: the next type is tried only
+    // when this one matched nothing in any folder.
+    for (const QString &type : m_types) {
+        bool candidates = false;
+        std::optional<QString> found = searchType(code, type, quiet, cache, &candidates);
+        if (found || candidates)
+            return found;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> ClipResolver::searchType(const QString &code, const QString &type, bool quiet,
+                                                ListingCache *cache, bool *candidates) const
+{
     const QChar separator = DirectoryListing::separator();
+    const QString suffix = QStringLiteral(".") + type;
     QStringList names;
     QStringList folders;
     for (const QString &folderText : m_folders.list().texts()) {
         const QString folder = folderText + separator;
-        const QString pattern = folder + code + QStringLiteral("*.avi");
+        const QString pattern = folder + code + u'*' + suffix;
         const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
         for (const QString &name : listed) {
             if (name.startsWith(code, Qt::CaseSensitive)) {
@@ -49,17 +70,18 @@ std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool qui
         }
     }
 
+    *candidates = !names.isEmpty();
     if (names.isEmpty())
         return std::nullopt;
     if (names.size() == 1)
         return folders[0] + names[0];
-    const QString exact = (code + QStringLiteral(".avi")).toUpper();
+    const QString exact = (code + suffix).toUpper();
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (names[i].toUpper() == exact)
             return folders[i] + names[i];
     }
     if (!quiet) {
-        QString text = QStringLiteral("Поиск ") + code + QStringLiteral("*.avi дал более одного результата:\n");
+        QString text = QStringLiteral("Поиск ") + code + u'*' + suffix + QStringLiteral(" дал более одного результата:\n");
         for (qsizetype i = 0; i < names.size() && i < ShownCandidates; ++i)
             text += folders[i] + names[i] + u'\n';
         m_interaction.message(errorCaption(), text, MessageIcon::Error);
@@ -82,7 +104,7 @@ std::optional<QString> ClipResolver::substitutionLookup(const QString &name, boo
     }
     FilePicker &picker = m_substitutions.picker();
     for (;;) {
-        const std::optional<QString> chosen = picker.pick(m_interaction, FilePicker::titleFor(name));
+        const std::optional<QString> chosen = picker.pick(m_interaction, FilePicker::titleFor(name), m_types);
         if (!chosen)
             return std::nullopt;
         if (const QString why = SubstitutionTable::pathRefusal(*chosen); !why.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -30,10 +31,15 @@ public:
     // characters after it, untrimmed; nothing when the cell has no clip code.
     static std::optional<QString> clipCode(QStringView cell);
 
-    // Files CODE*.avi in every search folder. The path when exactly one
-    // candidate is found, or the first exact CODE.avi (any letter case) among
-    // several; nothing otherwise, with a message about several candidates
-    // unless quiet. A run passes its cache to reuse unchanged folder listings.
+    // The clip types the bracket search tries, in order; "avi" alone unless set.
+    void setClipTypes(const QStringList &types);
+    const QStringList &clipTypes() const { return m_types; }
+
+    // Files CODE*.TYPE in every search folder, for the first clip type, then
+    // the next only when a type found no candidate at all. The path when
+    // exactly one candidate is found, or the first exact CODE.TYPE (any letter
+    // case) among several; nothing otherwise, with a message about several
+    // candidates unless quiet. A run passes its cache to reuse folder listings.
     std::optional<QString> bracketSearch(const QString &code, bool quiet, ListingCache *cache = nullptr) const;
 
     // The path of the first pair whose name equals name exactly. Unless quiet,
@@ -44,9 +50,13 @@ public:
     static QString errorCaption();
 
 private:
+    std::optional<QString> searchType(const QString &code, const QString &type, bool quiet, ListingCache *cache,
+                                      bool *candidates) const;
+
     const SearchFolderModel &m_folders;
     SubstitutionModel &m_substitutions;
     Interaction &m_interaction;
+    QStringList m_types;
 };
 
 } // namespace lintaro

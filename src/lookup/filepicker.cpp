@@ -1,24 +1,21 @@
 #include "filepicker.h"
 
 #include "common/interaction.h"
+#include "lookup/cliptypes.h"
 
 namespace lintaro {
-
-QString FilePicker::filterText()
-{
-    return QStringLiteral("Файлы Avi (*.avi)|*.AVI");
-}
 
 QString FilePicker::titleFor(const QString &name)
 {
     return QStringLiteral("Укажите файл \"") + name + QStringLiteral(" \"");
 }
 
-std::optional<QString> FilePicker::pick(Interaction &interaction, const QString &title) const
+std::optional<QString> FilePicker::pick(Interaction &interaction, const QString &title,
+                                        const QStringList &types) const
 {
     FileDialogRequest request;
     request.title = title;
-    request.filters = parseFilterText(filterText());
+    request.filters = parseFilterText(cliptypes::filterText(types));
     request.initialFile = m_fileName;
     return interaction.openFile(request);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -9,20 +10,21 @@ namespace lintaro {
 class Interaction;
 
 // The substitution dialog's open-file picker, shared with the resolver's
-// prompt: a fixed filter and a current file name that the picker opens on.
+// prompt: a filter for the chosen clip types and a current file name that the
+// picker opens on.
 class FilePicker
 {
 public:
-    static QString filterText();
     // "Укажите файл "NAME "": the blank before the closing quote is part of it.
     static QString titleFor(const QString &name);
 
     const QString &fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
 
-    // Opens the picker on the current file name; the chosen file, or nothing on
-    // cancel. The caller makes an accepted file the current file name.
-    std::optional<QString> pick(Interaction &interaction, const QString &title) const;
+    // Opens the picker on the current file name, showing files of the given
+    // clip types; the chosen file, or nothing on cancel. The caller makes an
+    // accepted file the current file name.
+    std::optional<QString> pick(Interaction &interaction, const QString &title, const QStringList &types) const;
 
 private:
     QString m_fileName;

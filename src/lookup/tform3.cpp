@@ -1,6 +1,7 @@
 #include "tform3.h"
 
 #include "common/interaction.h"
+#include "lookup/cliptypes.h"
 #include "lookup/dialogplacement.h"
 #include "lookup/entrycheck.h"
 #include "lookup/gridcelldelegate.h"
@@ -13,7 +14,8 @@
 namespace lintaro {
 
 TForm3::TForm3(Interaction &interaction, SettingsStore &settings, QWidget *parent)
-    : QDialog(parent), m_interaction(interaction), m_report(interaction), m_substitutions(settings)
+    : QDialog(parent), m_interaction(interaction), m_report(interaction), m_settings(settings),
+      m_substitutions(settings)
 {
     setWindowTitle(QStringLiteral("Известные подстановки"));
     dialogplacement::setFrame(this);
@@ -120,8 +122,10 @@ void TForm3::Button1Click()
     GridCellDelegate::commitOpenEditor(StringGrid1);
     const int row = currentRow();
     FilePicker &picker = m_substitutions.picker();
+    QStringList types = cliptypes::defaults();
+    m_report.guard([&] { types = cliptypes::read(m_settings); });
     const std::optional<QString> chosen =
-        picker.pick(m_interaction, FilePicker::titleFor(m_substitutions.table().row(row).name));
+        picker.pick(m_interaction, FilePicker::titleFor(m_substitutions.table().row(row).name), types);
     if (!chosen)
         return;
     if (const QString why = SubstitutionTable::pathRefusal(*chosen); !why.isEmpty()) {

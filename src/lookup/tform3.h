@@ -57,6 +57,7 @@ private:
 
     Interaction &m_interaction;
     ErrorReport m_report;
+    SettingsStore &m_settings;
     SubstitutionModel m_substitutions;
     bool m_placed = false;
 };

@@ -1,7 +1,6 @@
 #include "aviprobe.h"
 
 #include "aviheaderreader.h"
-#include "common/interaction.h"
 
 #include <QFileInfo>
 
@@ -108,15 +107,6 @@ QString AviProbe::wavCompanionPath(const QString &clipPath, const QString &audio
     if (audioLocation == QStringLiteral(".") || clipPath.size() < 2 || clipPath[1] != u':')
         return stem + QStringLiteral("wav");
     return audioLocation + stem.mid(1) + QStringLiteral("wav");
-}
-
-std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
-                                    const QString &audioLocation)
-{
-    const AviProbe::Result result = AviProbe::probe(clipPath, audioLocation);
-    if (!result.ok())
-        interaction.message(QStringLiteral("Error"), result.failure, MessageIcon::Error);
-    return result.facts;
 }
 
 } // namespace lintaro

@@ -10,8 +10,6 @@
 
 namespace lintaro {
 
-class Interaction;
-
 // Finds out what the sequence file needs about one clip: its length in frames,
 // its frame rate in whole-number form and whether it has sound. Keeps nothing
 // between calls; the file is open only while its headers are read.
@@ -61,10 +59,5 @@ public:
     // chosen drive when there is one and the clip path starts with a drive.
     static QString wavCompanionPath(const QString &clipPath, const QString &audioLocation);
 };
-
-// Probes a clip for the conversion run: a failure is shown in a box captioned
-// "Error" with the stop icon, and nothing is returned.
-std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
-                                    const QString &audioLocation);
 
 } // namespace lintaro

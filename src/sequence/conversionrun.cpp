@@ -7,7 +7,7 @@
 #include "lookup/listingcache.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduletable.h"
-#include "sequence/aviprobe.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/conversionwalk.h"
 #include "sequence/outputnames.h"
 #include "sequence/psqwriter.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -13,9 +14,17 @@ struct MediaFacts
     qint32 sampleStep = 1;  // 1, 10 or 100: the power of ten that makes the rate whole
     qint32 scaledRate = 0;  // frame rate × sample step
     qint32 mediaType = 1;   // 3 with sound, 1 without
+    // The start timecode as the container writes it ("10:00:00:00", ";" before
+    // the frames for drop-frame); empty when the container carries none.
+    QString startTimecode = {};
 
     friend bool operator==(const MediaFacts &, const MediaFacts &) = default;
 };
+
+// The frame number a start timecode names at the clip's rate, counted from
+// 00:00:00:00 (drop-frame timecode skips its dropped numbers). Nothing when
+// the clip has no timecode or the text is not HH:MM:SS:FF within the rate.
+std::optional<qint64> timecodeFrame(const MediaFacts &facts);
 
 // The frame rate in the whole-number form of the sequence time base.
 struct IntegerRate

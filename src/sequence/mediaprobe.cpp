@@ -1,0 +1,33 @@
+#include "mediaprobe.h"
+
+#include "aviprobe.h"
+#include "common/interaction.h"
+#include "containerprobe.h"
+
+namespace lintaro {
+
+bool MediaProbe::isAvi(const QString &clipPath)
+{
+    return clipPath.endsWith(QStringLiteral(".avi"), Qt::CaseInsensitive);
+}
+
+MediaProbe::Result MediaProbe::probe(const QString &clipPath, const QString &audioLocation)
+{
+    if (isAvi(clipPath)) {
+        const AviProbe::Result avi = AviProbe::probe(clipPath, audioLocation);
+        return {avi.facts, avi.failure};
+    }
+    const ContainerProbe::Result container = ContainerProbe::probe(clipPath, audioLocation);
+    return {container.facts, container.failure};
+}
+
+std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
+                                    const QString &audioLocation)
+{
+    const MediaProbe::Result result = MediaProbe::probe(clipPath, audioLocation);
+    if (!result.ok())
+        interaction.message(QStringLiteral("Error"), result.failure, MessageIcon::Error);
+    return result.facts;
+}
+
+} // namespace lintaro

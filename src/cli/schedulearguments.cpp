@@ -142,6 +142,12 @@ QString ScheduleArguments::validate() const
     return {};
 }
 
+QString ScheduleArguments::noSourceText()
+{
+    return QStringLiteral("Не назначен столбец Источника: укажите его номер параметром --source "
+                          "(столбцы нумеруются с 0)");
+}
+
 ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const
 {
     ScheduleTable table = readScheduleFile(m_schedulePath);

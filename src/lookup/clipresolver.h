@@ -30,6 +30,11 @@ public:
     // characters after it, untrimmed; nothing when the cell has no clip code.
     static std::optional<QString> clipCode(QStringView cell);
 
+    // The code the check and the conversion search for: clipCode() without its
+    // leading and trailing blanks and control characters, so that a cell the
+    // check calls ready is found by the conversion too.
+    static std::optional<QString> searchedCode(QStringView cell);
+
     // Files CODE*.avi in every search folder. The path when exactly one
     // candidate is found, or the first exact CODE.avi (any letter case) among
     // several; nothing otherwise, with a message about several candidates

@@ -9,6 +9,8 @@ packages=(
     clang libclang-rt-14-dev
     ffmpeg
     fonts-dejavu-core
+    qt6-translations-l10n
+    xvfb x11-utils
 )
 
 missing=()

@@ -43,11 +43,13 @@ TEST(WindowTitles, EveryWindowAndBoxShowsExactlyItsCaption)
         show();
         return title;
     };
-    EXPECT_EQ(shownWhileModal([&] { interaction.message(QStringLiteral("Ошибка конвертации"), QStringLiteral("x"),
-                                                        MessageIcon::Warning); }),
-              QStringLiteral("Ошибка конвертации"));
-    EXPECT_EQ(shownWhileModal([&] { ErrorReport(interaction).guard([] { throw Failure(QStringLiteral("x")); }); }),
-              QStringLiteral("Lintaro"));
+    EXPECT_EQ(shownWhileModal([&] {
+        interaction.message(QStringLiteral("Ошибка конвертации"), QStringLiteral("x"), MessageIcon::Warning);
+    }),
+        QStringLiteral("Ошибка конвертации"));
+    EXPECT_EQ(
+        shownWhileModal([&] { ErrorReport(interaction).guard([] { throw Failure(QStringLiteral("x")); }); }),
+        QStringLiteral("Lintaro"));
     EXPECT_EQ(shownWhileModal([&] { form->N3Click(); }), QStringLiteral("Директории для поиска"));
     EXPECT_EQ(shownWhileModal([&] { form->N4Click(); }), QStringLiteral("Известные подстановки"));
     EXPECT_EQ(shownWhileModal([&] { form->N7Click(); }), QStringLiteral("Настройка расположения звука"));

@@ -67,7 +67,7 @@ bool XServer::start()
         freopen("/dev/null", "w", stderr);
         // Xvfb picks a free display and writes its number to the descriptor.
         execl(program.constData(), "Xvfb", "-displayfd", fd.constData(), "-screen", "0", "1024x768x24",
-              "-nolisten", "tcp", static_cast<char *>(nullptr));
+            "-nolisten", "tcp", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(channel[1]);
@@ -78,7 +78,7 @@ bool XServer::start()
     }
     m_pid = pid;
     QByteArray display;
-    pollfd ready{channel[0], POLLIN, 0};
+    pollfd ready { channel[0], POLLIN, 0 };
     char buffer[32];
     while (!display.endsWith('\n') && poll(&ready, 1, 10000) > 0) {
         const ssize_t got = read(channel[0], buffer, sizeof buffer);
@@ -108,7 +108,8 @@ XServer::~XServer()
 QString XServer::problem()
 {
     if (startProblem().isEmpty() && QGuiApplication::platformName() != QStringLiteral("xcb"))
-        return QStringLiteral("Qt could not use the X server (platform %1)").arg(QGuiApplication::platformName());
+        return QStringLiteral("Qt could not use the X server (platform %1)")
+            .arg(QGuiApplication::platformName());
     return startProblem();
 }
 
@@ -118,8 +119,9 @@ QString XServer::shownTitle(QWidget *window)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     xprop.setProcessEnvironment(environment);
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()),
-                                          QStringLiteral("-notype"), QStringLiteral("_NET_WM_NAME")});
+    xprop.start(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
+            QStringLiteral("_NET_WM_NAME") });
     if (!xprop.waitForFinished(10000) || xprop.exitCode() != 0) {
         ADD_FAILURE() << "xprop failed: " << xprop.readAllStandardError().toStdString();
         return {};

@@ -1,6 +1,5 @@
-// Schedule import: decoding (Windows-1251 or UTF-8 behind a mark), line and
+// Schedule import: decoding (Windows-1251 or UTF-8), line and
 // field splitting, quote removal and the automatic widths.
-#include "common/textfile.h"
 #include "schedule/scheduleimport.h"
 
 #include <QByteArrayView>
@@ -11,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString text = lintaro::textfile::decode(QByteArrayView(data, qsizetype(size)));
+    const QString text = lintaro::decodeSchedule(QByteArrayView(data, qsizetype(size)));
     lintaro::ScheduleTable table = lintaro::parseSchedule(text);
     lintaro::autoSizeColumns(table, lintaro::FixedAdvanceMeasure());
     for (int r = 0; r < table.rowCount(); ++r) {

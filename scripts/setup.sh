@@ -12,6 +12,8 @@ packages=(
     ffmpeg
     fonts-dejavu-core
     file lintian
+    qt6-translations-l10n
+    xvfb x11-utils
 )
 
 missing=()

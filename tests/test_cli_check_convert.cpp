@@ -135,7 +135,7 @@ TEST_F(CliCheckConvert, SeparatorValuesSplitTheFilesAndEachIsWrittenByteForByte)
     // K1, K1, (empty), K2: an empty value does not end the file.
     const QString schedule = writeSchedule({
         QStringLiteral("10:00;Новости (Rolik1) 12;K1"),
-        QStringLiteral("10:05;(Rolik2);K1"),
+        QStringLiteral("10:05;( Rolik2 );K1"), // the code is trimmed, as the check trims it
         QStringLiteral("10:06; (Rolik3);"),
         QStringLiteral("10:07;(Rolik1);K2"),
     });
@@ -255,12 +255,12 @@ TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
     };
     const QList<Case> cases = {
         {"no file for the code", "  (Missing) 12", "Не могу найти файл \"(Missing) 12\"\n"},
-        {"several candidates, none exact: the resolver's message first", "(Amb)",
+        {"several candidates, none exact: the resolver's message first, naming the trimmed code", "( Amb )",
          QStringLiteral("Поиск Amb*.avi дал более одного результата:\n%1\n%2\n"
-                        "Не могу найти файл \"(Amb)\"\n")
+                        "Не могу найти файл \"( Amb )\"\n")
              .arg(clip("Amb1"), clip("Amb2"))},
         {"a missing substitution is never asked for", "Неизвестный", "Не могу найти файл \"Неизвестный\"\n"},
-        {"the clip code keeps its blanks", "( Rolik1 )", "Не могу найти файл \"( Rolik1 )\"\n"},
+        {"a trimmed code without a file quotes the whole cell", " ( Missing\t) ", "Не могу найти файл \"( Missing\t)\"\n"},
         {"a file that is no AVI", "(Broken)",
          "Не могу открыть AVI\nОшибка обработки AVI файла\n"},
     };
@@ -363,9 +363,13 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
 {
     addClip(QStringLiteral("Rolik1"), 10);
     const QString schedule = writeSchedule({"(Rolik1);K1"});
-    const QString noSource = "Пожалуйста, назначьте столбец Источника правой кнопкой мыши\n";
-    EXPECT_EQ(run("check", {schedule}).err, noSource);
-    EXPECT_EQ(convert(schedule, m_out + "/Day1", {}).err, noSource);
+    // There is no mouse here: the message names the option instead.
+    const QString noSource = "Не назначен столбец Источника: укажите его номер параметром --source "
+                             "(столбцы нумеруются с 0)\n";
+    for (const Outcome &outcome : {run("check", {schedule}), convert(schedule, m_out + "/Day1", {})}) {
+        EXPECT_EQ(outcome.err, noSource);
+        EXPECT_EQ(outcome.status, 2);
+    }
 
     const QString missing = m_root.filePath("nothere.csv");
     const QString empty = m_root.filePath("empty.csv");

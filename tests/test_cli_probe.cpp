@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,6 +64,21 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     EXPECT_EQ(probe({"--audio=e", clip}).out, line.arg(3)); // no drive in the path: next to the video
     EXPECT_EQ(probe({"--audio", "", clip}).out, line.arg(1));
     EXPECT_EQ(probe({"--", clip}).status, 0);
+
+    // Only a file counts as the companion, not a folder of that name.
+    const QString silent = dir.filePath(QStringLiteral("Тишина.avi"));
+    writeFile(silent, riff::simpleAvi({{"vids", 1, 25, 5}}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Тишина.wav")));
+    EXPECT_EQ(probe({"--audio", ".", silent}).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
+
+    // A drive letter is folded to lower case as the dialog stores it: a clip
+    // "q:/..." with --audio E has its WAV companion at "e:/...".
+    writeFile(dir.filePath(QStringLiteral("q:/a.avi")), riff::simpleAvi({{"vids", 1, 25, 5}}));
+    writeFile(dir.filePath(QStringLiteral("e:/a.wav")), "RIFF");
+    const CliOutcome onDrive
+        = runCli({QStringLiteral("probe"), QStringLiteral("--audio"), QStringLiteral("E"), QStringLiteral("q:/a.avi")},
+                 QProcessEnvironment::systemEnvironment(), dir.path());
+    EXPECT_EQ(onDrive.out, "q:/a.avi\tframes=5\tstep=1\trate=25\tmedia=3\n");
 }
 
 TEST(CliProbe, WrongUsageExitsWithTwo)

@@ -16,12 +16,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace lintaro;
 using test::ScriptedInteraction;
@@ -265,8 +268,42 @@ TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)
     EXPECT_TRUE(m_shown.isEmpty());
 }
 
+TEST_F(CommandsTest, TextTypedIntoACellWithoutEnterCountsForTheCheckAndTheConversion)
+{
+    start(QStringLiteral("(Old)\r\n"), 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    QTableView *grid = m_form->grid();
+    QTest::keyClick(grid, Qt::Key_F2);
+    const auto typeWithoutEnter = [&](const QString &text) {
+        grid->setCurrentIndex(m_form->model().index(0, 0));
+        QTest::keyClick(grid, text[0].toLatin1()); // the first key opens the editor with it
+        QWidget *editor = grid->indexWidget(grid->currentIndex());
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, text.mid(1));
+    };
+
+    typeWithoutEnter(QStringLiteral("(N1)"));
+    m_form->N6Click();
+    EXPECT_TRUE(m_shown.isEmpty()) << m_listed.join(u',').toStdString();
+    EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("Все готово к конвертации"));
+
+    typeWithoutEnter(QStringLiteral("(R2)"));
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
+              expectedPsq({{m_clips + QStringLiteral("/R2.avi"), QString()}}));
+    EXPECT_EQ(m_form->model().table().cell(0, 1), QStringLiteral("(R2)")); // kept after the run
+    EXPECT_TRUE(m_form->isEditMode());
+}
+
 TEST(UnknownFilesList, DeletingEntriesKeepsAtLeastOneRow)
 {
+    // On a desktop whose default font is taller than the rows.
+    const QFont desktopFont = QApplication::font();
+    QFont large = desktopFont;
+    large.setPixelSize(17);
+    QApplication::setFont(large);
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(desktopFont); });
     TForm4 list;
     list.appendEntry(QStringLiteral("a"));
     list.appendEntry(QStringLiteral("b"));
@@ -283,4 +320,16 @@ TEST(UnknownFilesList, DeletingEntriesKeepsAtLeastOneRow)
     EXPECT_EQ(list.StringGrid1->model()->rowCount(), 1); // one blank row
     list.Button1Click();
     EXPECT_EQ(list.StringGrid1->model()->rowCount(), 1);
+
+    // The dots of "Ё" fit into the 14-pixel row: it is not drawn as "Е".
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    const auto drawn = [&](const QString &entry) {
+        list.clearEntries();
+        list.appendEntry(entry);
+        const QRect row = list.StringGrid1->visualRect(list.StringGrid1->model()->index(0, 0));
+        return list.StringGrid1->viewport()->grab(row).toImage();
+    };
+    EXPECT_NE(drawn(QStringLiteral("Ёж")), drawn(QStringLiteral("Еж")));
+    list.hide();
 }

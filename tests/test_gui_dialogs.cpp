@@ -63,6 +63,7 @@ TEST_F(AudioDialog, FirstOpeningShowsTheDefaultsWithTheSecondPairDisabled)
     EXPECT_EQ(form.audioLocation(), QString());
     EXPECT_TRUE(interaction.messages.isEmpty());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Настройка расположения звука"));
+    EXPECT_EQ(form.DriveComboBox1->geometry(), QRect(120, 22, 145, 21)); // inside the 43-pixel group box
 }
 
 TEST_F(AudioDialog, ClicksTakeEffectAtOnceAndEnableTheDriveSelector)

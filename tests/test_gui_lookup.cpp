@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <QAbstractItemModelTester>
 
@@ -106,6 +107,31 @@ TEST_F(LookupDialogs, DeleteAsksAndOnlyYesDeletes)
     EXPECT_EQ(shownFolders(form), (QStringList{"a", "c"}));
     EXPECT_EQ(test::readFile(foldersFile()), QByteArray("a\r\nb\r\nc\r\n")); // only a close writes
     form.hide();
+}
+
+TEST_F(LookupDialogs, ReturnDeletesNoFolderButClosesTheSubstitutions)
+{
+    test::writeFile(foldersFile(), "a\r\nb\r\n");
+    m_interaction.setAcceptUnscriptedMessages(false); // a delete question would fail the test
+    TForm2 folders(m_interaction);
+    folders.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&folders));
+    folders.StringGrid1->setFocus();
+    for (int i = 0; i < 2; ++i)
+        QTest::keyClick(folders.StringGrid1, Qt::Key_Return);
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+    EXPECT_EQ(shownFolders(folders), (QStringList{"a", "b"}));
+    for (const QPushButton *button : {folders.Button1, folders.Button2, folders.Button4})
+        EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+    folders.hide();
+
+    TForm3 substitutions(m_interaction, m_settings);
+    substitutions.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&substitutions));
+    substitutions.StringGrid1->setFocus();
+    QTest::keyClick(substitutions.StringGrid1, Qt::Key_Return);
+    EXPECT_FALSE(substitutions.isVisible()); // "ОК", the default button
+    EXPECT_EQ(substitutions.result(), QDialog::Accepted);
 }
 
 TEST_F(LookupDialogs, FailedSaveAtCloseIsReportedAndKeepsTheRows)

@@ -1,18 +1,24 @@
+#include "app/application.h"
 #include "app/tform1.h"
 #include "common/qtinteraction.h"
 #include "schedule/schedulemodel.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
+#include "support/modaldriver.h"
 #include "support/scriptedinteraction.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -395,6 +401,16 @@ TEST_F(MainWindowTest, RecentFileAndSaveNameSurviveARestart)
     form->LastFileClick();
     EXPECT_EQ(form->openFileName(), m_schedule);
     EXPECT_EQ(form->recentFileAction()->text(), other);
+
+    // An "&" in the path is shown as "&", not taken for an accelerator, and opens that path.
+    const QString ampersand = m_dir.filePath(QStringLiteral("R&D.csv"));
+    test::writeFile(ampersand, "a;b\r\n");
+    open(*form, ampersand);
+    form->Close1Click();
+    EXPECT_EQ(form->recentFileAction()->iconText(), ampersand);
+    form->LastFileClick();
+    EXPECT_EQ(form->openFileName(), ampersand);
+    EXPECT_TRUE(form->grid()->isVisible());
 }
 
 TEST_F(MainWindowTest, ExitWithoutOpeningWritesEmptyValuesBack)
@@ -418,4 +434,68 @@ TEST(OpenDialogFilters, PatternsMatchAnyLetterCaseAndAllFilesMeansEveryFile)
     EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
     EXPECT_EQ(QtInteraction::qtFilterText(parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"))),
               QStringLiteral("Файлы Avi (*.avi) (*.[aA][vV][iI])"));
+}
+
+TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainText)
+{
+    const QString text = QStringLiteral("Не могу найти файл \"<i>x</i> R&D\"");
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(box->text(), text);
+        box->button(QMessageBox::Ok)->click();
+    });
+    QtInteraction qtInteraction;
+    Interaction &interaction = qtInteraction;
+    EXPECT_EQ(interaction.message(QStringLiteral("Ошибка конвертации"), text, MessageIcon::Warning),
+              MessageAnswer::Ok);
+    EXPECT_TRUE(driver.acted());
+}
+
+TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"day", "day.csv", "night.csv"})
+        test::writeFile(dir.filePath(QString::fromLatin1(name)), "a;b\r\n");
+    FileDialogRequest request;
+    request.filters = parseFilterText(QStringLiteral(
+        "Файлы Excel (*.csv)|*.csv|Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*"));
+    request.initialFile = dir.filePath(QStringLiteral("x.csv"));
+    request.defaultSuffix = QStringLiteral("csv");
+
+    const auto typeAndOpen = [&](const QString &typed, QStringList *labels = nullptr) {
+        test::ModalDriver driver([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            ASSERT_NE(dialog, nullptr);
+            if (labels) {
+                const auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+                for (int i = 0; types && i < types->count(); ++i)
+                    labels->append(types->itemText(i));
+            }
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(typed);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        return QtInteraction().openFile(request);
+    };
+    QStringList labels;
+    EXPECT_EQ(typeAndOpen(QStringLiteral("day"), &labels), dir.filePath(QStringLiteral("day")));
+    EXPECT_EQ(labels, (QStringList{"Файлы Excel (*.csv)", "Текстовые файлы (*.txt)", "Все файлы (*.*)"}));
+    EXPECT_EQ(typeAndOpen(QStringLiteral("night")), dir.filePath(QStringLiteral("night.csv")));
+
+    request.filters = parseFilterText(QStringLiteral("*.psq|*.psq|Файлы Avi (*.avi)|*.AVI"));
+    labels.clear();
+    EXPECT_EQ(typeAndOpen(QStringLiteral("day.csv"), &labels), dir.filePath(QStringLiteral("day.csv")));
+    EXPECT_EQ(labels, (QStringList{"*.psq", "Файлы Avi (*.avi)"}));
+}
+
+TEST(RealDialogs, QtsOwnTextsAreRussianWhenItsTranslationIsInstalled)
+{
+    const QString yes = QStringLiteral("&Yes");
+    if (!loadQtTranslation(*QCoreApplication::instance()))
+        GTEST_SKIP() << "Qt's Russian translation (qtbase_ru.qm, Debian: qt6-translations-l10n) is not installed";
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
 }

@@ -165,7 +165,8 @@ TEST(Install, DebianPackageListsItsFilesAndDependencies)
     const Outcome fields
         = run(dpkgDeb, { QStringLiteral("-f"), deb, QStringLiteral("Package"), QStringLiteral("Depends") });
     EXPECT_TRUE(fields.output.contains(QStringLiteral("Package: lintaro\n")));
-    for (const char *package : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libavformat59", "libc6"})
+    for (const char *package :
+         {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libavformat59", "libc6", "qt6-translations-l10n"})
         EXPECT_TRUE(fields.output.contains(QString::fromUtf8(package))) << fields.output.toStdString();
 
     const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));

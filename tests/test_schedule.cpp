@@ -93,16 +93,33 @@ TEST(ScheduleImport, LinesAndEmptyRows)
     EXPECT_TRUE(parseSchedule(u"").isEmpty());
 }
 
-TEST(ScheduleImport, FilesAreWindows1251UnlessMarkedAsUtf8)
+TEST(ScheduleImport, FilesAreUtf8WhenMarkedOrWhollyValidAndWindows1251Otherwise)
 {
     QTemporaryDir dir;
-    const QString cp = dir.filePath(QStringLiteral("day.csv"));
-    test::writeFile(cp, test::cp1251(QStringLiteral("Новости (Rolik1);К1\r\n")));
-    EXPECT_EQ(rowOf(readScheduleFile(cp), 1), (QStringList{"Новости (Rolik1)", "К1"}));
-
-    const QString utf8 = dir.filePath(QStringLiteral("utf8.csv"));
-    test::writeFile(utf8, "\xEF\xBB\xBF" + QStringLiteral("Новости;К1").toUtf8());
-    EXPECT_EQ(rowOf(readScheduleFile(utf8), 1), (QStringList{"Новости", "К1"}));
+    const QString day = dir.filePath(QStringLiteral("day.csv"));
+    const QString line = QStringLiteral("Новости (Rolik1);К1");
+    struct Case
+    {
+        const char *what;
+        QByteArray bytes;
+        QString firstCell;
+    };
+    const QList<Case> cases = {
+        {"Windows-1251", test::cp1251(line + "\r\n"), "Новости (Rolik1)"},
+        {"UTF-8 behind a byte-order mark", "\xEF\xBB\xBF" + line.toUtf8(), "Новости (Rolik1)"},
+        {"UTF-8 without a mark", line.toUtf8() + "\r\nЁж;К2\r\n", "Новости (Rolik1)"},
+        {"UTF-8 up to a NUL, whatever follows it", line.toUtf8() + QByteArray("\0\xFF", 2), "Новости (Rolik1)"},
+        // "Рё" is D0 B8 in Windows-1251, a valid UTF-8 "и"; the rest is not.
+        {"Windows-1251 partly valid as UTF-8", test::cp1251(QStringLiteral("Рёлик;К1")), "Рёлик"},
+        {"UTF-8 cut inside its last letter", "\xD0\x81;\xD0", "РЃ"}, // "Ё" and half a letter
+        {"an overlong form is no UTF-8", QByteArray("\xC0\xBB;x"), "А»"},
+        {"plain ASCII", "(Rolik1);K1", "(Rolik1)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(day, c.bytes);
+        EXPECT_EQ(readScheduleFile(day).cell(0, 1), c.firstCell);
+    }
 
     const QString binary = dir.filePath(QStringLiteral("binary.csv"));
     QByteArray noise;

@@ -13,6 +13,8 @@
 #include "settings/settingsstore.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <memory>
 
@@ -35,11 +37,35 @@ std::unique_ptr<TForm1> createWindows(Interaction &interaction, SettingsStore &s
     return form1;
 }
 
+bool loadQtTranslation(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    const QStringList folders = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+    };
+    for (const QString &folder : folders) {
+        if (translator->load(QStringLiteral("qtbase_ru"), folder)) {
+            QCoreApplication::installTranslator(translator);
+            return true;
+        }
+    }
+    delete translator;
+    return false;
+}
+
+void prepareApplication(QCoreApplication &app)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Lintaro"));
+    // No display name: Qt would append it to every title the window system
+    // shows, and each window shows exactly its own caption.
+    loadQtTranslation(app);
+}
+
 int runApplication(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lintaro"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lintaro"));
+    prepareApplication(app);
 
     QtInteraction interaction;
     SettingsStore settings;

@@ -43,6 +43,28 @@ constexpr int kMinimumLastColumn = 64;
 const QString kOpenFilter = QStringLiteral(
     "Файлы Excel (*.csv)|*.csv|Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*");
 
+// A menu caption shows "&" only when doubled; a single one marks the accelerator.
+QString menuCaption(const QString &path)
+{
+    QString caption = path;
+    return caption.replace(u'&', QStringLiteral("&&"));
+}
+
+// The path a menu caption shows: "&&" is one "&", a single "&" (an accelerator
+// mark the menu may have put in, at the front) is dropped.
+QString shownText(const QString &caption)
+{
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            text += caption[i];
+        else if (i + 1 < caption.size() && caption[i + 1] == u'&')
+            text += caption[++i];
+    }
+    return text;
+}
+
 const QColor kSourceFill(0, 255, 0);
 const QColor kSeparatorFill(255, 255, 0);
 
@@ -203,6 +225,7 @@ void TForm1::Help1Click()
 
 void TForm1::N6Click()
 {
+    commitOpenEditor();
     m_report->guard([this] {
         const ScheduleTable &table = m_model->table();
         if (table.sourceColumn() < 0) {
@@ -232,6 +255,8 @@ void TForm1::Build1Click()
 {
     if (m_converting || !m_windows.form2 || !m_windows.form3)
         return;
+    // Before the run makes the table read-only, which would refuse the text.
+    commitOpenEditor();
     m_report->guard([this] {
         // Widths belong to the view; the stored layout takes them from there.
         for (int c = 0; c < m_model->columnCount(); ++c)
@@ -293,7 +318,7 @@ void TForm1::FormCreate()
     const QString lastCsv = m_settings.read(QStringLiteral("LastCSV"));
     if (!lastCsv.isEmpty()) {
         m_openFileName = lastCsv;
-        m_recentFile->setText(lastCsv);
+        m_recentFile->setText(menuCaption(lastCsv));
     }
     m_recentMenu->menuAction()->setVisible(!lastCsv.isEmpty());
     const QString lastPsq = m_settings.read(QStringLiteral("LastPSQ"));
@@ -309,16 +334,19 @@ void TForm1::FormDestroy()
 
 void TForm1::Open1Click()
 {
+    commitOpenEditor();
     m_report->guard([this] { openSchedule(false); });
 }
 
 void TForm1::LastFileClick()
 {
+    commitOpenEditor();
     m_report->guard([this] { openSchedule(true); });
 }
 
 void TForm1::Close1Click()
 {
+    commitOpenEditor();
     m_report->guard([this] { closeSchedule(); });
 }
 
@@ -347,10 +375,7 @@ void TForm1::openSchedule(bool fromRecentFile)
     closeSchedule();
 
     if (fromRecentFile) {
-        QString name = recentCaption;
-        if (name.startsWith(u'&'))
-            name.remove(0, 1);
-        m_openFileName = name;
+        m_openFileName = shownText(recentCaption);
     } else {
         FileDialogRequest request;
         request.filters = parseFilterText(kOpenFilter);
@@ -387,7 +412,7 @@ void TForm1::closeSchedule()
     StringGrid1->hide();
     if (!m_openFileName.isEmpty()) {
         m_recentMenu->menuAction()->setVisible(true);
-        m_recentFile->setText(m_openFileName);
+        m_recentFile->setText(menuCaption(m_openFileName));
     }
     setStatusText(QString());
     Build1->setEnabled(false);
@@ -418,6 +443,11 @@ void TForm1::stretchLastColumn()
     StringGrid1->setColumnWidth(columns - 1, std::max(width, kMinimumLastColumn));
 }
 
+void TForm1::commitOpenEditor()
+{
+    m_delegate->finishEditing();
+}
+
 void TForm1::setStatusText(const QString &text)
 {
     m_statusText = text;
@@ -436,7 +466,7 @@ void TForm1::setEditMode(bool on)
         if (!m_editMode)
             setStatusText(kEditPrefix + m_statusText);
     } else {
-        m_delegate->finishEditing();
+        commitOpenEditor();
         if (m_statusText.startsWith(kEditPrefix))
             setStatusText(m_statusText.mid(kEditPrefix.size()));
     }

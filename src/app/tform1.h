@@ -110,6 +110,11 @@ public:
     // Widens or narrows the last column so the columns fill the grid.
     void stretchLastColumn();
 
+    // Stores the text of a cell editor still open, and closes it. Every command
+    // that reads or replaces the schedule table calls it first, so a cell typed
+    // into without Enter counts as edited.
+    void commitOpenEditor();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -6,7 +6,6 @@
 #include "common/failure.h"
 #include "lookup/checkrun.h"
 #include "schedule/scheduletable.h"
-#include "sequence/conversionrun.h"
 #include "settings/settingsstore.h"
 
 namespace lintaro::cli {
@@ -64,7 +63,7 @@ int checkCommand(const QStringList &arguments)
         SettingsStore settings; // read only: nothing here writes a value
         const ScheduleTable table = schedule.loadTable(settings);
         if (table.sourceColumn() < 0) {
-            printError(ConversionRun::kNoSourceText);
+            printError(ScheduleArguments::noSourceText());
             return 2;
         }
         CliInteraction interaction;

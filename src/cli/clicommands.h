@@ -23,5 +23,7 @@ int convertCommand(const QStringList &arguments);
 
 // Where the clips' sound lies, as --audio takes it: empty, "." or a drive letter.
 bool isAudioLocation(const QString &location);
+// A valid location as the dialog would hold it: the drive letter in lower case.
+QString audioLocationArgument(const QString &location);
 
 } // namespace lintaro::cli

@@ -115,11 +115,11 @@ int convertCommand(const QStringList &arguments)
     try {
         table = schedule.loadTable(settings);
         if (table.sourceColumn() < 0) {
-            printError(ConversionRun::kNoSourceText);
+            printError(ScheduleArguments::noSourceText());
             return 2;
         }
         audioLocation = audio
-            ? *audio
+            ? audioLocationArgument(*audio)
             : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
         lookups.emplace(settings, interaction);
         lookups->load();

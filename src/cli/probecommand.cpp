@@ -48,6 +48,12 @@ bool isAudioLocation(const QString &location)
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+QString audioLocationArgument(const QString &location)
+{
+    // The dialog keeps its drive letter in lower case; "E" means the same drive.
+    return location.toLower();
+}
+
 int probeCommand(const QStringList &arguments)
 {
     QString location;
@@ -77,6 +83,7 @@ int probeCommand(const QStringList &arguments)
             QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(location));
     if (files.isEmpty())
         return usageError(QStringLiteral("Не указан ни один файл"));
+    location = audioLocationArgument(location);
 
     int status = 0;
     for (const QString &file : files) {

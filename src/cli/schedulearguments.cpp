@@ -165,6 +165,12 @@ QStringList ScheduleArguments::clipTypes(const SettingsStore &settings) const
     return m_types.isEmpty() ? cliptypes::read(settings) : m_types;
 }
 
+QString ScheduleArguments::noSourceText()
+{
+    return QStringLiteral("Не назначен столбец Источника: укажите его номер параметром --source "
+                          "(столбцы нумеруются с 0)");
+}
+
 ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const
 {
     ScheduleTable table = readScheduleFile(m_schedulePath);

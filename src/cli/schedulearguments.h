@@ -66,6 +66,10 @@ public:
     // a column it does not have, or a damaged stored layout.
     ScheduleTable loadTable(const SettingsStore &settings) const;
 
+    // Said when neither --source nor a stored layout names the Source column:
+    // there is no mouse here, so it names the option instead.
+    static QString noSourceText();
+
 private:
     std::optional<int> columnValue(const QString &option, const QString &text);
 

@@ -31,7 +31,7 @@ struct FileDialogRequest
     QString title;
     QList<FileFilter> filters;
     QString initialFile;        // full path or empty
-    QString defaultSuffix;      // without the dot; empty for none
+    QString defaultSuffix;      // without the dot, for a typed name that does not exist; empty for none
     bool confirmOverwrite = true; // save pickers only
 };
 

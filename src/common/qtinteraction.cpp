@@ -16,12 +16,39 @@ QWidget *owner()
     return QApplication::activeWindow();
 }
 
+// A name typed without a dot opens the file of that name when there is one;
+// only a name that does not exist gets the default extension. Qt's own default
+// suffix would turn an existing "day" into "day.csv".
+class FileDialog : public QFileDialog
+{
+public:
+    FileDialog(QWidget *parent, const QString &title, const QString &fallbackSuffix)
+        : QFileDialog(parent, title), m_fallbackSuffix(fallbackSuffix)
+    {
+    }
+
+    void accept() override
+    {
+        if (!m_fallbackSuffix.isEmpty()) {
+            setDefaultSuffix(QString());
+            const QStringList typed = selectedFiles();
+            const bool exists = typed.size() == 1 && QFileInfo(typed.constFirst()).isFile();
+            setDefaultSuffix(exists ? QString() : m_fallbackSuffix);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString m_fallbackSuffix;
+};
+
 QFileDialog *makeFileDialog(const FileDialogRequest &request)
 {
-    auto *dialog = new QFileDialog(owner(), request.title);
+    auto *dialog = new FileDialog(owner(), request.title, request.defaultSuffix);
+    // The labels read as written ("Файлы Excel (*.csv)"); the patterns that
+    // match any letter case stay behind them.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setNameFilters(QtInteraction::qtFilterText(request.filters).split(QStringLiteral(";;")));
-    if (!request.defaultSuffix.isEmpty())
-        dialog->setDefaultSuffix(request.defaultSuffix);
     if (!request.initialFile.isEmpty()) {
         const QFileInfo info(request.initialFile);
         dialog->setDirectory(info.absolutePath());
@@ -74,6 +101,8 @@ MessageAnswer QtInteraction::message(const QString &caption, const QString &text
 {
     QMessageBox box(owner());
     box.setWindowTitle(caption);
+    // Paths and cells are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;

@@ -59,7 +59,8 @@ TForm5::TForm5(Interaction &interaction, SettingsStore &settings, QWidget *paren
     RadioButton4 = new QRadioButton(QStringLiteral("На диске"), GroupBox1);
     RadioButton4->setGeometry(8, 24, 113, 17);
     DriveComboBox1 = new DriveComboBox(GroupBox1);
-    DriveComboBox1->setGeometry(120, 14, 145, 24);
+    // No taller than 21 pixels, so that it stays inside the 43-pixel group box.
+    DriveComboBox1->setGeometry(120, 22, 145, 21);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setGeometry(232, 88, 75, 25);

@@ -16,9 +16,9 @@ QStringList unresolvedSources(const ScheduleTable &table, const ClipResolver &re
     ListingCache listings;
     for (int r = 1; r < table.rowCount(); ++r) {
         const QString cell = table.cell(source, r);
-        const std::optional<QString> code = ClipResolver::clipCode(cell);
+        const std::optional<QString> code = ClipResolver::searchedCode(cell);
         const std::optional<QString> path
-            = code ? resolver.bracketSearch(textfile::trimmedControl(*code).toString(), true, &listings)
+            = code ? resolver.bracketSearch(*code, true, &listings)
                    : resolver.substitutionLookup(textfile::trimmedControl(cell).toString(), true);
         if (!path)
             unresolved.append(cell);

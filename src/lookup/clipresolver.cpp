@@ -1,6 +1,7 @@
 #include "clipresolver.h"
 
 #include "common/interaction.h"
+#include "common/textfile.h"
 #include "lookup/cliptypes.h"
 #include "lookup/directorylisting.h"
 #include "lookup/entrycheck.h"
@@ -36,6 +37,14 @@ std::optional<QString> ClipResolver::clipCode(QStringView cell)
     if (close < 0)
         return std::nullopt;
     return code.first(close).toString();
+}
+
+std::optional<QString> ClipResolver::searchedCode(QStringView cell)
+{
+    const std::optional<QString> code = clipCode(cell);
+    if (!code)
+        return std::nullopt;
+    return textfile::trimmedControl(*code).toString();
 }
 
 std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const

@@ -31,6 +31,11 @@ public:
     // characters after it, untrimmed; nothing when the cell has no clip code.
     static std::optional<QString> clipCode(QStringView cell);
 
+    // The code the check and the conversion search for: clipCode() without its
+    // leading and trailing blanks and control characters, so that a cell the
+    // check calls ready is found by the conversion too.
+    static std::optional<QString> searchedCode(QStringView cell);
+
     // The clip types the bracket search tries, in order; "avi" alone unless set.
     void setClipTypes(const QStringList &types);
     const QStringList &clipTypes() const { return m_types; }

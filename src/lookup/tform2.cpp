@@ -41,8 +41,11 @@ TForm2::TForm2(Interaction &interaction, QWidget *parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(QStringLiteral("ОК"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    for (QPushButton *button : {Button4, Button1, Button2})
+    // No default button: Return in the grid must not reach "Удалить".
+    for (QPushButton *button : {Button4, Button1, Button2}) {
         button->resize(75, 25);
+        button->setAutoDefault(false);
+    }
     setTabOrder(StringGrid1, Button4);
     setTabOrder(Button4, Button1);
     setTabOrder(Button1, Button2);

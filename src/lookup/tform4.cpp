@@ -14,6 +14,11 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Список неизвестных программе файлов"));
     dialogplacement::setFrame(this);
     resize(427, 360);
+    // The main window's font: the application's default is too tall for the
+    // 14-pixel rows and cuts off the top of a letter such as "Ё".
+    QFont listFont(QStringLiteral("MS Sans Serif"));
+    listFont.setPixelSize(11);
+    setFont(listFont);
 
     m_entries = new QStringListModel(QStringList{QString()}, this);
     StringGrid1 = new QTableView(this);

@@ -22,9 +22,69 @@ ScheduleTable parseSchedule(QStringView text)
     return table;
 }
 
+namespace {
+
+// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF) and hold at least one multi-byte sequence. A
+// Windows-1251 Russian text fails at its first letter: a lone lead byte or
+// two letters in a row that do not make a sequence.
+bool isMultiByteUtf8(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype size = bytes.size();
+    bool multiByte = false;
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char lead = data[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - i < length || data[i + 1] < low || data[i + 1] > high)
+            return false;
+        for (int k = 2; k < length; ++k) {
+            if ((data[i + k] & 0xC0) != 0x80)
+                return false;
+        }
+        multiByte = true;
+        i += length;
+    }
+    return multiByte;
+}
+
+} // namespace
+
+QString decodeSchedule(QByteArrayView bytes)
+{
+    bytes = textfile::untilNul(bytes);
+    if (isMultiByteUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    return textfile::decode(bytes);
+}
+
 ScheduleTable readScheduleFile(const QString &path)
 {
-    const QString text = textfile::decode(textfile::readAll(path));
+    const QString text = decodeSchedule(textfile::readAll(path));
     return parseSchedule(text);
 }
 

@@ -30,8 +30,14 @@ private:
 // as the first line has ';' plus one. No lines: an empty table.
 ScheduleTable parseSchedule(QStringView text);
 
-// Reads and parses a schedule file (Windows-1251, or UTF-8 behind a byte-order
-// mark). Throws Failure("Cannot open file <path>") when it cannot be read.
+// The text of a schedule file, cut at the first NUL: UTF-8 behind a byte-order
+// mark, or without one when the whole file is valid UTF-8 and holds at least
+// one multi-byte sequence (what spreadsheets on Linux write); Windows-1251
+// otherwise, the code page of the operators' schedules.
+QString decodeSchedule(QByteArrayView bytes);
+
+// Reads, decodes and parses a schedule file. Throws
+// Failure("Cannot open file <path>") when it cannot be read.
 ScheduleTable readScheduleFile(const QString &path);
 
 // Every column but the last gets the widest of its data cells plus 10 pixels

@@ -23,7 +23,8 @@ AviProbe::Result AviProbe::probe(const QString &clipPath, const QString &audioLo
         return result;
     }
     return fromHeaders(read.headers, clipPath, audioLocation,
-                       [](const QString &path) { return QFileInfo::exists(path); });
+                       // A folder that happens to be named x.wav is no sound file.
+                       [](const QString &path) { return QFileInfo(path).isFile(); });
 }
 
 AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString &clipPath,

@@ -81,7 +81,7 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     walkHooks.startFile = [&] { files.emplace_back(); };
     walkHooks.convertRow = [&](const QString &source) -> QString {
         const QString audioLocation = hooks.audioLocation ? hooks.audioLocation() : QString();
-        const std::optional<QString> code = ClipResolver::clipCode(source);
+        const std::optional<QString> code = ClipResolver::searchedCode(source);
         const std::optional<QString> path = code ? m_resolver.bracketSearch(*code, false, &listings)
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)

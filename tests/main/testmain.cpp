@@ -6,6 +6,9 @@
 #ifdef LINTARO_TEST_GUI
 #include <QApplication>
 #endif
+#ifdef LINTARO_TEST_X11
+#include "support/xserver.h"
+#endif
 
 #include <memory>
 
@@ -19,6 +22,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+#ifdef LINTARO_TEST_X11
+    // On a private X server when one starts; offscreen otherwise, where the
+    // tests skip. "xcb;offscreen" falls back when Qt cannot use the server.
+    lintaro::test::XServer xServer;
+    if (xServer.start())
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    else
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef LINTARO_TEST_GUI
     QApplication app(argc, argv);

@@ -114,7 +114,10 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     const FileDialogRequest &save = m_interaction.pickers[0].request;
     EXPECT_EQ(save.title, QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов"));
     EXPECT_FALSE(save.confirmOverwrite);
-    EXPECT_EQ(save.filters.size(), 1);
+    ASSERT_EQ(save.filters.size(), 4); // PSQ first, then the formats of other editors
+    EXPECT_EQ(save.filters[0].pattern, QStringLiteral("*.psq"));
+    EXPECT_EQ(save.filters[3].description, QStringLiteral("MLT (*.mlt)"));
+    EXPECT_EQ(save.selectedFilter, 0);
     EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
               expectedPsq({{m_clips + QStringLiteral("/N1.avi"), QString()},

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sequence/sequencewriter.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -16,6 +18,7 @@ namespace lintaro {
 
 class ErrorReport;
 class Interaction;
+class PathMapDialog;
 class ScheduleCellDelegate;
 class ScheduleModel;
 class SettingsStore;
@@ -46,6 +49,7 @@ public:
         TForm5 *form5 = nullptr; // audio placement
         TForm6 *form6 = nullptr; // About box
         TForm7 *form7 = nullptr; // help
+        PathMapDialog *pathMap = nullptr; // paths on the editing station
     };
     // Shows one of our own windows modally; tests replace it to drive the window.
     using ModalRunner = std::function<void(QDialog &)>;
@@ -66,6 +70,7 @@ public:
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
+    void PathMapClick(); // "Пути на монтажной станции"
     void N8Click();     // "&Справка"
     void Help1Click();  // "&О..."
 
@@ -94,6 +99,8 @@ public:
     QString openFileName() const { return m_openFileName; }
     QString psqFileName() const { return m_psqFileName; }
     void setPsqFileName(const QString &name) { m_psqFileName = name; }
+    // The format last chosen in the save dialog (LastFormat).
+    SequenceFormat sequenceFormat() const { return m_format; }
 
     ScheduleModel &model() const { return *m_model; }
     QTableView *grid() const { return StringGrid1; }
@@ -156,6 +163,7 @@ private:
 
     QString m_openFileName;
     QString m_psqFileName;
+    SequenceFormat m_format = SequenceFormat::Psq;
     QString m_statusText;
     int m_progress = 0;
     int m_targetColumn = -1;

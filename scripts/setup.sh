@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev
     clang libclang-rt-14-dev
-    ffmpeg
+    ffmpeg melt
     fonts-dejavu-core
 )
 

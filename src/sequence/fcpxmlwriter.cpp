@@ -104,9 +104,11 @@ QByteArray FcpXmlWriter::render(const SequenceFile &file) const
         }
     }
 
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
+    // Written as text and encoded once: far quicker than through a device.
+    QString text;
+    QXmlStreamWriter xml(&text);
+    // No line breaks or indentation: the nesting is deep, and indenting it
+    // costs several times the rest of the writing.
     xml.writeStartDocument();
     xml.writeDTD(QStringLiteral("<!DOCTYPE xmeml>"));
     xml.writeStartElement(QStringLiteral("xmeml"));
@@ -194,7 +196,8 @@ QByteArray FcpXmlWriter::render(const SequenceFile &file) const
     xml.writeEndDocument();
     if (xml.hasError())
         throw Failure(QStringLiteral("Не могу записать XML файл \"%1\": недопустимый символ").arg(file.name));
-    return bytes;
+    // The declaration names UTF-8, which the bytes are.
+    return text.toUtf8();
 }
 
 } // namespace lintaro

@@ -24,8 +24,9 @@ QByteArray MltWriter::render(const SequenceFile &file) const
 {
     const EditRate rate = file.clips.isEmpty() ? EditRate() : EditRate::of(file.clips.constFirst().facts);
 
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
+    // Written as text and encoded once: far quicker than through a device.
+    QString text;
+    QXmlStreamWriter xml(&text);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("mlt"));
@@ -108,7 +109,8 @@ QByteArray MltWriter::render(const SequenceFile &file) const
     xml.writeEndDocument();
     if (xml.hasError())
         throw Failure(QStringLiteral("Не могу записать MLT файл \"%1\": недопустимый символ").arg(file.name));
-    return bytes;
+    // The declaration names UTF-8, which the bytes are.
+    return text.toUtf8();
 }
 
 } // namespace lintaro

@@ -253,6 +253,21 @@ TEST_F(CliCheckConvert, MappedPathsGoIntoEveryFormatAndTheStoredPairsApplyWithou
     EXPECT_TRUE(readFile(m_out + "/Day3.edl").contains(("* SOURCE FILE: " + clip("Rolik1")).toUtf8()));
 }
 
+TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
+{
+    addClip(QStringLiteral("Rolik1"), 25);
+    addClip(QStringLiteral("\u4E2D"), 25);
+    const QString schedule = m_root.filePath(QStringLiteral("utf8.csv"));
+    writeFile(schedule, QStringLiteral("\uFEFF(Rolik1)\r\n(\u4E2D)\r\n").toUtf8());
+    const Outcome psq = convert(schedule, m_out + "/Day1", {"--source", "0"});
+    EXPECT_EQ(psq.status, 1);
+    EXPECT_TRUE(psq.err.contains(QStringLiteral("U+4E2D"))) << psq.err.toStdString();
+    EXPECT_EQ(outputFiles(), QStringList());
+    const Outcome xml = convert(schedule, m_out + "/Day1", {"--source", "0", "--format", "xml"});
+    EXPECT_EQ(xml.status, 0) << xml.err.toStdString();
+    EXPECT_TRUE(readFile(m_out + "/Day1.xml").contains("/%E4%B8%AD.avi</pathurl>"));
+}
+
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)
 {
     addClip(QStringLiteral("Rolik1"), 10);

@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_EQ(menus[1]->title(), QStringLiteral("&Конвертация"));
     EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить"}));
     EXPECT_EQ(menuCaptions(menus[2]),
-              (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле"}));
+              (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле", "Пути на монтажной станции"}));
     EXPECT_EQ(menuCaptions(menus[3]), (QStringList{"&Справка", "&О..."}));
     EXPECT_FALSE(form->conversionMenu()->isEnabled());
     EXPECT_FALSE(form->recentFileMenu()->menuAction()->isVisible());

@@ -26,20 +26,25 @@ QString cellText(const QTableWidget *table, int row, int column)
 } // namespace
 
 PathMapDialog::PathMapDialog(Interaction &interaction, SettingsStore &settings, QWidget *parent)
-    : QDialog(parent), m_interaction(interaction), m_settings(settings), m_report(interaction)
+    : QDialog(parent)
+    , m_interaction(interaction)
+    , m_settings(settings)
+    , m_report(interaction)
 {
     setWindowTitle(kTitle);
     resize(560, 260);
 
     auto *layout = new QVBoxLayout(this);
-    auto *hint = new QLabel(QStringLiteral("Путь ролика, начинающийся с пути слева, записывается в файлы монтажа "
-                                           "с путем справа вместо этого начала. Действует первая подходящая пара."),
-                            this);
+    auto *hint
+        = new QLabel(QStringLiteral("Путь ролика, начинающийся с пути слева, записывается в файлы монтажа "
+                                    "с путем справа вместо этого начала. Действует первая подходящая пара."),
+            this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
 
     m_table = new QTableWidget(0, 2, this);
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Путь здесь"), QStringLiteral("Путь на монтажной станции")});
+    m_table->setHorizontalHeaderLabels(
+        { QStringLiteral("Путь здесь"), QStringLiteral("Путь на монтажной станции") });
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -75,7 +80,7 @@ QList<PathMapping> PathMapDialog::pairs() const
 {
     QList<PathMapping> pairs;
     for (int row = 0; row < m_table->rowCount(); ++row) {
-        const PathMapping pair{cellText(m_table, row, 0), cellText(m_table, row, 1)};
+        const PathMapping pair { cellText(m_table, row, 0), cellText(m_table, row, 1) };
         if (!pair.local.isEmpty() || !pair.remote.isEmpty())
             pairs.append(pair);
     }

@@ -13,7 +13,9 @@ class EditRate
 {
 public:
     EditRate() = default;
-    explicit EditRate(qint64 hundredths) : m_hundredths(hundredths) {}
+    explicit EditRate(qint64 hundredths)
+        : m_hundredths(hundredths)
+    { }
     static EditRate of(const MediaFacts &facts);
 
     qint64 hundredths() const { return m_hundredths; }

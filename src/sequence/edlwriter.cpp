@@ -37,13 +37,14 @@ QByteArray EdlWriter::render(const SequenceFile &file) const
         const qint64 length = clip.facts.frameCount;
         const qint64 recordLength = convertFrames(length, clipRate, sequenceRate);
         const QString track = clip.facts.mediaType == 3 ? QStringLiteral("B") : QStringLiteral("V");
-        lines.append(QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8")
-                         .arg(++event, 3, 10, QLatin1Char('0'))
-                         .arg(QStringLiteral("AX"), -8)
-                         .arg(track, -5)
-                         .arg(QStringLiteral("C"), -8)
-                         .arg(timecode(clip.sourceInFrame, clipRate), timecode(clip.sourceInFrame + length, clipRate),
-                              timecode(record, sequenceRate), timecode(record + recordLength, sequenceRate)));
+        lines.append(
+            QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8")
+                .arg(++event, 3, 10, QLatin1Char('0'))
+                .arg(QStringLiteral("AX"), -8)
+                .arg(track, -5)
+                .arg(QStringLiteral("C"), -8)
+                .arg(timecode(clip.sourceInFrame, clipRate), timecode(clip.sourceInFrame + length, clipRate),
+                    timecode(record, sequenceRate), timecode(record + recordLength, sequenceRate)));
         lines.append(QStringLiteral("* FROM CLIP NAME: ") + oneLine(clipFileName(clip.path)));
         lines.append(QStringLiteral("* SOURCE FILE: ") + oneLine(clip.path));
         record += recordLength;

@@ -26,7 +26,8 @@ void writeRate(QXmlStreamWriter &xml, const EditRate &rate)
 {
     xml.writeStartElement(QStringLiteral("rate"));
     xml.writeTextElement(QStringLiteral("timebase"), QString::number(rate.timebase()));
-    xml.writeTextElement(QStringLiteral("ntsc"), rate.isNtsc() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    xml.writeTextElement(
+        QStringLiteral("ntsc"), rate.isNtsc() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     xml.writeEndElement();
 }
 
@@ -36,8 +37,8 @@ void writeTimecode(QXmlStreamWriter &xml, const EditRate &rate, qint64 frame)
     writeRate(xml, rate);
     xml.writeTextElement(QStringLiteral("string"), timecode(frame, rate));
     xml.writeTextElement(QStringLiteral("frame"), QString::number(frame));
-    xml.writeTextElement(QStringLiteral("displayformat"),
-                         rate.isDropFrame() ? QStringLiteral("DF") : QStringLiteral("NDF"));
+    xml.writeTextElement(
+        QStringLiteral("displayformat"), rate.isDropFrame() ? QStringLiteral("DF") : QStringLiteral("NDF"));
     xml.writeEndElement();
 }
 
@@ -162,7 +163,8 @@ QByteArray FcpXmlWriter::render(const SequenceFile &file) const
         xml.writeEndElement(); // file
 
         xml.writeStartElement(QStringLiteral("sourcetrack"));
-        xml.writeTextElement(QStringLiteral("mediatype"), audio ? QStringLiteral("audio") : QStringLiteral("video"));
+        xml.writeTextElement(
+            QStringLiteral("mediatype"), audio ? QStringLiteral("audio") : QStringLiteral("video"));
         xml.writeTextElement(QStringLiteral("trackindex"), QStringLiteral("1"));
         xml.writeEndElement();
         if (placement.audioItem != 0) {

@@ -36,7 +36,7 @@ QByteArray MltWriter::render(const SequenceFile &file) const
 
     xml.writeEmptyElement(QStringLiteral("profile"));
     xml.writeAttribute(QStringLiteral("description"),
-                       QStringLiteral("%1x%2 %3 fps").arg(kWidth).arg(kHeight).arg(double(rate.hundredths()) / 100));
+        QStringLiteral("%1x%2 %3 fps").arg(kWidth).arg(kHeight).arg(double(rate.hundredths()) / 100));
     xml.writeAttribute(QStringLiteral("width"), QString::number(kWidth));
     xml.writeAttribute(QStringLiteral("height"), QString::number(kHeight));
     xml.writeAttribute(QStringLiteral("progressive"), QStringLiteral("1"));
@@ -73,7 +73,8 @@ QByteArray MltWriter::render(const SequenceFile &file) const
         xml.writeStartElement(QStringLiteral("producer"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("producer%1").arg(p));
         xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("out"), QString::number(std::max<qint64>(producerLengths[p] - 1, 0)));
+        xml.writeAttribute(
+            QStringLiteral("out"), QString::number(std::max<qint64>(producerLengths[p] - 1, 0)));
         writeProperty(xml, QStringLiteral("length"), QString::number(producerLengths[p]));
         writeProperty(xml, QStringLiteral("eof"), QStringLiteral("pause"));
         writeProperty(xml, QStringLiteral("resource"), clip.path);

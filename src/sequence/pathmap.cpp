@@ -41,7 +41,7 @@ QString PathMap::toStored() const
         return {};
     QJsonArray array;
     for (const PathMapping &pair : m_pairs)
-        array.append(QJsonArray{pair.local, pair.remote});
+        array.append(QJsonArray { pair.local, pair.remote });
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
@@ -49,7 +49,8 @@ PathMap PathMap::fromStored(const QString &text)
 {
     if (text.trimmed().isEmpty())
         return {};
-    const auto damaged = [] { return Failure(QStringLiteral("Сохраненные пути монтажной станции (PathMap) повреждены")); };
+    const auto damaged
+        = [] { return Failure(QStringLiteral("Сохраненные пути монтажной станции (PathMap) повреждены")); };
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
@@ -59,7 +60,7 @@ PathMap PathMap::fromStored(const QString &text)
         const QJsonArray pair = value.toArray();
         if (!value.isArray() || pair.size() != 2 || !pair[0].isString() || !pair[1].isString())
             throw damaged();
-        pairs.append({pair[0].toString(), pair[1].toString()});
+        pairs.append({ pair[0].toString(), pair[1].toString() });
     }
     return PathMap(pairs);
 }
@@ -69,14 +70,14 @@ std::optional<PathMapping> PathMap::parseArgument(const QString &argument)
     const qsizetype equals = argument.indexOf(u'=');
     if (equals <= 0 || equals + 1 == argument.size())
         return std::nullopt;
-    return PathMapping{argument.left(equals), argument.mid(equals + 1)};
+    return PathMapping { argument.left(equals), argument.mid(equals + 1) };
 }
 
 QString PathMap::pairProblem(const PathMapping &pair)
 {
     if (pair.local.isEmpty() || pair.remote.isEmpty())
         return QStringLiteral("Путь здесь и путь на монтажной станции должны быть указаны оба");
-    for (const QString &side : {pair.local, pair.remote}) {
+    for (const QString &side : { pair.local, pair.remote }) {
         for (const QChar ch : side) {
             if (ch.unicode() < 32)
                 return QStringLiteral("Путь \"%1\" содержит управляющий символ").arg(side);

@@ -23,7 +23,9 @@ class PathMap
 {
 public:
     PathMap() = default;
-    explicit PathMap(QList<PathMapping> pairs) : m_pairs(std::move(pairs)) {}
+    explicit PathMap(QList<PathMapping> pairs)
+        : m_pairs(std::move(pairs))
+    { }
 
     const QList<PathMapping> &pairs() const { return m_pairs; }
     bool isEmpty() const { return m_pairs.isEmpty(); }

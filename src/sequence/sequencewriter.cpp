@@ -10,12 +10,13 @@ namespace lintaro {
 const QList<SequenceFormatInfo> &sequenceFormats()
 {
     static const QList<SequenceFormatInfo> formats = {
-        {SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq")},
-        {SequenceFormat::FcpXml, QStringLiteral("xml"), QStringLiteral(".xml"),
-         QStringLiteral("Final Cut Pro XML (*.xml)|*.xml")},
-        {SequenceFormat::Edl, QStringLiteral("edl"), QStringLiteral(".edl"),
-         QStringLiteral("EDL CMX 3600 (*.edl)|*.edl")},
-        {SequenceFormat::Mlt, QStringLiteral("mlt"), QStringLiteral(".mlt"), QStringLiteral("MLT (*.mlt)|*.mlt")},
+        { SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq") },
+        { SequenceFormat::FcpXml, QStringLiteral("xml"), QStringLiteral(".xml"),
+            QStringLiteral("Final Cut Pro XML (*.xml)|*.xml") },
+        { SequenceFormat::Edl, QStringLiteral("edl"), QStringLiteral(".edl"),
+            QStringLiteral("EDL CMX 3600 (*.edl)|*.edl") },
+        { SequenceFormat::Mlt, QStringLiteral("mlt"), QStringLiteral(".mlt"),
+            QStringLiteral("MLT (*.mlt)|*.mlt") },
     };
     return formats;
 }
@@ -41,10 +42,14 @@ std::optional<SequenceFormat> formatFromKey(const QString &key)
 std::unique_ptr<SequenceWriter> makeSequenceWriter(SequenceFormat format)
 {
     switch (format) {
-    case SequenceFormat::Psq: return std::make_unique<PsqWriter>();
-    case SequenceFormat::FcpXml: return std::make_unique<FcpXmlWriter>();
-    case SequenceFormat::Edl: return std::make_unique<EdlWriter>();
-    case SequenceFormat::Mlt: return std::make_unique<MltWriter>();
+    case SequenceFormat::Psq:
+        return std::make_unique<PsqWriter>();
+    case SequenceFormat::FcpXml:
+        return std::make_unique<FcpXmlWriter>();
+    case SequenceFormat::Edl:
+        return std::make_unique<EdlWriter>();
+    case SequenceFormat::Mlt:
+        return std::make_unique<MltWriter>();
     }
     return std::make_unique<PsqWriter>();
 }

@@ -44,9 +44,9 @@ enum class SequenceFormat { Psq, FcpXml, Edl, Mlt };
 struct SequenceFormatInfo
 {
     SequenceFormat format;
-    QString key;       // "psq", as --format and the stored LastFormat name it
+    QString key; // "psq", as --format and the stored LastFormat name it
     QString extension; // ".psq"
-    QString filter;    // the save dialog's filter text, "Description|pattern"
+    QString filter; // the save dialog's filter text, "Description|pattern"
 };
 
 // Every format, PSQ first, in the order the save dialog offers them.

@@ -3,7 +3,8 @@
 // search folders of 20,000 files each (folder times a minute back, as an
 // archive's are). The clips the schedule names are small real AVI files, the
 // rest empty. Each run is compared with its floor: one listing pass over the
-// folders, plus for the conversion one header read per distinct clip.
+// folders, plus for the conversion one header read per distinct clip. The
+// writing of the 2,000 rows in every sequence format is set against the same floor.
 // Usage: bench_endtoend [archive folder to keep]
 #include "archivefiles.h"
 #include "common/interaction.h"
@@ -15,7 +16,9 @@
 #include "schedule/scheduleimport.h"
 #include "schedule/scheduletable.h"
 #include "sequence/aviprobe.h"
+#include "common/textfile.h"
 #include "sequence/conversionrun.h"
+#include "sequence/sequencewriter.h"
 #include "settings/settingsstore.h"
 
 #include <QCoreApplication>
@@ -247,6 +250,37 @@ int main(int argc, char **argv)
         result = ConversionRun(interaction, nullptr, resolver).run(table, saveFileName, hooks);
     });
 
+    // Writing alone: the rows in files of 50, as the run splits them, rendered
+    // and written in each format.
+    QList<SequenceFile> rows;
+    for (int r = 0; r < kRows; ++r) {
+        if (r % kRowsPerBlock == 0)
+            rows.append({QStringLiteral("Day1^.B%1").arg(r / kRowsPerBlock), {}});
+        const int k = r % kDistinctClips;
+        rows.back().clips.append({MediaFacts{250, 1, 25, r % 3 == 0 ? 3 : 1}, distinctPaths[k]});
+    }
+    struct Writing
+    {
+        QString key;
+        double renderMs, writeMs;
+    };
+    QList<Writing> writing;
+    for (const SequenceFormatInfo &format : sequenceFormats()) {
+        const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(format.format);
+        qsizetype bytes = 0;
+        const double renderMs = bestOf([&] {
+            bytes = 0;
+            for (const SequenceFile &file : std::as_const(rows))
+                bytes += writer->render(file).size();
+        });
+        const double writeMs = bestOf([&] {
+            for (const SequenceFile &file : std::as_const(rows))
+                textfile::writeAtomically(work + QStringLiteral("/out/") + file.name + format.extension,
+                                          writer->render(file));
+        });
+        writing.append({format.key, renderMs, writeMs});
+    }
+
     const bool sound = unresolved.isEmpty() && result.outcome == ConversionRun::Outcome::Written
         && probed == kDistinctClips && listed == qsizetype(kFolders) * kFilesPerFolder;
     out << "schedule: " << kRows << " rows, " << kDistinctClips << " distinct clips, " << result.files.size()
@@ -257,6 +291,11 @@ int main(int argc, char **argv)
         << checkMs / listingMs << "\n";
     out << "conversion run:                   " << convertMs << " ms, ratio to listing + headers "
         << convertMs / (listingMs + headersMs) << "\n";
+    const double floorMs = listingMs + headersMs;
+    for (const Writing &w : std::as_const(writing))
+        out << "rendering " << kRows << " rows as " << w.key << ":       " << w.renderMs
+            << " ms, ratio to listing + headers " << w.renderMs / floorMs << "; with writing the "
+            << kRows / kRowsPerBlock << " files " << w.writeMs << " ms, ratio " << w.writeMs / floorMs << "\n";
     out << "(all figures best of " << kRepeats << ", warm cache)\n";
     if (!sound) {
         out << "the runs did not do the whole work: " << unresolved.size() << " unresolved, "

@@ -4,6 +4,7 @@
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
 
+#include "sequence/pathmap.h"
 #include "sequence/psqwriter.h"
 #include "settings/settingsstore.h"
 
@@ -172,6 +173,7 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
         QString saveAs;
         QStringList separators;
         QStringList names;
+        QStringList format = {};
     };
     const QList<Case> cases = {
         {"two separator columns, only the first changes; forbidden characters",
@@ -199,17 +201,75 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
          dir + "week^2/Day1.psq",
          {"--separator", "1"},
          {"week^.K1.psq"}},
+        {"another format: its extension instead of .psq, cut at .psq or at its own",
+         {"(Rolik1);День1;К1"},
+         dir + "Day1.psq",
+         {"--separator", "1", "--separator", "2"},
+         {"Day1^.День1.К1.edl"},
+         {"--format", "edl"}},
+        {"the format's own extension in the chosen name",
+         {"(Rolik1);К1;", "(Rolik1);К1;"},
+         dir + "День1.xml",
+         {},
+         {"День1.xml"},
+         {"--format=xml"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QDir(m_out).removeRecursively();
         QDir().mkpath(m_out);
         const Outcome outcome
-            = convert(writeSchedule(c.rows), c.saveAs, QStringList{"--source", "0"} + c.separators);
+            = convert(writeSchedule(c.rows), c.saveAs, QStringList{"--source", "0"} + c.separators + c.format);
         EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
         EXPECT_EQ(outputFiles(), c.names);
         EXPECT_EQ(outcome.outLines().size(), c.names.size());
     }
+}
+
+TEST_F(CliCheckConvert, MappedPathsGoIntoEveryFormatAndTheStoredPairsApplyWithoutMap)
+{
+    addClip(QStringLiteral("Rolik1"), 25);
+    const QString schedule = writeSchedule({"(Rolik1)"});
+    const QString remote = QStringLiteral("E:\\ролики\\Rolik1.avi");
+    for (const char *format : {"psq", "xml", "edl", "mlt"}) {
+        SCOPED_TRACE(format);
+        const Outcome outcome = convert(schedule, m_out + "/Day1",
+                                        {"--source", "0", "--format", format, "--map", "/nowhere=X:",
+                                         "--map", m_clips + "=E:\\ролики"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        const QString written = m_out + "/Day1." + format;
+        EXPECT_EQ(outcome.outLines(), QStringList{written});
+        const QByteArray bytes = readFile(written);
+        if (QByteArray(format) == "psq")
+            EXPECT_TRUE(bytes.contains(cp1251("fname=E:\\\\ролики\\\\Rolik1.avi\r\n")));
+        else if (QByteArray(format) == "xml")
+            EXPECT_TRUE(bytes.contains("<pathurl>file://localhost/E:/%D1%80%D0%BE%D0%BB%D0%B8%D0%BA%D0%B8/Rolik1.avi<"));
+        else
+            EXPECT_TRUE(QString::fromUtf8(bytes).contains(remote)) << bytes.toStdString();
+    }
+
+    QDir().mkpath(QFileInfo(settingsFile()).path());
+    SettingsStore(settingsFile()).write(QStringLiteral("PathMap"), PathMap({{m_clips, "\\\\srv\\efir"}}).toStored());
+    EXPECT_EQ(convert(schedule, m_out + "/Day2", {"--source", "0", "--format", "edl"}).status, 0);
+    EXPECT_TRUE(readFile(m_out + "/Day2.edl").contains("* SOURCE FILE: \\\\srv\\efir\\Rolik1.avi\r\n"));
+    // --map replaces the stored pairs.
+    EXPECT_EQ(convert(schedule, m_out + "/Day3", {"--source", "0", "--format", "edl", "--map", "/x=/y"}).status, 0);
+    EXPECT_TRUE(readFile(m_out + "/Day3.edl").contains(("* SOURCE FILE: " + clip("Rolik1")).toUtf8()));
+}
+
+TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
+{
+    addClip(QStringLiteral("Rolik1"), 25);
+    addClip(QStringLiteral("\u4E2D"), 25);
+    const QString schedule = m_root.filePath(QStringLiteral("utf8.csv"));
+    writeFile(schedule, QStringLiteral("\uFEFF(Rolik1)\r\n(\u4E2D)\r\n").toUtf8());
+    const Outcome psq = convert(schedule, m_out + "/Day1", {"--source", "0"});
+    EXPECT_EQ(psq.status, 1);
+    EXPECT_TRUE(psq.err.contains(QStringLiteral("U+4E2D"))) << psq.err.toStdString();
+    EXPECT_EQ(outputFiles(), QStringList());
+    const Outcome xml = convert(schedule, m_out + "/Day1", {"--source", "0", "--format", "xml"});
+    EXPECT_EQ(xml.status, 0) << xml.err.toStdString();
+    EXPECT_TRUE(readFile(m_out + "/Day1.xml").contains("/%E4%B8%AD.avi</pathurl>"));
 }
 
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)
@@ -414,6 +474,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"check", schedule, "--source", "0", "--type", "mpg"}, {}},
         {{"check", schedule, "--source", "0", "--type"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
     };
     const Snapshot before = snapshot(m_root.path());
     for (const Case &c : cases) {
@@ -439,6 +502,7 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         const Outcome help = run(command, {"--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--source"));
+        EXPECT_EQ(help.out.contains("--format psq|xml|edl|mlt"), command == QByteArray("convert"));
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
     }
 }

@@ -122,6 +122,11 @@ TEST(OutputNames, PrefixRules)
     EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1^.K7.psq"), true), QStringLiteral("D:\\Out\\Day1^"));
     EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1.PSQ"), false), QStringLiteral("D:\\Out\\Day1.PSQ"));
     EXPECT_EQ(namePrefix(QStringLiteral("/out/a^b/Day1.psq"), true), QStringLiteral("/out/a^"));
+    // Another format cuts at ".psq" and at its own extension alike.
+    EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.psq"), false, ".edl"), QStringLiteral("out/Day1"));
+    EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.edl"), false, ".edl"), QStringLiteral("out/Day1"));
+    EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.xml.old"), true, ".xml"), QStringLiteral("out/Day1^"));
+    EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.mlt"), false, ".edl"), QStringLiteral("out/Day1.mlt"));
 }
 
 TEST(OutputNames, ARepeatedSuffixGetsANumberInsteadOfOverwriting)
@@ -129,4 +134,6 @@ TEST(OutputNames, ARepeatedSuffixGetsANumberInsteadOfOverwriting)
     EXPECT_EQ(outputFileNames(QStringLiteral("Day1^"), {".K1", ".K2", ".K1", ".k1"}),
               (QStringList{"Day1^.K1.psq", "Day1^.K2.psq", "Day1^.K1~2.psq", "Day1^.k1~3.psq"}));
     EXPECT_EQ(outputFileNames(QStringLiteral("Day1"), {""}), QStringList{"Day1.psq"});
+    EXPECT_EQ(outputFileNames(QStringLiteral("День1^"), {".К1", ".К1"}, ".xml"),
+              (QStringList{"День1^.К1.xml", "День1^.К1~2.xml"}));
 }

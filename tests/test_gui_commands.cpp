@@ -7,6 +7,7 @@
 #include "lookup/tform4.h"
 #include "schedule/schedulemodel.h"
 #include "sequence/aviprobe.h"
+#include "sequence/pathmap.h"
 #include "sequence/psqwriter.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
@@ -117,7 +118,10 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     const FileDialogRequest &save = m_interaction.pickers[0].request;
     EXPECT_EQ(save.title, QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов"));
     EXPECT_FALSE(save.confirmOverwrite);
-    EXPECT_EQ(save.filters.size(), 1);
+    ASSERT_EQ(save.filters.size(), 4); // PSQ first, then the formats of other editors
+    EXPECT_EQ(save.filters[0].pattern, QStringLiteral("*.psq"));
+    EXPECT_EQ(save.filters[3].description, QStringLiteral("MLT (*.mlt)"));
+    EXPECT_EQ(save.selectedFilter, 0);
     EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
               expectedPsq({{m_clips + QStringLiteral("/N1.avi"), QString()},
@@ -133,6 +137,28 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     m_interaction.answerPicker(std::nullopt);
     m_form->Build1Click();
     EXPECT_EQ(m_interaction.pickers[1].request.initialFile, m_out + QStringLiteral("/Day1.psq"));
+}
+
+TEST_F(CommandsTest, TheChosenFilterDecidesTheFormatAndIsRememberedForTheNextStart)
+{
+    m_settings->write(QStringLiteral("PathMap"), PathMap({{m_clips, QStringLiteral("E:\\ролики")}}).toStored());
+    start(QStringLiteral("06:00;Новости (N1)\r\n"), 1);
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1.psq"));
+    m_interaction.answerSaveFilter(2); // "EDL CMX 3600 (*.edl)"
+    m_form->Build1Click();
+    EXPECT_EQ(outputFiles(), QStringList{"Day1.edl"});
+    EXPECT_TRUE(test::readFile(m_out + QStringLiteral("/Day1.edl"))
+                    .contains(QStringLiteral("* SOURCE FILE: E:\\ролики\\N1.avi\r\n").toUtf8()));
+    EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
+
+    m_interaction.answerPicker(std::nullopt);
+    m_form->Build1Click();
+    EXPECT_EQ(m_interaction.pickers[1].request.selectedFilter, 2);
+
+    m_form.reset(); // exit stores the format beside the last name
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastFormat")), QStringLiteral("edl"));
+    m_form = createWindows(m_interaction, *m_settings);
+    EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
 }
 
 TEST_F(CommandsTest, SeparatorValuesSplitAndNameTheFiles)

@@ -1,4 +1,5 @@
 #include "dialogs/drivecombobox.h"
+#include "dialogs/pathmapdialog.h"
 #include "dialogs/tform5.h"
 #include "dialogs/tform6.h"
 #include "dialogs/tform7.h"
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QMouseEvent>
+#include <QTableWidget>
 
 using namespace lintaro;
 
@@ -262,4 +264,44 @@ TEST(HelpWindow, AskedTwiceGivesOneWindowKeptForTheNextOpening)
     help->close(); // the close box hides, it does not destroy
     EXPECT_FALSE(help->isVisible());
     EXPECT_EQ(main.findChildren<TForm7 *>().size(), 1);
+}
+
+TEST(PathMapDialog, LoadsOnShowingAndStoresOnlyCompletePairsOnOk)
+{
+    QTemporaryDir dir;
+    SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
+    test::ScriptedInteraction interaction;
+    interaction.setAcceptUnscriptedMessages(false);
+    const PathMapping stored{QStringLiteral("/mnt/efir"), QStringLiteral("E:")};
+    settings.write(QStringLiteral("PathMap"), PathMap({stored}).toStored());
+
+    PathMapDialog dialog(interaction, settings);
+    dialog.show();
+    EXPECT_EQ(dialog.pairs(), QList<PathMapping>{stored});
+
+    dialog.addButton()->click();
+    QTableWidget *table = dialog.table();
+    ASSERT_EQ(table->rowCount(), 2);
+    table->setItem(1, 0, new QTableWidgetItem(QStringLiteral("/srv/a=b")));
+    interaction.answerMessage(MessageAnswer::Ok);
+    dialog.accept(); // the editing-station side is missing
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(interaction.messages.size(), 1);
+    EXPECT_EQ(PathMap::fromStored(settings.read(QStringLiteral("PathMap"))).pairs(), QList<PathMapping>{stored});
+
+    table->setItem(1, 1, new QTableWidgetItem(QStringLiteral("\\\\srv\\a")));
+    table->setCurrentCell(0, 0);
+    dialog.removeButton()->click();
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(PathMap::fromStored(settings.read(QStringLiteral("PathMap"))).pairs(),
+              (QList<PathMapping>{{QStringLiteral("/srv/a=b"), QStringLiteral("\\\\srv\\a")}}));
+
+    // A damaged stored text is reported on showing, and the table starts empty.
+    settings.write(QStringLiteral("PathMap"), QStringLiteral("[oops"));
+    interaction.answerMessage(MessageAnswer::Ok);
+    dialog.show();
+    EXPECT_TRUE(dialog.pairs().isEmpty());
+    EXPECT_EQ(interaction.messages.size(), 2);
+    dialog.hide();
 }

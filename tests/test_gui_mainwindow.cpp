@@ -105,7 +105,7 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить"}));
     EXPECT_EQ(menuCaptions(menus[2]),
               (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле",
-                           "Типы файлов роликов"}));
+                           "Типы файлов роликов", "Пути на монтажной станции"}));
     EXPECT_EQ(menuCaptions(menus[3]), (QStringList{"&Справка", "&О..."}));
     EXPECT_FALSE(form->conversionMenu()->isEnabled());
     EXPECT_FALSE(form->recentFileMenu()->menuAction()->isVisible());

@@ -3,6 +3,7 @@
 #include "app/tform1.h"
 #include "common/errorreport.h"
 #include "common/qtinteraction.h"
+#include "dialogs/pathmapdialog.h"
 #include "dialogs/tform5.h"
 #include "dialogs/tform6.h"
 #include "dialogs/tform7.h"
@@ -33,6 +34,7 @@ std::unique_ptr<TForm1> createWindows(Interaction &interaction, SettingsStore &s
     windows.form6 = new TForm6(interaction, form1.get());
     windows.form7 = new TForm7(form1.get());
     windows.clipTypes = new ClipTypesDialog(interaction, settings, form1.get());
+    windows.pathMap = new PathMapDialog(interaction, settings, form1.get());
     form1->attachWindows(windows);
     return form1;
 }

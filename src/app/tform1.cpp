@@ -5,6 +5,7 @@
 #include "app/statuspanel.h"
 #include "common/errorreport.h"
 #include "common/interaction.h"
+#include "dialogs/pathmapdialog.h"
 #include "dialogs/tform5.h"
 #include "dialogs/tform6.h"
 #include "dialogs/tform7.h"
@@ -175,6 +176,7 @@ void TForm1::createMenus()
     m_settingsMenu->addAction(QStringLiteral("Сопоставления"), this, [this] { N4Click(); });
     m_settingsMenu->addAction(QStringLiteral("Аудио в отдельном файле"), this, [this] { N7Click(); });
     m_settingsMenu->addAction(QStringLiteral("Типы файлов роликов"), this, [this] { N9Click(); });
+    m_settingsMenu->addAction(PathMapDialog::kTitle, this, [this] { PathMapClick(); });
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
     m_helpMenu->addAction(QStringLiteral("&Справка"), this, [this] { N8Click(); });
@@ -207,6 +209,11 @@ void TForm1::N7Click()
 void TForm1::N9Click()
 {
     runModal(m_windows.clipTypes);
+}
+
+void TForm1::PathMapClick()
+{
+    runModal(m_windows.pathMap);
 }
 
 void TForm1::N8Click()
@@ -264,6 +271,8 @@ void TForm1::Build1Click()
         ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
         resolver.setClipTypes(cliptypes::read(m_settings));
         ConversionRun run(m_interaction, &m_settings, resolver);
+        run.setFormat(m_format);
+        run.setPathMap(PathMap::fromStored(m_settings.read(QStringLiteral("PathMap"))));
 
         ConversionRun::Hooks hooks;
         hooks.visitRow = [this](int row) {
@@ -280,7 +289,9 @@ void TForm1::Build1Click()
         setConverting(true);
         try {
             run.run(m_model->table(), m_psqFileName, hooks);
+            m_format = run.format();
         } catch (...) {
+            m_format = run.format();
             setConverting(false);
             throw;
         }
@@ -324,12 +335,14 @@ void TForm1::FormCreate()
     const QString lastPsq = m_settings.read(QStringLiteral("LastPSQ"));
     if (!lastPsq.isEmpty())
         m_psqFileName = lastPsq;
+    m_format = formatFromKey(m_settings.read(QStringLiteral("LastFormat"))).value_or(SequenceFormat::Psq);
 }
 
 void TForm1::FormDestroy()
 {
     m_settings.write(QStringLiteral("LastCSV"), m_openFileName);
     m_settings.write(QStringLiteral("LastPSQ"), m_psqFileName);
+    m_settings.write(QStringLiteral("LastFormat"), formatInfo(m_format).key);
 }
 
 void TForm1::Open1Click()

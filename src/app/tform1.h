@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sequence/sequencewriter.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -17,6 +19,7 @@ namespace lintaro {
 class ClipTypesDialog;
 class ErrorReport;
 class Interaction;
+class PathMapDialog;
 class ScheduleCellDelegate;
 class ScheduleModel;
 class SettingsStore;
@@ -48,6 +51,7 @@ public:
         TForm6 *form6 = nullptr; // About box
         TForm7 *form7 = nullptr; // help
         ClipTypesDialog *clipTypes = nullptr;
+        PathMapDialog *pathMap = nullptr; // paths on the editing station
     };
     // Shows one of our own windows modally; tests replace it to drive the window.
     using ModalRunner = std::function<void(QDialog &)>;
@@ -69,6 +73,7 @@ public:
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
     void N9Click();     // "Типы файлов роликов"
+    void PathMapClick(); // "Пути на монтажной станции"
     void N8Click();     // "&Справка"
     void Help1Click();  // "&О..."
 
@@ -97,6 +102,8 @@ public:
     QString openFileName() const { return m_openFileName; }
     QString psqFileName() const { return m_psqFileName; }
     void setPsqFileName(const QString &name) { m_psqFileName = name; }
+    // The format last chosen in the save dialog (LastFormat).
+    SequenceFormat sequenceFormat() const { return m_format; }
 
     ScheduleModel &model() const { return *m_model; }
     QTableView *grid() const { return StringGrid1; }
@@ -164,6 +171,7 @@ private:
 
     QString m_openFileName;
     QString m_psqFileName;
+    SequenceFormat m_format = SequenceFormat::Psq;
     QString m_statusText;
     int m_progress = 0;
     int m_targetColumn = -1;

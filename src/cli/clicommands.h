@@ -17,8 +17,9 @@ int probeCommand(const QStringList &arguments);
 // check SCHEDULE [--source N] [--separator N]...: the Source cells no file is found for.
 int checkCommand(const QStringList &arguments);
 
-// convert SCHEDULE --save-as PATH [--source N] [--separator N]... [--audio LOCATION]:
-// the sequence files, PATH standing for the name chosen in the save dialog.
+// convert SCHEDULE --save-as PATH [--source N] [--separator N]... [--audio LOCATION]
+// [--format psq|xml|edl|mlt] [--map LOCAL=REMOTE]...: the sequence files, PATH
+// standing for the name chosen in the save dialog.
 int convertCommand(const QStringList &arguments);
 
 // Where the clips' sound lies, as --audio takes it: empty, "." or a drive letter.

@@ -8,6 +8,7 @@
 #include "schedule/scheduletable.h"
 #include "sequence/conversionrun.h"
 #include "sequence/outputnames.h"
+#include "sequence/pathmap.h"
 #include "settings/settingsstore.h"
 
 #include <QDir>
@@ -20,16 +21,17 @@ namespace {
 const char kConvertHelp[]
     = "Использование: lintaro-cli convert РАСПИСАНИЕ --save-as ПУТЬ [--source N]\n"
       "                          [--separator N]... [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
+      "                          [--format psq|xml|edl|mlt] [--map ЗДЕСЬ=ТАМ]...\n"
       "\n"
-      "Конвертирует расписание в PSQ файлы, как пункт меню \"Конвертнуть\", но\n"
-      "ничего не спрашивает: ПУТЬ - это имя, выбранное в окне сохранения.\n"
+      "Конвертирует расписание в файлы монтажа, как пункт меню \"Конвертнуть\",\n"
+      "но ничего не спрашивает: ПУТЬ - это имя, выбранное в окне сохранения.\n"
       "Из него получается префикс имен файлов по тем же правилам: все, начиная\n"
       "с первого \"^\", отбрасывается, затем все, начиная с первого \".psq\"\n"
-      "(строчными буквами); при столбцах-разделителях файлы называются\n"
-      "ПРЕФИКС^.ЗНАЧЕНИЕ.psq, без них - ПРЕФИКС.psq. Существующие файлы\n"
-      "заменяются, но только все вместе: если хотя бы один файл не записался,\n"
-      "не заменяется ни один. Имя каждого записанного файла печатается\n"
-      "отдельной строкой.\n"
+      "(строчными буквами) и с первого расширения выбранного формата; при\n"
+      "столбцах-разделителях файлы называются ПРЕФИКС^.ЗНАЧЕНИЕ.psq (.xml, .edl,\n"
+      ".mlt), без них - ПРЕФИКС.psq. Существующие файлы заменяются, но только\n"
+      "все вместе: если хотя бы один файл не записался, не заменяется ни один.\n"
+      "Имя каждого записанного файла печатается отдельной строкой.\n"
       "\n"
       "Если хотя бы одна строка не конвертировалась (ролик не найден, файл не\n"
       "читается), сообщение выводится в поток ошибок и не записывается ни один\n"
@@ -37,7 +39,7 @@ const char kConvertHelp[]
       "подходит несколько файлов без точного совпадения, считается ненайденным.\n"
       "Настройки, Folders.cfg и Subst.cfg не изменяются.\n"
       "\n"
-      "  --save-as ПУТЬ  имя для префикса PSQ файлов (обязательно);\n"
+      "  --save-as ПУТЬ  имя для префикса файлов (обязательно);\n"
       "  --source N      столбец Источника (столбцы нумеруются с 0); без него\n"
       "                  действует разметка, сохраненная последней конвертацией,\n"
       "                  вместе с ее столбцами-разделителями;\n"
@@ -51,6 +53,16 @@ const char kConvertHelp[]
       "  --type РАСШ     тип файлов роликов без точки: avi, mxf, mov, mp4 или mkv;\n"
       "                  можно указать несколько, по порядку поиска (как в\n"
       "                  команде check); по умолчанию - как выбрано в программе;\n"
+      "  --format ФОРМАТ psq - PSQ (по умолчанию); xml - Final Cut Pro 7 XML\n"
+      "                  (Premiere Pro, DaVinci Resolve); edl - EDL CMX 3600\n"
+      "                  (Premiere Pro, DaVinci Resolve, Avid); mlt - MLT XML\n"
+      "                  (Shotcut, Kdenlive, melt);\n"
+      "  --map ЗДЕСЬ=ТАМ путь ролика, начинающийся с ЗДЕСЬ, записывается в файлы\n"
+      "                  с ТАМ вместо этого начала, как его видит монтажная\n"
+      "                  станция (делится по первому \"=\"; можно указать\n"
+      "                  несколько, действует первая подходящая пара). Без --map\n"
+      "                  действуют пары, сохраненные в программе (\"Настройка\" /\n"
+      "                  \"Пути на монтажной станции\");\n"
       "  -h, --help      эта справка.\n"
       "\n"
       "Код выхода: 0 - файлы записаны (или конвертировать было нечего),\n"
@@ -86,12 +98,30 @@ int convertCommand(const QStringList &arguments)
     ScheduleArguments schedule;
     std::optional<QString> saveAs;
     std::optional<QString> audio;
+    std::optional<QString> formatKey;
+    std::optional<QList<PathMapping>> maps;
     const auto ownOptions = [&](const QStringList &list, qsizetype &i, QString &error) {
-        const ScheduleArguments::Take taken
+        ScheduleArguments::Take taken
             = ScheduleArguments::takeValue(list, i, QStringLiteral("--save-as"), saveAs, error);
+        if (taken == ScheduleArguments::Take::NotMine)
+            taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+        if (taken == ScheduleArguments::Take::NotMine)
+            taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--format"), formatKey, error);
         if (taken != ScheduleArguments::Take::NotMine)
             return taken;
-        return ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+        std::optional<QString> map;
+        taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--map"), map, error);
+        if (taken == ScheduleArguments::Take::Taken) {
+            const std::optional<PathMapping> pair = PathMap::parseArgument(*map);
+            const QString problem = pair ? PathMap::pairProblem(*pair) : QString();
+            if (!pair || !problem.isEmpty()) {
+                error = pair ? problem
+                             : QStringLiteral("После --map нужна пара ЗДЕСЬ=ТАМ, а не \"%1\"").arg(*map);
+                return ScheduleArguments::Take::Bad;
+            }
+            maps = maps.value_or(QList<PathMapping>()) << *pair;
+        }
+        return taken;
     };
     switch (schedule.parse(arguments, ownOptions)) {
     case ScheduleArguments::Parsed::Help: std::fputs(kConvertHelp, stdout); return 0;
@@ -99,10 +129,13 @@ int convertCommand(const QStringList &arguments)
     case ScheduleArguments::Parsed::Ready: break;
     }
     if (!saveAs || saveAs->isEmpty())
-        return usageError(QStringLiteral("Не указано имя PSQ файлов (--save-as)"));
+        return usageError(QStringLiteral("Не указано имя файлов (--save-as)"));
+    const std::optional<SequenceFormat> format = formatFromKey(formatKey.value_or(QStringLiteral("psq")));
+    if (!format)
+        return usageError(QStringLiteral("Формат \"%1\" неизвестен: psq, xml, edl или mlt").arg(*formatKey));
     // "out/" would give the hidden "out/.psq": a folder is no name.
-    if (QFileInfo(namePrefix(*saveAs, false)).fileName().isEmpty())
-        return usageError(QStringLiteral("В имени PSQ файлов \"%1\" нет имени файла, только папка").arg(*saveAs));
+    if (QFileInfo(namePrefix(*saveAs, false, formatInfo(*format).extension)).fileName().isEmpty())
+        return usageError(QStringLiteral("В имени файлов \"%1\" нет имени файла, только папка").arg(*saveAs));
     if (audio && !isAudioLocation(*audio))
         return usageError(
             QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(*audio));
@@ -112,6 +145,7 @@ int convertCommand(const QStringList &arguments)
     ScheduleTable table;
     QString audioLocation;
     std::optional<ReadOnlyLookups> lookups;
+    PathMap pathMap;
     try {
         table = schedule.loadTable(settings);
         if (table.sourceColumn() < 0) {
@@ -121,6 +155,7 @@ int convertCommand(const QStringList &arguments)
         audioLocation = audio
             ? audioLocationArgument(*audio)
             : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
+        pathMap = maps ? PathMap(*maps) : PathMap::fromStored(settings.read(QStringLiteral("PathMap")));
         lookups.emplace(settings, interaction);
         lookups->load();
         lookups->resolver().setClipTypes(schedule.clipTypes(settings));
@@ -134,8 +169,10 @@ int convertCommand(const QStringList &arguments)
     hooks.fileWritten = [](const QString &path) { printOut(path); };
     QString saveFileName = *saveAs;
     try {
-        const ConversionRun::Result result
-            = ConversionRun(interaction, nullptr, lookups->resolver()).run(table, saveFileName, hooks);
+        ConversionRun run(interaction, nullptr, lookups->resolver());
+        run.setFormat(*format);
+        run.setPathMap(pathMap);
+        const ConversionRun::Result result = run.run(table, saveFileName, hooks);
         switch (result.outcome) {
         case ConversionRun::Outcome::Written:
             return 0;

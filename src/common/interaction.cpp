@@ -11,4 +11,12 @@ QList<FileFilter> parseFilterText(const QString &filterText)
     return filters;
 }
 
+std::optional<SaveChoice> Interaction::saveFileChoice(const FileDialogRequest &request)
+{
+    const std::optional<QString> path = saveFile(request);
+    if (!path)
+        return std::nullopt;
+    return SaveChoice{*path, request.selectedFilter};
+}
+
 } // namespace lintaro

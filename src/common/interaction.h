@@ -33,6 +33,14 @@ struct FileDialogRequest
     QString initialFile;        // full path or empty
     QString defaultSuffix;      // without the dot, for a typed name that does not exist; empty for none
     bool confirmOverwrite = true; // save pickers only
+    int selectedFilter = 0;       // the filter shown first
+};
+
+// A save picker's answer: the file and the filter the operator left chosen.
+struct SaveChoice
+{
+    QString path;
+    int filter = 0;
 };
 
 class Interaction
@@ -46,6 +54,9 @@ public:
     // The chosen file's full path, or nothing when the operator cancels.
     virtual std::optional<QString> openFile(const FileDialogRequest &request) = 0;
     virtual std::optional<QString> saveFile(const FileDialogRequest &request) = 0;
+    // The save picker that also says which filter was chosen; unless a picker
+    // knows better, the one the request selected.
+    virtual std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request);
 
     // The chosen folder's path, or nothing when the operator cancels.
     virtual std::optional<QString> chooseFolder(const QString &title) = 0;

@@ -48,7 +48,10 @@ QFileDialog *makeFileDialog(const FileDialogRequest &request)
     // The labels read as written ("Файлы Excel (*.csv)"); the patterns that
     // match any letter case stay behind them.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    dialog->setNameFilters(QtInteraction::qtFilterText(request.filters).split(QStringLiteral(";;")));
+    const QStringList nameFilters = QtInteraction::qtFilterText(request.filters).split(QStringLiteral(";;"));
+    dialog->setNameFilters(nameFilters);
+    if (request.selectedFilter > 0 && request.selectedFilter < nameFilters.size())
+        dialog->selectNameFilter(nameFilters[request.selectedFilter]);
     if (!request.initialFile.isEmpty()) {
         const QFileInfo info(request.initialFile);
         dialog->setDirectory(info.absolutePath());
@@ -57,11 +60,13 @@ QFileDialog *makeFileDialog(const FileDialogRequest &request)
     return dialog;
 }
 
-std::optional<QString> runFileDialog(QFileDialog *dialog)
+std::optional<QString> runFileDialog(QFileDialog *dialog, int *filter = nullptr)
 {
     std::optional<QString> chosen;
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
         chosen = QDir::toNativeSeparators(dialog->selectedFiles().constFirst());
+    if (filter)
+        *filter = std::max(0, int(dialog->nameFilters().indexOf(dialog->selectedNameFilter())));
     delete dialog;
     return chosen;
 }
@@ -136,12 +141,24 @@ std::optional<QString> QtInteraction::openFile(const FileDialogRequest &request)
 
 std::optional<QString> QtInteraction::saveFile(const FileDialogRequest &request)
 {
+    const std::optional<SaveChoice> choice = saveFileChoice(request);
+    if (!choice)
+        return std::nullopt;
+    return choice->path;
+}
+
+std::optional<SaveChoice> QtInteraction::saveFileChoice(const FileDialogRequest &request)
+{
     QFileDialog *dialog = makeFileDialog(request);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     if (!request.confirmOverwrite)
         dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    return runFileDialog(dialog);
+    int filter = 0;
+    const std::optional<QString> path = runFileDialog(dialog, &filter);
+    if (!path)
+        return std::nullopt;
+    return SaveChoice{*path, filter};
 }
 
 std::optional<QString> QtInteraction::chooseFolder(const QString &title)

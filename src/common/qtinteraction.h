@@ -12,6 +12,7 @@ public:
                           MessageButtons buttons) override;
     std::optional<QString> openFile(const FileDialogRequest &request) override;
     std::optional<QString> saveFile(const FileDialogRequest &request) override;
+    std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request) override;
     std::optional<QString> chooseFolder(const QString &title) override;
     void openExternal(const QString &address) override;
 

@@ -1,8 +1,8 @@
 #include "conversionrun.h"
 
-#include "common/cp1251.h"
 #include "common/fileset.h"
 #include "common/interaction.h"
+#include "common/textfile.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
 #include "schedule/columnlayout.h"
@@ -10,9 +10,8 @@
 #include "sequence/mediaprobe.h"
 #include "sequence/conversionwalk.h"
 #include "sequence/outputnames.h"
-#include "sequence/psqwriter.h"
 
-#include <vector>
+#include <QFileInfo>
 
 namespace lintaro {
 
@@ -42,13 +41,11 @@ ConversionRun::ConversionRun(Interaction &interaction, SettingsStore *settings, 
 
 QString ConversionRun::pathProblem(const QString &path)
 {
-    // The sequence files are Windows-1251 text with one value per line.
-    if (!cp1251::canEncode(path))
-        return cp1251::unencodableMessage(path);
+    // Every format writes one value per line, and XML carries no control characters.
     for (const QChar ch : path) {
         if (ch.unicode() < 32)
             return QStringLiteral("Путь к файлу \"%1\" содержит управляющий символ (код %2) и не может быть "
-                                  "записан в PSQ файл")
+                                  "записан в файл последовательности")
                 .arg(path)
                 .arg(ch.unicode());
     }
@@ -73,12 +70,12 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
 
     const ProgressReset progressReset(hooks.progress);
     ListingCache listings;
-    std::vector<PsqWriter> files;
+    QList<SequenceFile> files;
 
     ConversionWalkHooks walkHooks;
     walkHooks.visitRow = hooks.visitRow;
     walkHooks.progress = hooks.progress;
-    walkHooks.startFile = [&] { files.emplace_back(); };
+    walkHooks.startFile = [&] { files.append(SequenceFile()); };
     walkHooks.convertRow = [&](const QString &source) -> QString {
         const QString audioLocation = hooks.audioLocation ? hooks.audioLocation() : QString();
         const std::optional<QString> code = ClipResolver::searchedCode(source);
@@ -86,13 +83,16 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)
             return notFoundText(source);
-        const QString unwritable = pathProblem(*path);
+        SequenceClip clip;
+        clip.path = m_pathMap.apply(*path);
+        const QString unwritable = pathProblem(clip.path);
         if (!unwritable.isEmpty())
             return unwritable;
         const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
         if (!facts)
             return kProbeFailed;
-        files.back().appendClip(*facts, *path);
+        clip.facts = *facts;
+        files.back().clips.append(clip);
         return {};
     };
 
@@ -112,20 +112,34 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
 
     FileDialogRequest request;
     request.title = kSaveTitle;
-    request.filters = parseFilterText(QStringLiteral("*.psq|*.psq"));
+    const QList<SequenceFormatInfo> &formats = sequenceFormats();
+    for (const SequenceFormatInfo &format : formats) {
+        request.filters += parseFilterText(format.filter);
+        if (format.format == m_format)
+            request.selectedFilter = int(request.filters.size()) - 1;
+    }
     request.initialFile = saveFileName;
     request.confirmOverwrite = false;
-    const std::optional<QString> chosen = m_interaction.saveFile(request);
+    const std::optional<SaveChoice> chosen = m_interaction.saveFileChoice(request);
     if (!chosen) {
         result.outcome = Outcome::Cancelled;
         return result;
     }
-    saveFileName = *chosen;
+    saveFileName = chosen->path;
+    const SequenceFormatInfo &format = formats.value(chosen->filter, formats.constFirst());
+    result.format = format.format;
+    m_format = format.format;
 
-    const QStringList names = outputFileNames(namePrefix(*chosen, walk.separatorPresent), suffixes);
+    const QStringList names = outputFileNames(namePrefix(chosen->path, walk.separatorPresent, format.extension),
+                                              suffixes, format.extension);
+    // Every file is rendered before the first is written, so a path the
+    // format cannot carry leaves nothing written.
+    const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(format.format);
     QList<OutputFile> output;
-    for (size_t k = 0; k < files.size(); ++k)
-        output.append({names[int(k)], files[k].toBytes()});
+    for (qsizetype k = 0; k < files.size(); ++k) {
+        files[k].name = QFileInfo(names[k]).fileName().chopped(format.extension.size());
+        output.append({names[k], writer->render(files[k])});
+    }
     // All or nothing: a day made of two schedules must never reach the air.
     result.files = writeFileSet(output, hooks.fileWritten);
     result.outcome = Outcome::Written;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sequence/pathmap.h"
+#include "sequence/sequencewriter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +54,7 @@ public:
         Outcome outcome = Outcome::NoSourceColumn;
         int failedRow = -1;
         QStringList files; // written, in order
+        SequenceFormat format = SequenceFormat::Psq; // the one chosen in the save dialog
     };
 
     // settings is null for the command-line tool, which stores nothing.
@@ -62,17 +66,29 @@ public:
     // had to be written in place (the message says so).
     Result run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
 
+    // The format the save dialog offers first (the last one chosen); the
+    // filter chosen in the dialog decides the format of the run.
+    // After a run, the format chosen in it, also when writing failed.
+    void setFormat(SequenceFormat format) { m_format = format; }
+    SequenceFormat format() const { return m_format; }
+    // Applied to every clip path written into the files; lookup and probing
+    // use the local path.
+    void setPathMap(const PathMap &pathMap) { m_pathMap = pathMap; }
+
     // "Не могу найти файл "SOURCE"".
     static QString notFoundText(const QString &source);
 
-    // Why a clip path cannot go into a sequence file (a character Windows-1251
-    // lacks, a line break), or empty when it can.
+    // Why a clip path cannot go into a sequence file of any format (a control
+    // character such as a line break), or empty when it can. Whether the
+    // format's encoding carries every character is found when it is written.
     static QString pathProblem(const QString &path);
 
 private:
     Interaction &m_interaction;
     SettingsStore *m_settings;
     ClipResolver &m_resolver;
+    SequenceFormat m_format = SequenceFormat::Psq;
+    PathMap m_pathMap;
 };
 
 } // namespace lintaro

@@ -15,29 +15,32 @@ QString fileNameSafe(const QString &suffix)
     return safe;
 }
 
-QString namePrefix(const QString &chosen, bool separatorPresent)
+QString namePrefix(const QString &chosen, bool separatorPresent, const QString &extension)
 {
     QString prefix = chosen;
     const qsizetype caret = prefix.indexOf(u'^');
     if (caret >= 0)
         prefix.truncate(caret);
-    const qsizetype extension = prefix.indexOf(QStringLiteral(".psq"));
-    if (extension >= 0)
-        prefix.truncate(extension);
+    const qsizetype psq = prefix.indexOf(QStringLiteral(".psq"));
+    if (psq >= 0)
+        prefix.truncate(psq);
+    const qsizetype own = prefix.indexOf(extension);
+    if (own >= 0)
+        prefix.truncate(own);
     if (separatorPresent)
         prefix += u'^';
     return prefix;
 }
 
-QStringList outputFileNames(const QString &prefix, const QStringList &suffixes)
+QStringList outputFileNames(const QString &prefix, const QStringList &suffixes, const QString &extension)
 {
     QStringList names;
     QSet<QString> taken;
     for (const QString &suffix : suffixes) {
         const QString base = prefix + suffix;
-        QString name = base + QStringLiteral(".psq");
+        QString name = base + extension;
         for (int n = 2; taken.contains(name.toCaseFolded()); ++n)
-            name = base + QStringLiteral("~%1.psq").arg(n);
+            name = base + QStringLiteral("~%1").arg(n) + extension;
         taken.insert(name.toCaseFolded());
         names.append(name);
     }

@@ -62,6 +62,14 @@ void PsqWriter::writeFile(const QString &path) const
     textfile::writeAtomically(path, toBytes());
 }
 
+QByteArray PsqWriter::render(const SequenceFile &file) const
+{
+    PsqWriter writer;
+    for (const SequenceClip &clip : file.clips)
+        writer.appendClip(clip.facts, clip.path);
+    return writer.toBytes();
+}
+
 QString PsqWriter::escapePath(const QString &path)
 {
     QString escaped = path;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mediafacts.h"
+#include "sequencewriter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +12,7 @@ namespace lintaro {
 // Builds the text of one sequence file (".psq") for the video editor: the head,
 // then the SQID, CLIP, CLPA and FILE entries of all clips, grouped by kind.
 // Clips are numbered from 1 in every file.
-class PsqWriter
+class PsqWriter : public SequenceWriter
 {
 public:
     // A new file text: the head entry, no clips.
@@ -38,6 +39,9 @@ public:
     // when the text cannot be encoded. Throws Failure("Cannot create file <path>")
     // or Failure("Stream write error") when the file cannot be written.
     void writeFile(const QString &path) const;
+
+    // The bytes of a file of these clips; the source timecode has no place here.
+    QByteArray render(const SequenceFile &file) const override;
 
     // Every backslash doubled, nothing else changed.
     static QString escapePath(const QString &path);

@@ -45,6 +45,19 @@ std::optional<QString> ScriptedInteraction::saveFile(const FileDialogRequest &re
     return nextPickerAnswer({PickerKind::Save, request});
 }
 
+std::optional<SaveChoice> ScriptedInteraction::saveFileChoice(const FileDialogRequest &request)
+{
+    int filter = request.selectedFilter;
+    if (!m_filterAnswers.empty()) {
+        filter = m_filterAnswers.front();
+        m_filterAnswers.pop_front();
+    }
+    const std::optional<QString> path = saveFile(request);
+    if (!path)
+        return std::nullopt;
+    return SaveChoice{*path, filter};
+}
+
 std::optional<QString> ScriptedInteraction::chooseFolder(const QString &title)
 {
     FileDialogRequest request;

@@ -34,6 +34,8 @@ public:
     // Queue the next answers. A picker answer of nothing is a cancel.
     void answerMessage(MessageAnswer answer) { m_messageAnswers.push_back(answer); }
     void answerPicker(std::optional<QString> path) { m_pickerAnswers.push_back(std::move(path)); }
+    // The filter the next save picker leaves chosen; unscripted, the one it offered.
+    void answerSaveFilter(int filter) { m_filterAnswers.push_back(filter); }
 
     // Unscripted message boxes are answered OK (or Cancel for a question)
     // instead of failing the test; pickers always need a script.
@@ -53,6 +55,7 @@ public:
                           MessageButtons buttons) override;
     std::optional<QString> openFile(const FileDialogRequest &request) override;
     std::optional<QString> saveFile(const FileDialogRequest &request) override;
+    std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request) override;
     std::optional<QString> chooseFolder(const QString &title) override;
     void openExternal(const QString &address) override;
 
@@ -61,6 +64,7 @@ private:
 
     std::deque<MessageAnswer> m_messageAnswers;
     std::deque<std::optional<QString>> m_pickerAnswers;
+    std::deque<int> m_filterAnswers;
     bool m_acceptUnscripted = true;
 };
 

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "mediafacts.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace lintaro {
+
+// One row of a sequence: the clip's media facts and its path as the editing
+// station sees it.
+struct SequenceClip
+{
+    MediaFacts facts;
+    QString path;
+    // The source timecode of the clip's first frame, in its own frames; 0 for
+    // a clip whose timecode starts at 00:00:00:00.
+    qint64 sourceInFrame = 0;
+};
+
+// One output file of a run: its name (without folder and extension) and its
+// clips in row order.
+struct SequenceFile
+{
+    QString name;
+    QList<SequenceClip> clips;
+};
+
+// Renders one output file to the bytes that go to disk. Writers keep nothing
+// between files; a path that the format cannot carry throws Failure.
+class SequenceWriter
+{
+public:
+    virtual ~SequenceWriter() = default;
+    virtual QByteArray render(const SequenceFile &file) const = 0;
+};
+
+enum class SequenceFormat { Psq, FcpXml, Edl, Mlt };
+
+struct SequenceFormatInfo
+{
+    SequenceFormat format;
+    QString key; // "psq", as --format and the stored LastFormat name it
+    QString extension; // ".psq"
+    QString filter; // the save dialog's filter text, "Description|pattern"
+};
+
+// Every format, PSQ first, in the order the save dialog offers them.
+const QList<SequenceFormatInfo> &sequenceFormats();
+const SequenceFormatInfo &formatInfo(SequenceFormat format);
+std::optional<SequenceFormat> formatFromKey(const QString &key);
+
+std::unique_ptr<SequenceWriter> makeSequenceWriter(SequenceFormat format);
+
+// The last part of a path, after the last "/" (or "\" in a Windows path).
+QString clipFileName(const QString &path);
+
+// A Windows path: a drive ("D:") or a UNC name ("\\server").
+bool isWindowsPath(const QString &path);
+
+} // namespace lintaro

@@ -32,39 +32,47 @@ std::optional<QString> ClipResolver::clipCode(QStringView cell)
     return code.first(close).toString();
 }
 
-std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const
+QList<ClipResolver::Candidate> ClipResolver::bracketCandidates(const QString &code, ListingCache *cache) const
 {
     const QChar separator = DirectoryListing::separator();
-    QStringList names;
-    QStringList folders;
+    QList<Candidate> candidates;
     for (const QString &folderText : m_folders.list().texts()) {
         const QString folder = folderText + separator;
         const QString pattern = folder + code + QStringLiteral("*.avi");
         const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
         for (const QString &name : listed) {
-            if (name.startsWith(code, Qt::CaseSensitive)) {
-                names.append(name);
-                folders.append(folder);
-            }
+            if (name.startsWith(code, Qt::CaseSensitive))
+                candidates.append({folder, name});
         }
     }
+    return candidates;
+}
 
-    if (names.isEmpty())
+std::optional<QString> ClipResolver::chooseCandidate(const QString &code, const QList<Candidate> &candidates)
+{
+    if (candidates.isEmpty())
         return std::nullopt;
-    if (names.size() == 1)
-        return folders[0] + names[0];
+    if (candidates.size() == 1)
+        return candidates[0].path();
     const QString exact = (code + QStringLiteral(".avi")).toUpper();
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (names[i].toUpper() == exact)
-            return folders[i] + names[i];
-    }
-    if (!quiet) {
-        QString text = QStringLiteral("Поиск ") + code + QStringLiteral("*.avi дал более одного результата:\n");
-        for (qsizetype i = 0; i < names.size() && i < ShownCandidates; ++i)
-            text += folders[i] + names[i] + u'\n';
-        m_interaction.message(errorCaption(), text, MessageIcon::Error);
+    for (const Candidate &candidate : candidates) {
+        if (candidate.name.toUpper() == exact)
+            return candidate.path();
     }
     return std::nullopt;
+}
+
+std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const
+{
+    const QList<Candidate> candidates = bracketCandidates(code, cache);
+    const std::optional<QString> chosen = chooseCandidate(code, candidates);
+    if (!chosen && candidates.size() > 1 && !quiet) {
+        QString text = QStringLiteral("Поиск ") + code + QStringLiteral("*.avi дал более одного результата:\n");
+        for (qsizetype i = 0; i < candidates.size() && i < ShownCandidates; ++i)
+            text += candidates[i].path() + u'\n';
+        m_interaction.message(errorCaption(), text, MessageIcon::Error);
+    }
+    return chosen;
 }
 
 std::optional<QString> ClipResolver::substitutionLookup(const QString &name, bool quiet) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -35,6 +36,19 @@ public:
     // several; nothing otherwise, with a message about several candidates
     // unless quiet. A run passes its cache to reuse unchanged folder listings.
     std::optional<QString> bracketSearch(const QString &code, bool quiet, ListingCache *cache = nullptr) const;
+
+    // Every file CODE*.avi of the search folders whose name begins with the
+    // code exactly, in search order: the bracket search's candidates.
+    struct Candidate
+    {
+        QString folder; // the folder text and a separator
+        QString name;
+        QString path() const { return folder + name; }
+    };
+    QList<Candidate> bracketCandidates(const QString &code, ListingCache *cache = nullptr) const;
+    // The bracket search's choice among its candidates, quietly: nothing when
+    // there are none, or several and none is CODE.avi in any letter case.
+    static std::optional<QString> chooseCandidate(const QString &code, const QList<Candidate> &candidates);
 
     // The path of the first pair whose name equals name exactly. Unless quiet,
     // a missing name asks for the file; the answer is appended to the table

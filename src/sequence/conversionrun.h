@@ -9,6 +9,7 @@ namespace lintaro {
 
 class ClipResolver;
 class Interaction;
+class ListingCache;
 class ScheduleTable;
 class SettingsStore;
 
@@ -29,6 +30,8 @@ public:
         std::function<QString()> audioLocation;
         // A sequence file was written; the files before a failed one stay.
         std::function<void(const QString &path)> fileWritten;
+        // Asked before each row; true ends the run there with nothing written.
+        std::function<bool()> cancelled;
     };
 
     static inline const QString kNoSourceCaption = QStringLiteral("Не могу конвертнуть");
@@ -43,6 +46,7 @@ public:
         NoSourceColumn, // the precondition message was shown
         RowFailed,      // a row's message was shown; nothing written
         Cancelled,      // the save dialog was cancelled; nothing written
+        Interrupted,    // the operator stopped the walk; nothing written
         Written,        // every file written (none, when no row was converted)
     };
     struct Result
@@ -54,6 +58,9 @@ public:
 
     // settings is null for the command-line tool, which stores nothing.
     ConversionRun(Interaction &interaction, SettingsStore *settings, ClipResolver &resolver);
+
+    // Folder listings kept from earlier runs; without it the run keeps its own.
+    void setListings(ListingCache *listings) { m_listings = listings; }
 
     // Runs the command. saveFileName is the save dialog's file name: its initial
     // file, and the name chosen, when one is. A file that cannot be created
@@ -71,6 +78,7 @@ private:
     Interaction &m_interaction;
     SettingsStore *m_settings;
     ClipResolver &m_resolver;
+    ListingCache *m_listings = nullptr;
 };
 
 } // namespace lintaro

@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "app/deepcheckwindow.h"
 #include "app/fontmeasure.h"
 #include "app/schedulecelldelegate.h"
 #include "app/statuspanel.h"
@@ -10,10 +11,12 @@
 #include "dialogs/tform7.h"
 #include "lookup/checkrun.h"
 #include "lookup/clipresolver.h"
+#include "lookup/listingcache.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
 #include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
@@ -21,13 +24,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
 #include <QTableView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace lintaro {
@@ -50,7 +59,8 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     : QMainWindow(parent),
       m_interaction(interaction),
       m_settings(settings),
-      m_report(std::make_unique<ErrorReport>(interaction))
+      m_report(std::make_unique<ErrorReport>(interaction)),
+      m_listings(std::make_unique<ListingCache>())
 {
     setWindowTitle(kCaption);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
@@ -119,6 +129,7 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     unbr = PopupMenu1->addAction(QStringLiteral("Убрать разделители"), this, [this] { unbrClick(); });
 
     createMenus();
+    setAcceptDrops(true);
 
     StringGrid1->hide();
     // Errors here escape start-up: the caller shows them and the program ends.
@@ -144,6 +155,8 @@ void TForm1::createMenus()
     Build1 = m_conversionMenu->menuAction();
     N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"), this, [this] { Build1Click(); });
     N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"), this, [this] { N6Click(); });
+    DeepCheck1 = m_conversionMenu->addAction(QStringLiteral("Проверить &подробно"), this,
+                                             [this] { DeepCheck1Click(); });
     Build1->setEnabled(false);
 
     m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
@@ -154,6 +167,10 @@ void TForm1::createMenus()
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
     m_helpMenu->addAction(QStringLiteral("&Справка"), this, [this] { N8Click(); });
     m_helpMenu->addAction(QStringLiteral("&О..."), this, [this] { Help1Click(); });
+
+    // A run's result stays in the status bar until the next command begins.
+    for (QMenu *menu : {m_fileMenu, m_conversionMenu, m_settingsMenu, m_helpMenu, PopupMenu1})
+        connect(menu, &QMenu::aboutToShow, this, [this] { clearNotice(); });
 
     m_runModal = [](QDialog &dialog) { dialog.exec(); };
 }
@@ -193,8 +210,30 @@ void TForm1::Help1Click()
     runModal(m_windows.form6);
 }
 
+void TForm1::beginListingRun()
+{
+    if (m_windows.form2)
+        m_listings->beginRun(m_windows.form2->folders().list().texts());
+}
+
+void TForm1::showGridRow(int row)
+{
+    const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
+    StringGrid1->setCurrentIndex(index);
+    StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void TForm1::clearNotice()
+{
+    if (m_notice.isEmpty())
+        return;
+    m_notice.clear();
+    StatusBar1->update();
+}
+
 void TForm1::N6Click()
 {
+    clearNotice();
     m_report->guard([this] {
         const ScheduleTable &table = m_model->table();
         if (table.sourceColumn() < 0) {
@@ -205,8 +244,9 @@ void TForm1::N6Click()
         if (!m_windows.form2 || !m_windows.form3 || !m_windows.form4)
             return;
         const ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QStringList unresolved = unresolvedSources(table, resolver);
+        const QStringList unresolved = unresolvedSources(table, resolver, m_listings.get());
         QApplication::restoreOverrideCursor();
         m_windows.form4->clearEntries();
         for (const QString &cell : unresolved)
@@ -219,37 +259,118 @@ void TForm1::N6Click()
     });
 }
 
+void TForm1::DeepCheck1Click()
+{
+    clearNotice();
+    m_report->guard([this] {
+        const ScheduleTable &table = m_model->table();
+        if (table.sourceColumn() < 0) {
+            m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText,
+                                  MessageIcon::Warning);
+            return;
+        }
+        if (!m_windows.form2 || !m_windows.form3)
+            return;
+        const ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
+        beginListingRun();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        DeepCheckReport report;
+        try {
+            report = deepCheck(table, resolver, audioLocation, m_listings.get());
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+        if (!m_deepCheck) {
+            m_deepCheck = new DeepCheckWindow(m_interaction, this);
+            m_deepCheck->rowActivated = [this](int row) {
+                if (row < 1 || row >= m_model->table().rowCount())
+                    return;
+                showGridRow(row);
+                StringGrid1->selectionModel()->select(StringGrid1->currentIndex(),
+                                                      QItemSelectionModel::ClearAndSelect
+                                                          | QItemSelectionModel::Rows);
+                activateWindow();
+            };
+        }
+        m_deepCheck->showReport(report);
+        m_deepCheck->show();
+        m_deepCheck->raise();
+    });
+}
+
+void TForm1::askToCancel()
+{
+    if (!m_converting || m_cancelRequested || m_askingToCancel)
+        return;
+    m_askingToCancel = true;
+    const MessageAnswer answer
+        = m_interaction.message(kCancelCaption, kCancelQuestion, MessageIcon::Question, MessageButtons::YesNo);
+    m_askingToCancel = false;
+    if (answer == MessageAnswer::Yes)
+        m_cancelRequested = true;
+}
+
 void TForm1::Build1Click()
 {
     if (m_converting || !m_windows.form2 || !m_windows.form3)
         return;
+    clearNotice();
     m_report->guard([this] {
         // Widths belong to the view; the stored layout takes them from there.
         for (int c = 0; c < m_model->columnCount(); ++c)
             m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
         ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
         ConversionRun run(m_interaction, &m_settings, resolver);
+        beginListingRun();
+        run.setListings(m_listings.get());
 
+        // The grid and the status bar follow the run, but repainting and
+        // handling events for every row would cost more than the run itself:
+        // they happen at most every kRepaintIntervalMs, and whenever the
+        // progress returns to 0 (the walk's end, any way out).
+        m_pendingRow = 0;
+        m_cancelRequested = false;
+        m_repaintTimer.invalidate();
         ConversionRun::Hooks hooks;
-        hooks.visitRow = [this](int row) {
-            const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
-            StringGrid1->setCurrentIndex(index);
-            StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
-        };
+        hooks.visitRow = [this](int row) { m_pendingRow = row; };
         hooks.progress = [this](int percent) {
-            setProgress(percent);
+            m_progress = std::clamp(percent, 0, 100);
+            if (percent != 0 && m_repaintTimer.isValid() && m_repaintTimer.elapsed() < kRepaintIntervalMs)
+                return;
+            if (m_pendingRow > 0)
+                showGridRow(m_pendingRow);
+            StatusBar1->repaint();
             QCoreApplication::processEvents();
+            m_repaintTimer.start();
         };
+        hooks.cancelled = [this] { return m_cancelRequested; };
         hooks.audioLocation = [this] { return m_windows.form5 ? m_windows.form5->audioLocation() : QString(); };
 
         setConverting(true);
+        ConversionRun::Result result;
         try {
-            run.run(m_model->table(), m_psqFileName, hooks);
+            result = run.run(m_model->table(), m_psqFileName, hooks);
         } catch (...) {
             setConverting(false);
             throw;
         }
         setConverting(false);
+        if (m_pendingRow > 0)
+            showGridRow(m_pendingRow); // the grid stays at the last row visited
+        if (result.outcome == ConversionRun::Outcome::Written) {
+            if (result.files.isEmpty())
+                m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
+            else
+                m_notice = QStringLiteral("Конвертация завершена: записано файлов: %1 в %2")
+                               .arg(result.files.size())
+                               .arg(QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
+        } else if (result.outcome == ConversionRun::Outcome::Interrupted) {
+            m_notice = QStringLiteral("Конвертация прервана, файлы не записаны");
+        }
+        StatusBar1->update();
     });
     if (m_closeRequested)
         close();
@@ -299,17 +420,66 @@ void TForm1::FormDestroy()
 
 void TForm1::Open1Click()
 {
+    clearNotice();
     m_report->guard([this] { openSchedule(false); });
 }
 
 void TForm1::LastFileClick()
 {
+    clearNotice();
     m_report->guard([this] { openSchedule(true); });
 }
 
 void TForm1::Close1Click()
 {
+    clearNotice();
     m_report->guard([this] { closeSchedule(); });
+}
+
+void TForm1::openScheduleFile(const QString &path)
+{
+    if (m_converting || path.isEmpty())
+        return;
+    clearNotice();
+    m_report->guard([this, &path] { openSchedule(false, QFileInfo(path).absoluteFilePath()); });
+}
+
+void TForm1::openFromArguments(const QStringList &arguments)
+{
+    if (arguments.size() < 2)
+        return;
+    const QString argument = arguments[1];
+    // A desktop that hands over a URL instead of a path.
+    if (argument.startsWith(QStringLiteral("file:")))
+        openScheduleFile(QUrl(argument).toLocalFile());
+    else
+        openScheduleFile(argument);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (!m_converting && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (m_converting || urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    openScheduleFile(urls.first().toLocalFile());
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    clearNotice();
+    if (event->key() == Qt::Key_Escape && m_converting) {
+        askToCancel();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::Exit1Click()
@@ -328,7 +498,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void TForm1::openSchedule(bool fromRecentFile)
+void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
 {
     // The recent-file item opens the file its caption names, read before the
     // close step refreshes the caption from the current file.
@@ -336,7 +506,9 @@ void TForm1::openSchedule(bool fromRecentFile)
     setEditMode(false);
     closeSchedule();
 
-    if (fromRecentFile) {
+    if (!givenPath.isEmpty()) {
+        m_openFileName = givenPath;
+    } else if (fromRecentFile) {
         QString name = recentCaption;
         if (name.startsWith(u'&'))
             name.remove(0, 1);
@@ -451,6 +623,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
+        clearNotice();
+        if (keyEvent->key() == Qt::Key_Escape && m_converting) {
+            askToCancel();
+            return true;
+        }
         // F2, with any modifiers, only toggles edit mode: in the grid and in a cell editor alike.
         if (keyEvent->key() == Qt::Key_F2) {
             StringGrid1KeyDown(keyEvent);
@@ -553,7 +730,7 @@ void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
         painter.setClipRect(panel);
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(panel.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         m_statusText);
+                         shownStatusText());
     }
 }
 

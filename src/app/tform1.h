@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -14,8 +15,10 @@ class QTableView;
 
 namespace lintaro {
 
+class DeepCheckWindow;
 class ErrorReport;
 class Interaction;
+class ListingCache;
 class ScheduleCellDelegate;
 class ScheduleModel;
 class SettingsStore;
@@ -63,11 +66,23 @@ public:
     void Exit1Click();
     void Build1Click(); // "&Конвертнуть"
     void N6Click();     // "&Проверить"
+    void DeepCheck1Click(); // "Проверить &подробно"
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
     void N8Click();     // "&Справка"
     void Help1Click();  // "&О..."
+
+    // Opens a schedule named on the command line or dropped on the window,
+    // through the open command as "&Открыть" would.
+    void openScheduleFile(const QString &path);
+    // The first argument after the program's name, if any, is a schedule to open.
+    void openFromArguments(const QStringList &arguments);
+
+    // The conversion run asks at most this often whether to repaint.
+    static constexpr int kRepaintIntervalMs = 40;
+    static inline const QString kCancelCaption = QStringLiteral("Конвертация");
+    static inline const QString kCancelQuestion = QStringLiteral("Прервать конвертацию?");
 
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
@@ -86,6 +101,10 @@ public:
     void setProgress(int percent);
     int progress() const { return m_progress; }
     QString statusText() const { return m_statusText; }
+    // What the status panel shows: a run's result until the next command or key, else the status text.
+    QString shownStatusText() const { return m_notice.isEmpty() ? m_statusText : m_notice; }
+    DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
+    ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
     bool isConverting() const { return m_converting; }
     int targetColumn() const { return m_targetColumn; }
@@ -110,12 +129,19 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
     void createMenus();
-    void openSchedule(bool fromRecentFile);
+    void openSchedule(bool fromRecentFile, const QString &givenPath = QString());
+    void beginListingRun();
+    void showGridRow(int row);
+    void askToCancel();
+    void clearNotice();
     void closeSchedule();
     void setEditMode(bool on);
     void applyColumnWidths();
@@ -148,11 +174,19 @@ private:
     QMenu *m_helpMenu = nullptr;
     QAction *N5 = nullptr;
     QAction *N6 = nullptr;
+    QAction *DeepCheck1 = nullptr;
+    DeepCheckWindow *m_deepCheck = nullptr;
+    std::unique_ptr<ListingCache> m_listings;
 
     Windows m_windows;
     ModalRunner m_runModal;
     bool m_converting = false;
     bool m_closeRequested = false;
+    bool m_cancelRequested = false;
+    bool m_askingToCancel = false;
+    QElapsedTimer m_repaintTimer;
+    int m_pendingRow = 0;
+    QString m_notice;
 
     QString m_openFileName;
     QString m_psqFileName;

@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     ffmpeg
     fonts-dejavu-core
+    desktop-file-utils
 )
 
 missing=()

@@ -240,6 +240,7 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_EQ(rows->item(0, 5)->text(), QStringLiteral("00:00:10:00"));
     EXPECT_EQ(rows->item(1, 5)->text(), QStringLiteral("00:00:10;00")); // 300 frames at 29.97, drop-frame
     EXPECT_EQ(window->groupTable()->rowCount(), 0) << "the conversion would stop at the third row";
+    EXPECT_EQ(window->report().stopRow, 3);
     EXPECT_FALSE(QFile::exists(m_config + QStringLiteral("/Subst.cfg")));
     EXPECT_EQ(test::readFile(m_dir.filePath(QStringLiteral("settings.ini"))), settingsBefore);
 
@@ -263,7 +264,7 @@ TEST_F(CommandsTest, AScheduleNamedOnTheCommandLineOrDroppedOpensThroughTheOpenC
     const QString second = m_dir.filePath(QStringLiteral("night.csv"));
     test::writeFile(second, test::cp1251(QStringLiteral("a;b;c\r\nd;e;f\r\n")));
 
-    m_form->openFromArguments({QStringLiteral("lintaro"), second});
+    m_form->openFromArguments({QStringLiteral("lintaro"), QStringLiteral("--unknown"), second});
     EXPECT_EQ(m_form->openFileName(), second);
     EXPECT_EQ(m_form->statusText(), second);
     EXPECT_EQ(m_form->model().table().dataRowCount(), 2);

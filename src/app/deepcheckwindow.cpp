@@ -101,7 +101,7 @@ void DeepCheckWindow::showReport(const DeepCheckReport &report)
     m_groups->resizeColumnsToContents();
     m_groupCaption->setText(report.conversionPasses
                                 ? QStringLiteral("Файлы конвертации:")
-                                : QStringLiteral("Конвертация остановится на строке с ошибкой"));
+                                : QStringLiteral("Конвертация остановится на строке %1").arg(report.stopRow));
 }
 
 void DeepCheckWindow::saveClick()

@@ -446,9 +446,14 @@ void TForm1::openScheduleFile(const QString &path)
 
 void TForm1::openFromArguments(const QStringList &arguments)
 {
-    if (arguments.size() < 2)
+    // The first argument that is no option; Qt has taken its own already.
+    QString argument;
+    for (qsizetype i = 1; i < arguments.size() && argument.isEmpty(); ++i) {
+        if (!arguments[i].startsWith(u'-'))
+            argument = arguments[i];
+    }
+    if (argument.isEmpty())
         return;
-    const QString argument = arguments[1];
     // A desktop that hands over a URL instead of a path.
     if (argument.startsWith(QStringLiteral("file:")))
         openScheduleFile(QUrl(argument).toLocalFile());

@@ -124,8 +124,10 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
         return {};
     };
     const ConversionWalkResult walk = walkSchedule(table, hooks);
-    if (walk.failed)
+    if (walk.failed) {
+        report.stopRow = walk.failedRow;
         return report;
+    }
     report.conversionPasses = true;
 
     QStringList suffixes;

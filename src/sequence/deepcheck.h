@@ -46,6 +46,7 @@ struct DeepCheckReport
     // Only when the conversion would get past every row it converts; empty otherwise.
     QList<DeepCheckGroup> groups;
     bool conversionPasses = false;
+    int stopRow = -1; // the row the conversion would stop at, when it would
 
     // Every row found and readable.
     bool allFound() const;

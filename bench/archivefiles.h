@@ -52,4 +52,37 @@ inline QString archiveFileName(int folder, int index)
     return QStringLiteral("F%1R%2.avi").arg(folder).arg(index, 5, 10, QLatin1Char('0'));
 }
 
+// A one-stream clip of 250 frames at 25 a second, as small as a real AVI gets.
+inline QByteArray tinyAvi()
+{
+    const auto le32 = [](quint32 value) {
+        QByteArray bytes(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = char((value >> (8 * i)) & 0xff);
+        return bytes;
+    };
+    const auto chunk = [&](const char *id, const QByteArray &data) {
+        QByteArray bytes = QByteArray(id, 4) + le32(quint32(data.size())) + data;
+        if (data.size() % 2)
+            bytes += '\0';
+        return bytes;
+    };
+    const auto list = [&](const char *form, const char *type, const QByteArray &children) {
+        return chunk(form, QByteArray(type, 4) + children);
+    };
+    QByteArray avih(56, '\0');
+    avih.replace(0, 4, le32(40000));
+    avih.replace(24, 4, le32(1));
+    QByteArray strh(56, '\0');
+    strh.replace(0, 4, "vids");
+    strh.replace(4, 4, "xvid");
+    strh.replace(20, 4, le32(1));
+    strh.replace(24, 4, le32(25));
+    strh.replace(32, 4, le32(250));
+    const QByteArray strl = list("LIST", "strl", chunk("strh", strh) + chunk("strf", QByteArray(40, '\1')));
+    const QByteArray hdrl = list("LIST", "hdrl", chunk("avih", avih) + strl);
+    const QByteArray movi = list("LIST", "movi", chunk("00dc", QByteArray(100, '\x7f')));
+    return list("RIFF", "AVI ", hdrl + movi + chunk("idx1", QByteArray(16, '\0')));
+}
+
 } // namespace lintaro::bench

@@ -22,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <functional>
+#include <numeric>
+
 #include <cstdio>
 #include <optional>
 
@@ -148,6 +151,36 @@ int main(int argc, char **argv)
         listingsTaken = cache.listingsTaken();
     }
 
+    // A second run with the listings the program kept from the first.
+    ListingCache kept;
+    kept.beginRun(folderModel.list().texts());
+    for (const QString &code : codes)
+        resolver.bracketSearch(code, true, &kept);
+    double secondMs = 1e300;
+    int secondListings = 0;
+    int secondDifferences = 0;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        const int before = kept.listingsTaken();
+        timer.restart();
+        kept.beginRun(folderModel.list().texts());
+        QList<std::optional<QString>> second;
+        for (const QString &code : codes)
+            second.append(resolver.bracketSearch(code, true, &kept));
+        secondMs = qMin(secondMs, timer.nsecsElapsed() / 1e6);
+        secondListings = kept.listingsTaken() - before;
+        secondDifferences = int(std::inner_product(second.begin(), second.end(), ours.begin(), qsizetype(0),
+                                                   std::plus<>(), std::not_equal_to<>()));
+    }
+
+    // What the kept cache cannot avoid: one look at a folder's time per lookup.
+    timer.restart();
+    for (const QString &code : codes) {
+        Q_UNUSED(code);
+        for (const QString &folder : folders)
+            DirectoryListing::stamp(folder);
+    }
+    const double checksMs = timer.nsecsElapsed() / 1e6;
+
     // Anew: every folder listed again for every code.
     timer.restart();
     int differences = 0;
@@ -169,7 +202,12 @@ int main(int argc, char **argv)
     out << "ours, run listing cache:  " << oursMs << " ms (best of " << kRepeats << ", " << listingsTaken << " folder listings)\n";
     out << "ratio ours / floor:       " << oursMs / floorMs << "\n";
     out << "ratio anew / ours:        " << anewMs / oursMs << "\n";
+    out << "second run, kept cache:   " << secondMs << " ms (best of " << kRepeats << ", " << secondListings
+        << " folder listings)\n";
+    out << "  of which folder checks: " << checksMs << " ms (" << kCodes * kFolders << " stat calls)\n";
+    out << "ratio second / floor:     " << secondMs / floorMs << " (target under 0.2)\n";
     out << "answers differing from a fresh listing: " << differences << "\n";
     out.flush();
+    differences += secondDifferences;
     return differences == 0 ? 0 : 2;
 }

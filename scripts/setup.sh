@@ -14,6 +14,7 @@ packages=(
     file lintian
     qt6-translations-l10n
     xvfb x11-utils
+    desktop-file-utils
 )
 
 missing=()

@@ -419,6 +419,80 @@ TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
     EXPECT_EQ(settings.read("ClipTypes"), "mxf") << "the tool never stores the types";
 }
 
+TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWrite)
+{
+    addClip(QStringLiteral("Rolik1"), 250);
+    addClip(QStringLiteral("Amb1"), 10);
+    addClip(QStringLiteral("Amb2"), 10);
+    addClip(QStringLiteral("Sound"), 25);
+    writeFile(m_clips + "/Sound.wav", "RIFF");
+    writeFile(clip("NTSC"), riff::simpleAvi({{"vids", 100, 2997, 1800}}, 33367));
+    writeFile(clip("Broken"), "not a RIFF file");
+    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    const QString found25 = "\tframes=250\tstep=1\trate=25\tmedia=1";
+    const QString rolik = clip("Rolik1");
+
+    struct Case
+    {
+        const char *what;
+        QStringList rows;
+        QStringList options;
+        QStringList lines;
+        int status;
+    };
+    const QList<Case> cases = {
+        {"rows above the first separator value are listed but do not stop the conversion; mixed rates",
+         {"Unknown;;", "(Rolik1);K1;10:30", "Заставка;K1;10:30", "( NTSC );K2;10:30", "a\t(Rolik1);;"},
+         {"--separator", "1", "--separator", "2"},
+         {"1\tmissing\tUnknown\tнет сопоставления \"Unknown\"", "2\tfound\t(Rolik1)\t" + rolik + found25,
+          "3\tfound\tЗаставка\t" + rolik + found25,
+          "4\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1",
+          "5\tfound\ta (Rolik1)\t" + rolik + found25,
+          "#\t^.K1.10_30\tclips=2\tframes=500\tduration=00:00:20:00",
+          // 1800 frames at 29.97 and 10 seconds more: 2100 frames, drop-frame time code.
+          "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02"},
+         1},
+        {"a row the conversion would stop at: no file lines",
+         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2"},
+         {"--separator", "1"},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25,
+          "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
+          "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
+          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi"},
+         1},
+        {"no separator columns: one file without a name; all found",
+         {"(Rolik1)", " (Sound)"},
+         {},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25,
+          "2\tfound\t (Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=1",
+          "#\t\tclips=2\tframes=275\tduration=00:00:11:00"},
+         0},
+        {"--audio decides the WAV companion",
+         {"(Sound)"},
+         {"--audio", "."},
+         {"1\tfound\t(Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=3",
+          "#\t\tclips=1\tframes=25\tduration=00:00:01:00"},
+         0},
+        {"a separator column empty throughout: nothing to convert, no files",
+         {"(Rolik1);"},
+         {"--separator", "1"},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25},
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString schedule = writeSchedule(c.rows);
+        const Snapshot before = snapshot(m_root.path());
+        const Outcome outcome = run("check", QStringList{schedule, "--deep", "--source", "0"} + c.options);
+        EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.err, QString());
+        EXPECT_EQ(outcome.outLines(), c.lines);
+        EXPECT_EQ(snapshot(m_root.path()), before) << "the deep check writes nothing";
+    }
+    const Outcome plain = run("check", {writeSchedule({"(Rolik1)"}), "--source", "0", "--audio", "."});
+    EXPECT_EQ(plain.status, 2) << "--audio belongs to the deep check";
+}
+
 TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
 {
     addClip(QStringLiteral("Rolik1"), 10);

@@ -1,5 +1,6 @@
 #include "schedule/scheduleimport.h"
 #include "sequence/conversionwalk.h"
+#include "sequence/deepcheck.h"
 #include "sequence/outputnames.h"
 #include "support/qtprinters.h"
 
@@ -136,4 +137,31 @@ TEST(OutputNames, ARepeatedSuffixGetsANumberInsteadOfOverwriting)
     EXPECT_EQ(outputFileNames(QStringLiteral("Day1"), {""}), QStringList{"Day1.psq"});
     EXPECT_EQ(outputFileNames(QStringLiteral("День1^"), {".К1", ".К1"}, ".xml"),
               (QStringList{"День1^.К1.xml", "День1^.К1~2.xml"}));
+}
+
+TEST(DeepCheckTimecode, CountsAtTheClipsRateWithDropFrameWhereItApplies)
+{
+    struct Case
+    {
+        quint64 frames;
+        MediaFacts rate; // only the step and the scaled rate count
+        const char *expected;
+    };
+    const QList<Case> cases = {
+        {0, {0, 1, 25, 1}, "00:00:00:00"},
+        {90061 * 25 + 7, {0, 1, 25, 1}, "25:01:01:07"}, // hours run past a day
+        {1799, {0, 100, 2997, 1}, "00:00:59;29"},
+        {1800, {0, 100, 2997, 1}, "00:01:00;02"},       // frames 0 and 1 of the minute are skipped
+        {17982, {0, 100, 2997, 1}, "00:10:00;00"},      // but not at the tenth minute
+        {3600, {0, 100, 5994, 1}, "00:01:00;04"},
+        {25, {0, 10, 125, 1}, "00:00:02:00"},           // 12.5 fps: whole seconds of real time
+        {13, {0, 10, 125, 1}, "00:00:01:00"},
+        {12, {0, 10, 125, 1}, "00:00:00:12"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(timecode(c.frames, c.rate), QString::fromLatin1(c.expected));
+    }
+    // A file of mixed rates adds up each clip's own time, counted at the first clip's rate.
+    EXPECT_EQ(groupDuration({{250, 1, 25, 1}, {330, 100, 2997, 1}}), QStringLiteral("00:00:21:00"));
 }

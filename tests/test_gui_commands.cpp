@@ -2,6 +2,7 @@
 // handlers, with every window created as start-up creates them and scripted
 // answers to every dialog.
 #include "app/application.h"
+#include "app/deepcheckwindow.h"
 #include "app/tform1.h"
 #include "dialogs/tform5.h"
 #include "lookup/tform4.h"
@@ -18,14 +19,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QMimeData>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace lintaro;
 using test::ScriptedInteraction;
@@ -132,6 +138,13 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     EXPECT_EQ(m_settings->read(QStringLiteral("Source")), QStringLiteral("1"));
     EXPECT_EQ(m_settings->read(QStringLiteral("Brakes")), QStringLiteral("0;0"));
     EXPECT_EQ(m_form->grid()->currentIndex().row(), 1); // the grid followed the run to its last row
+    // The status bar says how the run ended, until the next key; then the path returns.
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов: 1 в ")
+                                             + QDir::toNativeSeparators(m_out));
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_form->grid(), &f2);
+    EXPECT_EQ(m_form->shownStatusText(), TForm1::kEditPrefix + m_dir.filePath(QStringLiteral("day.csv")));
+    QCoreApplication::sendEvent(m_form->grid(), &f2);
 
     // The next run's save dialog starts at the name chosen last.
     m_interaction.answerPicker(std::nullopt);
@@ -197,6 +210,111 @@ TEST_F(CommandsTest, TheFirstFailingRowStopsTheRunAndNothingIsWritten)
     EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(m_interaction.messages[1].text, QStringLiteral("Ошибка обработки AVI файла"));
     EXPECT_TRUE(outputFiles().isEmpty());
+}
+
+TEST_F(CommandsTest, EscAsksWhetherToStopAndAStoppedRunWritesNothing)
+{
+    start(QStringLiteral("(N1)\r\n(R2)\r\n(N1)\r\n"), 0);
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        SCOPED_TRACE(answer == MessageAnswer::Yes ? "Yes" : "No");
+        QDir(m_out).removeRecursively();
+        QDir().mkpath(m_out);
+        m_interaction.messages.clear();
+        m_interaction.pickers.clear();
+        // Esc waits in the queue until the run lets the window handle its events.
+        QCoreApplication::postEvent(m_form->grid(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        m_interaction.answerMessage(answer);
+        if (answer == MessageAnswer::No)
+            m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+        m_form->Build1Click();
+        ASSERT_EQ(m_interaction.messages.size(), 1);
+        EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Конвертация"));
+        EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Прервать конвертацию?"));
+        EXPECT_EQ(m_interaction.messages[0].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::Question);
+        if (answer == MessageAnswer::Yes) {
+            EXPECT_TRUE(m_interaction.pickers.isEmpty()) << "no save dialog";
+            EXPECT_TRUE(outputFiles().isEmpty());
+            EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация прервана, файлы не записаны"));
+        } else {
+            EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
+        }
+        EXPECT_EQ(m_form->progress(), 0);
+        EXPECT_FALSE(m_form->isConverting());
+    }
+}
+
+TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
+{
+    writeClip(QStringLiteral("AMB1.avi"), {{"vids", 1, 25, 10}});
+    writeClip(QStringLiteral("AMB2.avi"), {{"vids", 1, 25, 10}});
+    test::writeFile(m_clips + QStringLiteral("/Bad.avi"), "not an avi");
+    start(QStringLiteral("(N1);K1\r\n(R2);K1\r\n(AMB);K2\r\n(Bad);K2\r\nФильм;K2\r\n"), 0, {1});
+    const QByteArray settingsBefore = test::readFile(m_dir.filePath(QStringLiteral("settings.ini")));
+    m_form->DeepCheck1Click();
+    EXPECT_TRUE(m_interaction.messages.isEmpty()) << "the probe's box is recorded, not shown";
+    EXPECT_TRUE(m_interaction.pickers.isEmpty());
+    DeepCheckWindow *window = m_form->deepCheckWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    QTableWidget *rows = window->rowTable();
+    ASSERT_EQ(rows->rowCount(), 5);
+    const QStringList statuses = {"найден", "найден", "неоднозначен: 2 файлов", "ошибка AVI: Не могу открыть AVI",
+                                  "не найден"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(rows->item(i, 0)->text(), QString::number(i + 1));
+        EXPECT_EQ(rows->item(i, 2)->text(), statuses[i]);
+    }
+    EXPECT_EQ(rows->item(0, 3)->text(), m_clips + QStringLiteral("/N1.avi"));
+    EXPECT_EQ(rows->item(0, 5)->text(), QStringLiteral("00:00:10:00"));
+    EXPECT_EQ(rows->item(1, 5)->text(), QStringLiteral("00:00:10;00")); // 300 frames at 29.97, drop-frame
+    EXPECT_EQ(window->groupTable()->rowCount(), 0) << "the conversion would stop at the third row";
+    EXPECT_EQ(window->report().stopRow, 3);
+    EXPECT_FALSE(QFile::exists(m_config + QStringLiteral("/Subst.cfg")));
+    EXPECT_EQ(test::readFile(m_dir.filePath(QStringLiteral("settings.ini"))), settingsBefore);
+
+    emit rows->cellDoubleClicked(3, 1);
+    EXPECT_EQ(m_form->grid()->currentIndex().row(), 3);
+    EXPECT_EQ(m_form->grid()->currentIndex().column(), 0);
+
+    const QString saved = m_out + QStringLiteral("/check.csv");
+    m_interaction.answerPicker(saved);
+    window->saveClick();
+    ASSERT_EQ(m_interaction.pickers.size(), 1);
+    EXPECT_EQ(m_interaction.pickers[0].request.filters.first().description, QStringLiteral("Файлы Excel (*.csv)"));
+    EXPECT_EQ(test::readFile(saved), deepCheckCsv(window->report()));
+    EXPECT_TRUE(test::readFile(saved).contains(test::cp1251(QStringLiteral("3;(AMB);неоднозначен: 2 файлов;"))));
+}
+
+TEST_F(CommandsTest, AScheduleNamedOnTheCommandLineOrDroppedOpensThroughTheOpenCommand)
+{
+    start(QStringLiteral("(N1)\r\n"), 0);
+    const QString first = m_dir.filePath(QStringLiteral("day.csv"));
+    const QString second = m_dir.filePath(QStringLiteral("night.csv"));
+    test::writeFile(second, test::cp1251(QStringLiteral("a;b;c\r\nd;e;f\r\n")));
+
+    m_form->openFromArguments({QStringLiteral("lintaro"), QStringLiteral("--unknown"), second});
+    EXPECT_EQ(m_form->openFileName(), second);
+    EXPECT_EQ(m_form->statusText(), second);
+    EXPECT_EQ(m_form->model().table().dataRowCount(), 2);
+    EXPECT_EQ(m_form->recentFileAction()->text(), first) << "the close step ran";
+    EXPECT_TRUE(m_interaction.pickers.isEmpty()) << "no open dialog";
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(first)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_form.get(), &drop);
+    EXPECT_EQ(m_form->openFileName(), first);
+    EXPECT_EQ(m_form->model().table().dataRowCount(), 1);
+
+    // A file that cannot be read reaches the error report; the workspace is closed.
+    m_form->openFromArguments({QStringLiteral("lintaro"), m_dir.filePath(QStringLiteral("gone.csv"))});
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Lintaro"));
+    EXPECT_FALSE(m_form->grid()->isVisible());
 }
 
 TEST_F(CommandsTest, NoSourceColumnStopsBothCommandsBeforeAnything)

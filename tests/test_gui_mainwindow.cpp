@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_EQ(menuCaptions(menus[0]),
               (QStringList{"&Открыть", "Открыть последний", "&Закрыть", "-", "Вы&ход"}));
     EXPECT_EQ(menus[1]->title(), QStringLiteral("&Конвертация"));
-    EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить"}));
+    EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить", "Проверить &подробно"}));
     EXPECT_EQ(menuCaptions(menus[2]),
               (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле",
                            "Типы файлов роликов", "Пути на монтажной станции"}));

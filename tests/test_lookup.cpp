@@ -711,6 +711,36 @@ TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
     EXPECT_EQ(cache.list(a + kSep + "Clip1*.avi").size(), 2);
 }
 
+TEST_F(Resolver, CacheKeptBetweenRunsListsAgainOnlyWhatMayHaveChanged)
+{
+    const QString a = folder("a");
+    const QString b = folder("b");
+    test::touchFiles(a, {"Clip1.avi"});
+    test::touchFiles(b, {"Clip2.avi"});
+    ASSERT_TRUE(test::ageFolder(a));
+    ASSERT_TRUE(test::ageFolder(b));
+    setFolders({a});
+    ListingCache cache;
+    cache.beginRun({a});
+    EXPECT_EQ(resolver().bracketSearch("Clip1", true, &cache), a + kSep + "Clip1.avi");
+    cache.beginRun({a}); // the next run, nothing changed
+    EXPECT_EQ(resolver().bracketSearch("Clip1", true, &cache), a + kSep + "Clip1.avi");
+    EXPECT_EQ(cache.listingsTaken(), 1);
+
+    setFolders({a, b}); // a changed folder list drops every listing
+    cache.beginRun({a, b});
+    EXPECT_EQ(resolver().bracketSearch("Clip2", true, &cache), b + kSep + "Clip2.avi");
+    EXPECT_EQ(cache.listingsTaken(), 3);
+    test::touchFiles(a, {"Clip2.avi"}); // a changed folder is listed anew
+    cache.beginRun({a, b});
+    EXPECT_EQ(resolver().bracketSearch("Clip2", true, &cache), a + kSep + "Clip2.avi") << "the first folder's";
+    EXPECT_EQ(cache.listingsTaken(), 4);
+
+    EXPECT_TRUE(ListingCache::isRemoteFolder("//server/share/clips"));
+    EXPECT_TRUE(ListingCache::isRemoteFolder("\\\\server\\share"));
+    EXPECT_FALSE(ListingCache::isRemoteFolder(a));
+}
+
 TEST_F(Resolver, CacheNoticesALinkWhoseTargetWentAway)
 {
     const QString a = folder("a");

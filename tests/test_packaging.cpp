@@ -132,8 +132,16 @@ TEST(Install, PutsTheProgramsTheDesktopEntryAndTheIcon)
         = QString::fromUtf8(test::readFile(prefix.filePath("share/applications/lintaro.desktop")));
     EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
     for (const char *line :
-        {"\nType=Application\n", "\nName=Lintaro\n", "\nExec=lintaro\n", "\nIcon=lintaro\n"})
+        {"\nType=Application\n", "\nName=Lintaro\n", "\nExec=lintaro %f\n", "\nIcon=lintaro\n",
+            "\nMimeType=text/csv;\n"})
         EXPECT_TRUE(entry.contains(QString::fromUtf8(line))) << line;
+    // "Open with" and a double-click on a schedule need an entry the desktop accepts.
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (!validate.isEmpty()) {
+        const Outcome valid = run(validate, { prefix.filePath("share/applications/lintaro.desktop") });
+        EXPECT_EQ(valid.exitCode, 0) << valid.output.toStdString();
+        EXPECT_EQ(valid.output, QString()) << "not even a hint";
+    }
     const QByteArray icon = test::readFile(prefix.filePath("share/icons/hicolor/scalable/apps/lintaro.svg"));
     EXPECT_TRUE(icon.contains("<svg") && icon.contains("</svg>"));
 }

@@ -79,6 +79,8 @@ int runApplication(int argc, char *argv[])
         form1 = createWindows(interaction, settings);
         form1->show();
     });
+    if (started)
+        form1->openFromArguments(QCoreApplication::arguments()); // "lintaro FILE.csv"
     if (!started)
         return 1;
     const int status = app.exec();

@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "app/deepcheckwindow.h"
 #include "app/fontmeasure.h"
 #include "app/schedulecelldelegate.h"
 #include "app/statuspanel.h"
@@ -13,10 +14,12 @@
 #include "lookup/clipresolver.h"
 #include "lookup/cliptypes.h"
 #include "lookup/cliptypesdialog.h"
+#include "lookup/listingcache.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
 #include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
@@ -24,13 +27,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
 #include <QTableView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace lintaro {
@@ -75,7 +84,8 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     : QMainWindow(parent),
       m_interaction(interaction),
       m_settings(settings),
-      m_report(std::make_unique<ErrorReport>(interaction))
+      m_report(std::make_unique<ErrorReport>(interaction)),
+      m_listings(std::make_unique<ListingCache>())
 {
     setWindowTitle(kCaption);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
@@ -144,6 +154,7 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     unbr = PopupMenu1->addAction(QStringLiteral("Убрать разделители"), this, [this] { unbrClick(); });
 
     createMenus();
+    setAcceptDrops(true);
 
     StringGrid1->hide();
     // Errors here escape start-up: the caller shows them and the program ends.
@@ -169,6 +180,8 @@ void TForm1::createMenus()
     Build1 = m_conversionMenu->menuAction();
     N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"), this, [this] { Build1Click(); });
     N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"), this, [this] { N6Click(); });
+    DeepCheck1 = m_conversionMenu->addAction(QStringLiteral("Проверить &подробно"), this,
+                                             [this] { DeepCheck1Click(); });
     Build1->setEnabled(false);
 
     m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
@@ -181,6 +194,10 @@ void TForm1::createMenus()
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Помощь"));
     m_helpMenu->addAction(QStringLiteral("&Справка"), this, [this] { N8Click(); });
     m_helpMenu->addAction(QStringLiteral("&О..."), this, [this] { Help1Click(); });
+
+    // A run's result stays in the status bar until the next command begins.
+    for (QMenu *menu : {m_fileMenu, m_conversionMenu, m_settingsMenu, m_helpMenu, PopupMenu1})
+        connect(menu, &QMenu::aboutToShow, this, [this] { clearNotice(); });
 
     m_runModal = [](QDialog &dialog) { dialog.exec(); };
 }
@@ -230,9 +247,31 @@ void TForm1::Help1Click()
     runModal(m_windows.form6);
 }
 
+void TForm1::beginListingRun()
+{
+    if (m_windows.form2)
+        m_listings->beginRun(m_windows.form2->folders().list().texts());
+}
+
+void TForm1::showGridRow(int row)
+{
+    const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
+    StringGrid1->setCurrentIndex(index);
+    StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void TForm1::clearNotice()
+{
+    if (m_notice.isEmpty())
+        return;
+    m_notice.clear();
+    StatusBar1->update();
+}
+
 void TForm1::N6Click()
 {
     commitOpenEditor();
+    clearNotice();
     m_report->guard([this] {
         const ScheduleTable &table = m_model->table();
         if (table.sourceColumn() < 0) {
@@ -244,8 +283,9 @@ void TForm1::N6Click()
             return;
         ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
         resolver.setClipTypes(cliptypes::read(m_settings));
+        beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QStringList unresolved = unresolvedSources(table, resolver);
+        const QStringList unresolved = unresolvedSources(table, resolver, m_listings.get());
         QApplication::restoreOverrideCursor();
         m_windows.form4->clearEntries();
         for (const QString &cell : unresolved)
@@ -258,12 +298,69 @@ void TForm1::N6Click()
     });
 }
 
+void TForm1::DeepCheck1Click()
+{
+    commitOpenEditor();
+    clearNotice();
+    m_report->guard([this] {
+        const ScheduleTable &table = m_model->table();
+        if (table.sourceColumn() < 0) {
+            m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText,
+                                  MessageIcon::Warning);
+            return;
+        }
+        if (!m_windows.form2 || !m_windows.form3)
+            return;
+        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        resolver.setClipTypes(cliptypes::read(m_settings));
+        const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
+        beginListingRun();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        DeepCheckReport report;
+        try {
+            report = deepCheck(table, resolver, audioLocation, m_listings.get());
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+        if (!m_deepCheck) {
+            m_deepCheck = new DeepCheckWindow(m_interaction, this);
+            m_deepCheck->rowActivated = [this](int row) {
+                if (row < 1 || row >= m_model->table().rowCount())
+                    return;
+                showGridRow(row);
+                StringGrid1->selectionModel()->select(StringGrid1->currentIndex(),
+                                                      QItemSelectionModel::ClearAndSelect
+                                                          | QItemSelectionModel::Rows);
+                activateWindow();
+            };
+        }
+        m_deepCheck->showReport(report);
+        m_deepCheck->show();
+        m_deepCheck->raise();
+    });
+}
+
+void TForm1::askToCancel()
+{
+    if (!m_converting || m_cancelRequested || m_askingToCancel)
+        return;
+    m_askingToCancel = true;
+    const MessageAnswer answer
+        = m_interaction.message(kCancelCaption, kCancelQuestion, MessageIcon::Question, MessageButtons::YesNo);
+    m_askingToCancel = false;
+    if (answer == MessageAnswer::Yes)
+        m_cancelRequested = true;
+}
+
 void TForm1::Build1Click()
 {
     if (m_converting || !m_windows.form2 || !m_windows.form3)
         return;
     // Before the run makes the table read-only, which would refuse the text.
     commitOpenEditor();
+    clearNotice();
     m_report->guard([this] {
         // Widths belong to the view; the stored layout takes them from there.
         for (int c = 0; c < m_model->columnCount(); ++c)
@@ -273,29 +370,55 @@ void TForm1::Build1Click()
         ConversionRun run(m_interaction, &m_settings, resolver);
         run.setFormat(m_format);
         run.setPathMap(PathMap::fromStored(m_settings.read(QStringLiteral("PathMap"))));
+        beginListingRun();
+        run.setListings(m_listings.get());
 
+        // The grid and the status bar follow the run, but repainting and
+        // handling events for every row would cost more than the run itself:
+        // they happen at most every kRepaintIntervalMs, and whenever the
+        // progress returns to 0 (the walk's end, any way out).
+        m_pendingRow = 0;
+        m_cancelRequested = false;
+        m_repaintTimer.invalidate();
         ConversionRun::Hooks hooks;
-        hooks.visitRow = [this](int row) {
-            const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
-            StringGrid1->setCurrentIndex(index);
-            StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
-        };
+        hooks.visitRow = [this](int row) { m_pendingRow = row; };
         hooks.progress = [this](int percent) {
-            setProgress(percent);
+            m_progress = std::clamp(percent, 0, 100);
+            if (percent != 0 && m_repaintTimer.isValid() && m_repaintTimer.elapsed() < kRepaintIntervalMs)
+                return;
+            if (m_pendingRow > 0)
+                showGridRow(m_pendingRow);
+            StatusBar1->repaint();
             QCoreApplication::processEvents();
+            m_repaintTimer.start();
         };
+        hooks.cancelled = [this] { return m_cancelRequested; };
         hooks.audioLocation = [this] { return m_windows.form5 ? m_windows.form5->audioLocation() : QString(); };
 
         setConverting(true);
+        ConversionRun::Result result;
         try {
-            run.run(m_model->table(), m_psqFileName, hooks);
-            m_format = run.format();
+            result = run.run(m_model->table(), m_psqFileName, hooks);
         } catch (...) {
             m_format = run.format();
             setConverting(false);
             throw;
         }
+        m_format = run.format();
         setConverting(false);
+        if (m_pendingRow > 0)
+            showGridRow(m_pendingRow); // the grid stays at the last row visited
+        if (result.outcome == ConversionRun::Outcome::Written) {
+            if (result.files.isEmpty())
+                m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
+            else
+                m_notice = QStringLiteral("Конвертация завершена: записано файлов: %1 в %2")
+                               .arg(result.files.size())
+                               .arg(QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
+        } else if (result.outcome == ConversionRun::Outcome::Interrupted) {
+            m_notice = QStringLiteral("Конвертация прервана, файлы не записаны");
+        }
+        StatusBar1->update();
     });
     if (m_closeRequested)
         close();
@@ -348,19 +471,74 @@ void TForm1::FormDestroy()
 void TForm1::Open1Click()
 {
     commitOpenEditor();
+    clearNotice();
     m_report->guard([this] { openSchedule(false); });
 }
 
 void TForm1::LastFileClick()
 {
     commitOpenEditor();
+    clearNotice();
     m_report->guard([this] { openSchedule(true); });
 }
 
 void TForm1::Close1Click()
 {
     commitOpenEditor();
+    clearNotice();
     m_report->guard([this] { closeSchedule(); });
+}
+
+void TForm1::openScheduleFile(const QString &path)
+{
+    if (m_converting || path.isEmpty())
+        return;
+    commitOpenEditor();
+    clearNotice();
+    m_report->guard([this, &path] { openSchedule(false, QFileInfo(path).absoluteFilePath()); });
+}
+
+void TForm1::openFromArguments(const QStringList &arguments)
+{
+    // The first argument that is no option; Qt has taken its own already.
+    QString argument;
+    for (qsizetype i = 1; i < arguments.size() && argument.isEmpty(); ++i) {
+        if (!arguments[i].startsWith(u'-'))
+            argument = arguments[i];
+    }
+    if (argument.isEmpty())
+        return;
+    // A desktop that hands over a URL instead of a path.
+    if (argument.startsWith(QStringLiteral("file:")))
+        openScheduleFile(QUrl(argument).toLocalFile());
+    else
+        openScheduleFile(argument);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (!m_converting && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (m_converting || urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    openScheduleFile(urls.first().toLocalFile());
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    clearNotice();
+    if (event->key() == Qt::Key_Escape && m_converting) {
+        askToCancel();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::Exit1Click()
@@ -379,7 +557,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void TForm1::openSchedule(bool fromRecentFile)
+void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
 {
     // The recent-file item opens the file its caption names, read before the
     // close step refreshes the caption from the current file.
@@ -387,7 +565,9 @@ void TForm1::openSchedule(bool fromRecentFile)
     setEditMode(false);
     closeSchedule();
 
-    if (fromRecentFile) {
+    if (!givenPath.isEmpty()) {
+        m_openFileName = givenPath;
+    } else if (fromRecentFile) {
         m_openFileName = shownText(recentCaption);
     } else {
         FileDialogRequest request;
@@ -509,6 +689,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
+        clearNotice();
+        if (keyEvent->key() == Qt::Key_Escape && m_converting) {
+            askToCancel();
+            return true;
+        }
         // F2, with any modifiers, only toggles edit mode: in the grid and in a cell editor alike.
         if (keyEvent->key() == Qt::Key_F2) {
             StringGrid1KeyDown(keyEvent);
@@ -611,7 +796,7 @@ void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
         painter.setClipRect(panel);
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(panel.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         m_statusText);
+                         shownStatusText());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "sequence/sequencewriter.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -17,8 +18,10 @@ class QTableView;
 namespace lintaro {
 
 class ClipTypesDialog;
+class DeepCheckWindow;
 class ErrorReport;
 class Interaction;
+class ListingCache;
 class PathMapDialog;
 class ScheduleCellDelegate;
 class ScheduleModel;
@@ -69,6 +72,7 @@ public:
     void Exit1Click();
     void Build1Click(); // "&Конвертнуть"
     void N6Click();     // "&Проверить"
+    void DeepCheck1Click(); // "Проверить &подробно"
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
@@ -76,6 +80,17 @@ public:
     void PathMapClick(); // "Пути на монтажной станции"
     void N8Click();     // "&Справка"
     void Help1Click();  // "&О..."
+
+    // Opens a schedule named on the command line or dropped on the window,
+    // through the open command as "&Открыть" would.
+    void openScheduleFile(const QString &path);
+    // The first argument after the program's name, if any, is a schedule to open.
+    void openFromArguments(const QStringList &arguments);
+
+    // The conversion run asks at most this often whether to repaint.
+    static constexpr int kRepaintIntervalMs = 40;
+    static inline const QString kCancelCaption = QStringLiteral("Конвертация");
+    static inline const QString kCancelQuestion = QStringLiteral("Прервать конвертацию?");
 
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
@@ -94,6 +109,10 @@ public:
     void setProgress(int percent);
     int progress() const { return m_progress; }
     QString statusText() const { return m_statusText; }
+    // What the status panel shows: a run's result until the next command or key, else the status text.
+    QString shownStatusText() const { return m_notice.isEmpty() ? m_statusText : m_notice; }
+    DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
+    ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
     bool isConverting() const { return m_converting; }
     int targetColumn() const { return m_targetColumn; }
@@ -125,12 +144,19 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
     void createMenus();
-    void openSchedule(bool fromRecentFile);
+    void openSchedule(bool fromRecentFile, const QString &givenPath = QString());
+    void beginListingRun();
+    void showGridRow(int row);
+    void askToCancel();
+    void clearNotice();
     void closeSchedule();
     void setEditMode(bool on);
     void applyColumnWidths();
@@ -163,11 +189,19 @@ private:
     QMenu *m_helpMenu = nullptr;
     QAction *N5 = nullptr;
     QAction *N6 = nullptr;
+    QAction *DeepCheck1 = nullptr;
+    DeepCheckWindow *m_deepCheck = nullptr;
+    std::unique_ptr<ListingCache> m_listings;
 
     Windows m_windows;
     ModalRunner m_runModal;
     bool m_converting = false;
     bool m_closeRequested = false;
+    bool m_cancelRequested = false;
+    bool m_askingToCancel = false;
+    QElapsedTimer m_repaintTimer;
+    int m_pendingRow = 0;
+    QString m_notice;
 
     QString m_openFileName;
     QString m_psqFileName;

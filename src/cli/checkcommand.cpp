@@ -4,9 +4,14 @@
 #include "schedulearguments.h"
 
 #include "common/failure.h"
+#include "dialogs/audioplacement.h"
 #include "lookup/checkrun.h"
 #include "schedule/scheduletable.h"
+#include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "settings/settingsstore.h"
+
+#include <QDir>
 
 namespace lintaro::cli {
 
@@ -15,6 +20,8 @@ namespace {
 const char kCheckHelp[]
     = "Использование: lintaro-cli check РАСПИСАНИЕ [--source N] [--separator N]...\n"
       "                        [--type РАСШИРЕНИЕ]...\n"
+      "       lintaro-cli check РАСПИСАНИЕ --deep [--source N] [--separator N]...\n"
+      "                         [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
       "\n"
       "Проверяет, все ли ролики расписания находятся, как пункт меню\n"
       "\"Проверить\": ничего не спрашивает и ничего не записывает. Каждая ячейка\n"
@@ -27,18 +34,28 @@ const char kCheckHelp[]
       "  --source N     столбец Источника (столбцы нумеруются с 0);\n"
       "                 без него действует разметка, сохраненная последней\n"
       "                 конвертацией, как при открытии расписания;\n"
-      "  --separator N  столбец-разделитель (только вместе с --source; проверка\n"
-      "                 его не использует, он принимается для единообразия\n"
-      "                 с командой convert);\n"
+      "  --separator N  столбец-разделитель (только вместе с --source; простая\n"
+      "                 проверка его не использует, подробная делит по нему\n"
+      "                 ролики на файлы, как конвертация);\n"
       "  --type РАСШ    тип файлов роликов без точки: avi, mxf, mov, mp4 или mkv;\n"
       "                 можно указать несколько (--type avi --type mxf): код ищется\n"
       "                 среди файлов первого типа, следующий тип - только если\n"
       "                 предыдущий не дал ни одного файла. Без него действуют типы,\n"
       "                 выбранные в программе (\"Типы файлов роликов\"), по\n"
       "                 умолчанию avi;\n"
+      "  --deep         подробная проверка: каждая строка данных печатается\n"
+      "                 как СТРОКА<TAB>СОСТОЯНИЕ<TAB>ЯЧЕЙКА<TAB>ПОДРОБНОСТИ\n"
+      "                 (строки считаются с 1, как в файле); СОСТОЯНИЕ - found\n"
+      "                 (ФАЙЛ<TAB>frames=..<TAB>step=..<TAB>rate=..<TAB>media=..),\n"
+      "                 missing, ambiguous (число файлов и сами файлы) или\n"
+      "                 unreadable (файл и сообщение о его ошибке). Затем, если\n"
+      "                 конвертация прошла бы все свои строки, по строке на\n"
+      "                 каждый файл, который она запишет:\n"
+      "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК;\n"
+      "  --audio МЕСТО  (с --deep) где лежит звук роликов, как у convert.\n"
       "  -h, --help     эта справка.\n"
       "\n"
-      "Код выхода: 0 - все ролики найдены, 1 - есть ненайденные,\n"
+      "Код выхода: 0 - все ролики найдены (и читаются), 1 - есть ненайденные,\n"
       "2 - ошибка (файл не читается, не назначен столбец Источника, неверный вызов).\n";
 
 int usageError(const QString &text)
@@ -48,16 +65,96 @@ int usageError(const QString &text)
     return 2;
 }
 
+// A tab inside a value would start a new field.
+QString field(const QString &text)
+{
+    QString value = text;
+    return value.replace(u'\t', u' ');
+}
+
+QString rowLine(const DeepCheckRow &row)
+{
+    QStringList fields{QString::number(row.row)};
+    switch (row.status) {
+    case DeepCheckRow::Status::Found:
+        fields << QStringLiteral("found") << field(row.cell) << field(row.path)
+               << QStringLiteral("frames=%1").arg(row.facts->frameCount)
+               << QStringLiteral("step=%1").arg(row.facts->sampleStep)
+               << QStringLiteral("rate=%1").arg(row.facts->scaledRate)
+               << QStringLiteral("media=%1").arg(row.facts->mediaType);
+        break;
+    case DeepCheckRow::Status::Missing:
+        fields << QStringLiteral("missing") << field(row.cell) << field(row.reason);
+        break;
+    case DeepCheckRow::Status::Ambiguous:
+        fields << QStringLiteral("ambiguous") << field(row.cell) << field(row.reason);
+        for (const QString &candidate : row.candidates)
+            fields << field(candidate);
+        break;
+    case DeepCheckRow::Status::Unreadable:
+        fields << QStringLiteral("unreadable") << field(row.cell) << field(row.path) << field(row.reason);
+        break;
+    }
+    return fields.join(u'\t');
+}
+
+int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QString> &audio)
+{
+    try {
+        SettingsStore settings; // read only: nothing here writes a value
+        const ScheduleTable table = schedule.loadTable(settings);
+        if (table.sourceColumn() < 0) {
+            printError(ScheduleArguments::noSourceText());
+            return 2;
+        }
+        const QString audioLocation
+            = audio ? audioLocationArgument(*audio) : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
+        CliInteraction interaction;
+        ReadOnlyLookups lookups(settings, interaction);
+        lookups.load();
+        lookups.resolver().setClipTypes(schedule.clipTypes(settings));
+        const DeepCheckReport report = deepCheck(table, lookups.resolver(), audioLocation);
+        for (const DeepCheckRow &row : report.rows)
+            printOut(rowLine(row));
+        for (const DeepCheckGroup &group : report.groups)
+            printOut(QStringLiteral("#\t%1\tclips=%2\tframes=%3\tduration=%4")
+                         .arg(field(group.name))
+                         .arg(group.clips)
+                         .arg(group.frames)
+                         .arg(group.duration));
+        return report.allFound() ? 0 : 1;
+    } catch (const Failure &failure) {
+        printError(failure.message());
+        return 2;
+    }
+}
+
 } // namespace
 
 int checkCommand(const QStringList &arguments)
 {
     ScheduleArguments schedule;
-    switch (schedule.parse(arguments)) {
+    bool deep = false;
+    std::optional<QString> audio;
+    const auto ownOptions = [&](const QStringList &list, qsizetype &i, QString &error) {
+        if (list[i] == QStringLiteral("--deep")) {
+            deep = true;
+            return ScheduleArguments::Take::Taken;
+        }
+        return ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+    };
+    switch (schedule.parse(arguments, ownOptions)) {
     case ScheduleArguments::Parsed::Help: std::fputs(kCheckHelp, stdout); return 0;
     case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
     case ScheduleArguments::Parsed::Ready: break;
     }
+    if (audio && !deep)
+        return usageError(QStringLiteral("--audio действует только вместе с --deep"));
+    if (audio && !isAudioLocation(*audio))
+        return usageError(
+            QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(*audio));
+    if (deep)
+        return deepCheckCommand(schedule, audio);
 
     try {
         SettingsStore settings; // read only: nothing here writes a value

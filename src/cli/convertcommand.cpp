@@ -180,6 +180,7 @@ int convertCommand(const QStringList &arguments)
             return 2;
         case ConversionRun::Outcome::RowFailed:
         case ConversionRun::Outcome::Cancelled:
+        case ConversionRun::Outcome::Interrupted:
             break;
         }
         return 1;

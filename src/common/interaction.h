@@ -13,7 +13,8 @@ namespace lintaro {
 // so no logic ever opens a window itself.
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
-enum class MessageButtons { Ok, YesNoCancel };
+// YesNo has No as its default: a stray Enter keeps things as they are.
+enum class MessageButtons { Ok, YesNoCancel, YesNo };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 
 struct FileFilter

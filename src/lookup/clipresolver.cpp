@@ -47,55 +47,55 @@ std::optional<QString> ClipResolver::searchedCode(QStringView cell)
     return textfile::trimmedControl(*code).toString();
 }
 
-std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const
+QList<ClipResolver::Candidate> ClipResolver::bracketCandidates(const QString &code, ListingCache *cache) const
 {
     // Several candidates are as final as one: the next type is tried only
     // when this one matched nothing in any folder.
+    const QChar separator = DirectoryListing::separator();
     for (const QString &type : m_types) {
-        bool candidates = false;
-        std::optional<QString> found = searchType(code, type, quiet, cache, &candidates);
-        if (found || candidates)
-            return found;
+        const QString suffix = QStringLiteral(".") + type;
+        QList<Candidate> candidates;
+        for (const QString &folderText : m_folders.list().texts()) {
+            const QString folder = folderText + separator;
+            const QString pattern = folder + code + u'*' + suffix;
+            const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
+            for (const QString &name : listed) {
+                if (name.startsWith(code, Qt::CaseSensitive))
+                    candidates.append({folder, name, type});
+            }
+        }
+        if (!candidates.isEmpty())
+            return candidates;
+    }
+    return {};
+}
+
+std::optional<QString> ClipResolver::chooseCandidate(const QString &code, const QList<Candidate> &candidates)
+{
+    if (candidates.isEmpty())
+        return std::nullopt;
+    if (candidates.size() == 1)
+        return candidates[0].path();
+    const QString exact = (code + u'.' + candidates[0].type).toUpper();
+    for (const Candidate &candidate : candidates) {
+        if (candidate.name.toUpper() == exact)
+            return candidate.path();
     }
     return std::nullopt;
 }
 
-std::optional<QString> ClipResolver::searchType(const QString &code, const QString &type, bool quiet,
-                                                ListingCache *cache, bool *candidates) const
+std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool quiet, ListingCache *cache) const
 {
-    const QChar separator = DirectoryListing::separator();
-    const QString suffix = QStringLiteral(".") + type;
-    QStringList names;
-    QStringList folders;
-    for (const QString &folderText : m_folders.list().texts()) {
-        const QString folder = folderText + separator;
-        const QString pattern = folder + code + u'*' + suffix;
-        const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
-        for (const QString &name : listed) {
-            if (name.startsWith(code, Qt::CaseSensitive)) {
-                names.append(name);
-                folders.append(folder);
-            }
-        }
-    }
-
-    *candidates = !names.isEmpty();
-    if (names.isEmpty())
-        return std::nullopt;
-    if (names.size() == 1)
-        return folders[0] + names[0];
-    const QString exact = (code + suffix).toUpper();
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (names[i].toUpper() == exact)
-            return folders[i] + names[i];
-    }
-    if (!quiet) {
-        QString text = QStringLiteral("Поиск ") + code + u'*' + suffix + QStringLiteral(" дал более одного результата:\n");
-        for (qsizetype i = 0; i < names.size() && i < ShownCandidates; ++i)
-            text += folders[i] + names[i] + u'\n';
+    const QList<Candidate> candidates = bracketCandidates(code, cache);
+    const std::optional<QString> chosen = chooseCandidate(code, candidates);
+    if (!chosen && candidates.size() > 1 && !quiet) {
+        QString text = QStringLiteral("Поиск ") + code + QStringLiteral("*.") + candidates[0].type
+            + QStringLiteral(" дал более одного результата:\n");
+        for (qsizetype i = 0; i < candidates.size() && i < ShownCandidates; ++i)
+            text += candidates[i].path() + u'\n';
         m_interaction.message(errorCaption(), text, MessageIcon::Error);
     }
-    return std::nullopt;
+    return chosen;
 }
 
 std::optional<QString> ClipResolver::substitutionLookup(const QString &name, bool quiet) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -47,6 +48,21 @@ public:
     // candidates unless quiet. A run passes its cache to reuse folder listings.
     std::optional<QString> bracketSearch(const QString &code, bool quiet, ListingCache *cache = nullptr) const;
 
+    // Every file CODE*.TYPE of the search folders whose name begins with the
+    // code exactly, in search order, for the first clip type that has any:
+    // the bracket search's candidates.
+    struct Candidate
+    {
+        QString folder; // the folder text and a separator
+        QString name;
+        QString type; // the clip type it was found as
+        QString path() const { return folder + name; }
+    };
+    QList<Candidate> bracketCandidates(const QString &code, ListingCache *cache = nullptr) const;
+    // The bracket search's choice among its candidates, quietly: nothing when
+    // there are none, or several and none is CODE.TYPE in any letter case.
+    static std::optional<QString> chooseCandidate(const QString &code, const QList<Candidate> &candidates);
+
     // The path of the first pair whose name equals name exactly. Unless quiet,
     // a missing name asks for the file; the answer is appended to the table
     // and saved at once (a failed save throws Failure). Nothing on cancel.
@@ -55,9 +71,6 @@ public:
     static QString errorCaption();
 
 private:
-    std::optional<QString> searchType(const QString &code, const QString &type, bool quiet, ListingCache *cache,
-                                      bool *candidates) const;
-
     const SearchFolderModel &m_folders;
     SubstitutionModel &m_substitutions;
     Interaction &m_interaction;

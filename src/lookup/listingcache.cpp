@@ -1,6 +1,12 @@
 #include "listingcache.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QStorageInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <algorithm>
 
@@ -9,6 +15,34 @@ namespace lintaro {
 ListingCache::ListingCache() : ListingCache([] { return QDateTime::currentMSecsSinceEpoch(); }) {}
 
 ListingCache::ListingCache(Clock now) : m_now(std::move(now)) {}
+
+void ListingCache::beginRun(const QStringList &folderTexts)
+{
+    if (folderTexts != m_folderTexts) {
+        m_folders.clear();
+        m_folderTexts = folderTexts;
+        return;
+    }
+    m_folders.removeIf([](const QHash<QString, Folder>::iterator it) { return it->remote; });
+}
+
+bool ListingCache::isRemoteFolder(const QString &path)
+{
+    if (path.startsWith(QStringLiteral("\\\\")) || path.startsWith(QStringLiteral("//")))
+        return true;
+#ifdef Q_OS_WIN
+    QString root = QDir::toNativeSeparators(QDir(path).absolutePath()).left(3);
+    if (!root.endsWith(u'\\'))
+        root += u'\\';
+    return GetDriveTypeW(reinterpret_cast<const wchar_t *>(root.utf16())) == DRIVE_REMOTE;
+#else
+    static const QList<QByteArray> kNetworkTypes = {"nfs", "nfs4", "cifs", "smb", "smb2", "smb3", "smbfs",
+                                                   "ncpfs", "afs", "9p", "ceph", "glusterfs", "lustre",
+                                                   "fuse.sshfs", "fuse.glusterfs", "fuse.davfs2", "davfs"};
+    const QStorageInfo storage(path);
+    return storage.isValid() && kNetworkTypes.contains(storage.fileSystemType());
+#endif
+}
 
 void ListingCache::buildIndex(Folder &folder)
 {
@@ -65,6 +99,7 @@ const ListingCache::Folder &ListingCache::folder(const QString &path)
     fresh.takenAtMs = m_now();
     fresh.stamp = stamp;
     fresh.entries = DirectoryListing::entries(path);
+    fresh.remote = isRemoteFolder(path);
     ++m_listingsTaken;
     buildIndex(fresh);
     // Taken again after reading: a change during the read makes the stamps differ.

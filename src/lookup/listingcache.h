@@ -13,12 +13,12 @@
 
 namespace lintaro {
 
-// Folder listings reused within one check run or conversion run, and only
-// while a fresh listing would give the same answer: the folder is the same
-// one, its modification time is unchanged, and that time lies at least two
-// seconds before the moment the listing was taken (a folder changed within
-// that window may have changed again unseen, so it is listed anew).
-// Create one per run and hand it to the resolver; it holds nothing for longer.
+// Folder listings reused only while a fresh listing would give the same
+// answer: the folder is the same one, its modification time is unchanged, and
+// that time lies at least two seconds before the moment the listing was taken
+// (a folder changed within that window may have changed again unseen, so it
+// is listed anew). A run may create its own, or the program keeps one for its
+// whole life and calls beginRun() before each run.
 class ListingCache
 {
 public:
@@ -31,6 +31,14 @@ public:
     // What DirectoryListing::list(pattern) answers at this moment.
     QStringList list(const QString &pattern);
 
+    // Before each run of a cache kept between runs: a changed search folder
+    // list drops every listing, and folders on a network share are listed
+    // anew, since their change time can lag behind their contents.
+    void beginRun(const QStringList &folderTexts);
+
+    // A UNC path or a folder on a network file system.
+    static bool isRemoteFolder(const QString &path);
+
     // How many folder listings were read, for tests and benchmarks.
     int listingsTaken() const { return m_listingsTaken; }
 
@@ -39,6 +47,7 @@ private:
     {
         DirectoryListing::Stamp stamp;
         qint64 takenAtMs = 0;
+        bool remote = false;
         QList<DirectoryListing::Entry> entries;
         // The folded names, one after another, and keys to them sorted by name.
         std::u16string foldedNames;
@@ -64,6 +73,7 @@ private:
     Clock m_now;
     QHash<QString, Folder> m_folders;
     Folder m_uncached;
+    QStringList m_folderTexts;
     int m_listingsTaken = 0;
 };
 

@@ -69,12 +69,14 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
         storeLayout(table, *m_settings);
 
     const ProgressReset progressReset(hooks.progress);
-    ListingCache listings;
+    ListingCache ownListings;
+    ListingCache &listings = m_listings ? *m_listings : ownListings;
     QList<SequenceFile> files;
 
     ConversionWalkHooks walkHooks;
     walkHooks.visitRow = hooks.visitRow;
     walkHooks.progress = hooks.progress;
+    walkHooks.cancelled = hooks.cancelled;
     walkHooks.startFile = [&] { files.append(SequenceFile()); };
     walkHooks.convertRow = [&](const QString &source) -> QString {
         const QString audioLocation = hooks.audioLocation ? hooks.audioLocation() : QString();
@@ -97,6 +99,11 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     };
 
     const ConversionWalkResult walk = walkSchedule(table, walkHooks);
+    if (walk.cancelled) {
+        result.outcome = Outcome::Interrupted;
+        result.failedRow = walk.failedRow;
+        return result;
+    }
     if (walk.failed) {
         m_interaction.message(kErrorCaption, walk.error, MessageIcon::Warning);
         result.outcome = Outcome::RowFailed;

@@ -12,6 +12,7 @@ namespace lintaro {
 
 class ClipResolver;
 class Interaction;
+class ListingCache;
 class ScheduleTable;
 class SettingsStore;
 
@@ -33,6 +34,8 @@ public:
         // A sequence file replaced its target; a failed run replaces none
         // (see writeFileSet for the one exception).
         std::function<void(const QString &path)> fileWritten;
+        // Asked before each row; true ends the run there with nothing written.
+        std::function<bool()> cancelled;
     };
 
     static inline const QString kNoSourceCaption = QStringLiteral("Не могу конвертнуть");
@@ -47,6 +50,7 @@ public:
         NoSourceColumn, // the precondition message was shown
         RowFailed,      // a row's message was shown; nothing written
         Cancelled,      // the save dialog was cancelled; nothing written
+        Interrupted,    // the operator stopped the walk; nothing written
         Written,        // every file written (none, when no row was converted)
     };
     struct Result
@@ -59,6 +63,9 @@ public:
 
     // settings is null for the command-line tool, which stores nothing.
     ConversionRun(Interaction &interaction, SettingsStore *settings, ClipResolver &resolver);
+
+    // Folder listings kept from earlier runs; without it the run keeps its own.
+    void setListings(ListingCache *listings) { m_listings = listings; }
 
     // Runs the command. saveFileName is the save dialog's file name: its initial
     // file, and the name chosen, when one is. A file that cannot be created
@@ -89,6 +96,7 @@ private:
     ClipResolver &m_resolver;
     SequenceFormat m_format = SequenceFormat::Psq;
     PathMap m_pathMap;
+    ListingCache *m_listings = nullptr;
 };
 
 } // namespace lintaro

@@ -18,6 +18,12 @@ ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWa
     bool fileStarted = false;
 
     for (int r = 1; r < table.rowCount(); ++r) {
+        if (hooks.cancelled && hooks.cancelled()) {
+            result.failed = true;
+            result.cancelled = true;
+            result.failedRow = r;
+            break;
+        }
         if (hooks.visitRow)
             hooks.visitRow(r);
         for (const int c : separators) {

@@ -23,6 +23,8 @@ struct ConversionWalkHooks
     std::function<QString(const QString &source)> convertRow;
     // After each converted row: row × 100 ÷ row count.
     std::function<void(int percent)> progress;
+    // Asked before each row: true stops the walk there, as a failed row does.
+    std::function<bool()> cancelled;
 };
 
 struct ConversionWalkResult
@@ -30,6 +32,7 @@ struct ConversionWalkResult
     bool failed = false;
     QString error;         // the failing row's text
     int failedRow = -1;
+    bool cancelled = false; // stopped on request before failedRow
     int fileCount = 0;
     bool separatorPresent = false;
     // One suffix per file, ".K1" or ".K1.10"; empty without separator columns.

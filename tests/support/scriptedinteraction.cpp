@@ -15,6 +15,8 @@ MessageAnswer ScriptedInteraction::message(const QString &caption, const QString
     }
     if (!m_acceptUnscripted)
         ADD_FAILURE() << "unscripted message box: " << caption.toStdString() << ": " << text.toStdString();
+    if (buttons == MessageButtons::YesNo)
+        return MessageAnswer::No;
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 

@@ -48,7 +48,7 @@ int checkCommand(const QStringList &arguments)
 {
     ScheduleArguments schedule;
     switch (schedule.parse(arguments)) {
-    case ScheduleArguments::Parsed::Help: std::fputs(kCheckHelp, stdout); return 0;
+    case ScheduleArguments::Parsed::Help: printText(stdout, QString::fromUtf8(kCheckHelp)); return 0;
     case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
     case ScheduleArguments::Parsed::Ready: break;
     }

@@ -12,6 +12,7 @@
 #include "settings/settingsstore.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <memory>
 
@@ -38,6 +39,11 @@ int runApplication(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lintaro"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lintaro"));
+    // Qt's own texts (the buttons of message boxes and file dialogs) in
+    // Russian, from the translations folder the Windows zip carries.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_ru"), QApplication::applicationDirPath() + QStringLiteral("/translations")))
+        QApplication::installTranslator(&qtTexts);
 
     QtInteraction interaction;
     SettingsStore settings;

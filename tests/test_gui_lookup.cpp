@@ -108,6 +108,7 @@ TEST_F(LookupDialogs, DeleteAsksAndOnlyYesDeletes)
 
 TEST_F(LookupDialogs, FailedSaveAtCloseIsReportedAndKeepsTheRows)
 {
+    LINTARO_UNIX_FIXTURE("a file size limit");
     test::writeFile(foldersFile(), "old\r\n");
     TForm2 form(m_interaction);
     form.show();
@@ -190,6 +191,7 @@ TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)
 
 TEST_F(LookupDialogs, CellEditThatTheFileCannotCarryIsRefusedAndOfferedAgain)
 {
+    LINTARO_UNIX_FIXTURE("keyboard focus, which Wine without a window manager does not give");
     TForm3 form(m_interaction, m_settings);
     form.show();
     QTableView *grid = form.StringGrid1;

@@ -49,8 +49,8 @@ QString reg(const QStringList &arguments, int *status = nullptr)
 
 void dropTestKeys()
 {
-    reg({"delete", kUserKey, "/f"});
-    reg({"delete", kMachineKey, "/f", "/reg:32"});
+    reg({ "delete", kUserKey, "/f" });
+    reg({ "delete", kMachineKey, "/f", "/reg:32" });
 }
 
 class Registry : public ::testing::Test
@@ -77,12 +77,14 @@ TEST_F(Registry, WritesLandUnderTheUserKeyAsPlainStrings)
 {
     m_store.write(QStringLiteral("LastCSV"), QStringLiteral("Z:\\Schedules\\day.csv"));
     m_store.write(QStringLiteral("LastPSQ"), QString());
-    const QString shown = reg({"query", kUserKey});
-    EXPECT_TRUE(shown.contains(QRegularExpression(QStringLiteral("LastCSV\\s+REG_SZ\\s+Z:\\\\Schedules\\\\day\\.csv"))))
+    const QString shown = reg({ "query", kUserKey });
+    EXPECT_TRUE(shown.contains(
+        QRegularExpression(QStringLiteral("LastCSV\\s+REG_SZ\\s+Z:\\\\Schedules\\\\day\\.csv"))))
         << shown.toStdString();
-    EXPECT_TRUE(shown.contains(QRegularExpression(QStringLiteral("LastPSQ\\s+REG_SZ")))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QRegularExpression(QStringLiteral("LastPSQ\\s+REG_SZ"))))
+        << shown.toStdString();
     int status = 0;
-    reg({"query", kMachineKey, "/reg:32"}, &status);
+    reg({ "query", kMachineKey, "/reg:32" }, &status);
     EXPECT_NE(status, 0) << "nothing is written under HKEY_LOCAL_MACHINE";
 
     // Cyrillic texts come back unchanged, an empty value reads as empty.
@@ -95,16 +97,16 @@ TEST_F(Registry, WritesLandUnderTheUserKeyAsPlainStrings)
 TEST_F(Registry, ValuesOfEarlierVersionsAreReadFromTheMachineKey)
 {
     int status = -1;
-    reg({"add", kMachineKey, "/v", "Audio", "/d", "0101d", "/f", "/reg:32"}, &status);
+    reg({ "add", kMachineKey, "/v", "Audio", "/d", "0101d", "/f", "/reg:32" }, &status);
     ASSERT_EQ(status, 0);
-    reg({"add", kMachineKey, "/v", "Source", "/t", "REG_EXPAND_SZ", "/d", "2", "/f", "/reg:32"});
+    reg({ "add", kMachineKey, "/v", "Source", "/t", "REG_EXPAND_SZ", "/d", "2", "/f", "/reg:32" });
     EXPECT_EQ(m_store.read(QStringLiteral("Audio")), QStringLiteral("0101d"));
     EXPECT_EQ(m_store.read(QStringLiteral("Source")), QStringLiteral("2"));
 
     // Once written, the user's value wins and the machine's stays as it was.
     m_store.write(QStringLiteral("Audio"), QStringLiteral("1010c"));
     EXPECT_EQ(m_store.read(QStringLiteral("Audio")), QStringLiteral("1010c"));
-    EXPECT_TRUE(reg({"query", kMachineKey, "/v", "Audio", "/reg:32"}).contains(QStringLiteral("0101d")));
+    EXPECT_TRUE(reg({ "query", kMachineKey, "/v", "Audio", "/reg:32" }).contains(QStringLiteral("0101d")));
     // An empty value under the user key is a value: no fallback.
     m_store.write(QStringLiteral("Source"), QString());
     EXPECT_EQ(m_store.read(QStringLiteral("Source")), QString());
@@ -112,21 +114,23 @@ TEST_F(Registry, ValuesOfEarlierVersionsAreReadFromTheMachineKey)
 
 TEST_F(Registry, AValueThatIsNotTextNamesItself)
 {
-    reg({"add", kUserKey, "/v", "ColWidths", "/t", "REG_DWORD", "/d", "64", "/f"});
-    reg({"add", kMachineKey, "/v", "Brakes", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:32"});
-    for (const char *name : {"ColWidths", "Brakes"}) {
+    reg({ "add", kUserKey, "/v", "ColWidths", "/t", "REG_DWORD", "/d", "64", "/f" });
+    reg({ "add", kMachineKey, "/v", "Brakes", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:32" });
+    for (const char *name : { "ColWidths", "Brakes" }) {
         try {
             m_store.read(QString::fromLatin1(name));
             ADD_FAILURE() << name << " read without an error";
         } catch (const Failure &failure) {
-            EXPECT_EQ(failure.message(), QStringLiteral("Invalid data type for '%1'").arg(QLatin1String(name)));
+            EXPECT_EQ(
+                failure.message(), QStringLiteral("Invalid data type for '%1'").arg(QLatin1String(name)));
         }
     }
 }
 
 TEST(RegistryKey, TheProgramWritesWhereAStandardUserMay)
 {
-    EXPECT_TRUE(SettingsStore().location().endsWith(QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Velmar Software\\Lintaro")))
+    EXPECT_TRUE(SettingsStore().location().endsWith(
+        QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Velmar Software\\Lintaro")))
         << SettingsStore().location().toStdString();
 }
 
@@ -137,9 +141,9 @@ TEST(ConfigFiles, BesideTheExecutableWhileItsFolderIsWritable)
     const ConfigFilePlace place = configFilePlace(QStringLiteral("Folders.cfg"), false);
     qputenv("LINTARO_CONFIG_DIR", saved);
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Folders.cfg");
-    EXPECT_EQ(place, (ConfigFilePlace{beside, beside}));
+    EXPECT_EQ(place, (ConfigFilePlace { beside, beside }));
     EXPECT_TRUE(QDir(QCoreApplication::applicationDirPath())
-                    .entryList({QStringLiteral(".lintaro-probe-*")}, QDir::Files | QDir::Hidden)
+                    .entryList({ QStringLiteral(".lintaro-probe-*") }, QDir::Files | QDir::Hidden)
                     .isEmpty())
         << "the probe leaves nothing behind";
 }
@@ -156,22 +160,26 @@ TEST(ConfigFiles, ANotWritableProgramFolderSavesUnderAppData)
     // Wine lets anyone write anywhere; the write beside the program is refused here.
     ConfigFileAccess refusing = diskAccess();
     refusing.canWrite = [&](const QString &path) { return !path.startsWith(program); };
-    const ConfigFilePlace place = chooseWindowsConfigFilePlace(QStringLiteral("Folders.cfg"), program, QString(),
-                                                               appData, refusing);
-    EXPECT_EQ(place.readPath, program + QStringLiteral("/Folders.cfg")) << "read from beside the program until saved";
+    const ConfigFilePlace place
+        = chooseWindowsConfigFilePlace(QStringLiteral("Folders.cfg"), program, QString(), appData, refusing);
+    EXPECT_EQ(place.readPath, program + QStringLiteral("/Folders.cfg"))
+        << "read from beside the program until saved";
     EXPECT_EQ(place.savePath, appData + QStringLiteral("/Lintaro/Folders.cfg"));
     SearchFolderModel model;
     model.load(place.readPath);
-    EXPECT_EQ(model.list().texts(), QStringList{QStringLiteral("C:\\Clips")});
+    EXPECT_EQ(model.list().texts(), QStringList { QStringLiteral("C:\\Clips") });
     model.appendFolder(QStringLiteral("D:\\Ads"));
     QDir().mkpath(appData + QStringLiteral("/Lintaro"));
     textfile::writeAtomically(place.savePath, model.list().fileBytes());
     qputenv("LINTARO_CONFIG_DIR", saved);
 
-    EXPECT_EQ(readFile(appData + QStringLiteral("/Lintaro/Folders.cfg")), QByteArray("C:\\Clips\r\nD:\\Ads\r\n"));
+    EXPECT_EQ(
+        readFile(appData + QStringLiteral("/Lintaro/Folders.cfg")), QByteArray("C:\\Clips\r\nD:\\Ads\r\n"));
     EXPECT_EQ(readFile(program + QStringLiteral("/Folders.cfg")), QByteArray("C:\\Clips\r\n"));
-    EXPECT_EQ(chooseWindowsConfigFilePlace(QStringLiteral("Folders.cfg"), program, QString(), appData, refusing).readPath,
-              QDir::cleanPath(appData + QStringLiteral("/Lintaro/Folders.cfg")))
+    EXPECT_EQ(
+        chooseWindowsConfigFilePlace(QStringLiteral("Folders.cfg"), program, QString(), appData, refusing)
+            .readPath,
+        QDir::cleanPath(appData + QStringLiteral("/Lintaro/Folders.cfg")))
         << "once saved per user, it is read from there";
 }
 
@@ -182,8 +190,8 @@ TEST(WindowsPaths, SearchFolderOnDriveZCyrillicNamesAndTheSequenceFile)
         GTEST_SKIP() << "no drive Z:";
     const QString root = QDir::toNativeSeparators(dir->path());
     const QString clips = root + QStringLiteral("\\Ролики");
-    writeFile(clips + QStringLiteral("\\Заставка1.avi"), riff::simpleAvi({{"vids", 1, 25, 250}}));
-    writeFile(clips + QStringLiteral("\\Rolik2.avi"), riff::simpleAvi({{"vids", 1, 25, 10}}));
+    writeFile(clips + QStringLiteral("\\Заставка1.avi"), riff::simpleAvi({ { "vids", 1, 25, 250 } }));
+    writeFile(clips + QStringLiteral("\\Rolik2.avi"), riff::simpleAvi({ { "vids", 1, 25, 10 } }));
 
     // The bracket search puts "\" between folder and name, also after a "\".
     SearchFolderModel folders;
@@ -194,28 +202,34 @@ TEST(WindowsPaths, SearchFolderOnDriveZCyrillicNamesAndTheSequenceFile)
     SubstitutionModel substitutions(settings);
     ScriptedInteraction interaction;
     const ClipResolver resolver(folders, substitutions, interaction);
-    EXPECT_EQ(resolver.bracketSearch(QStringLiteral("Rolik2"), true), clips + QStringLiteral("\\\\Rolik2.avi"))
+    EXPECT_EQ(
+        resolver.bracketSearch(QStringLiteral("Rolik2"), true), clips + QStringLiteral("\\\\Rolik2.avi"))
         << "the same folder twice: the first exact one, found through the folder ending in \\";
     folders.removeFolder(1);
-    EXPECT_EQ(resolver.bracketSearch(QStringLiteral("Заставка"), true), clips + QStringLiteral("\\Заставка1.avi"));
+    EXPECT_EQ(
+        resolver.bracketSearch(QStringLiteral("Заставка"), true), clips + QStringLiteral("\\Заставка1.avi"));
 
     // The command-line tool, Cyrillic schedule and output names, "\" paths.
     const QString config = root + QStringLiteral("\\config");
     writeFile(config + QStringLiteral("\\Folders.cfg"), cp1251(clips + QStringLiteral("\r\n")));
-    writeFile(root + QStringLiteral("\\Эфир.csv"), cp1251(QStringLiteral("(Заставка);К1\r\n(Rolik2);К1\r\n")));
+    writeFile(
+        root + QStringLiteral("\\Эфир.csv"), cp1251(QStringLiteral("(Заставка);К1\r\n(Rolik2);К1\r\n")));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LINTARO_CONFIG_DIR"), config);
     QDir().mkpath(root + QStringLiteral("\\Выход"));
-    const CliOutcome outcome = runCli({"convert", root + QStringLiteral("\\Эфир.csv"), "--save-as",
-                                       root + QStringLiteral("\\Выход\\День1"), "--source", "0"},
-                                      environment);
+    const CliOutcome outcome = runCli({ "convert", root + QStringLiteral("\\Эфир.csv"), "--save-as",
+                                          root + QStringLiteral("\\Выход\\День1"), "--source", "0" },
+        environment);
     ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
     const QByteArray psq = readFile(root + QStringLiteral("\\Выход\\День1.psq"));
     const QString doubled = QString(clips).replace(u'\\', QStringLiteral("\\\\"));
-    EXPECT_TRUE(psq.contains(cp1251(QStringLiteral("fname=") + doubled + QStringLiteral("\\\\Заставка1.avi\r\n"))))
+    EXPECT_TRUE(
+        psq.contains(cp1251(QStringLiteral("fname=") + doubled + QStringLiteral("\\\\Заставка1.avi\r\n"))))
         << psq.toStdString();
-    EXPECT_TRUE(psq.contains(cp1251(QStringLiteral("fname=") + doubled + QStringLiteral("\\\\Rolik2.avi\r\n"))));
-    EXPECT_TRUE(PsqWriter::escapePath(QStringLiteral("D:\\Clips\\a.avi")) == QStringLiteral("D:\\\\Clips\\\\a.avi"));
+    EXPECT_TRUE(
+        psq.contains(cp1251(QStringLiteral("fname=") + doubled + QStringLiteral("\\\\Rolik2.avi\r\n"))));
+    EXPECT_TRUE(
+        PsqWriter::escapePath(QStringLiteral("D:\\Clips\\a.avi")) == QStringLiteral("D:\\\\Clips\\\\a.avi"));
 }
 
 TEST(WindowsPaths, TheWavCompanionOnAnotherDrive)
@@ -226,7 +240,7 @@ TEST(WindowsPaths, TheWavCompanionOnAnotherDrive)
     QTemporaryDir dir;
     const QString clip = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Звук\\a.avi")));
     ASSERT_EQ(clip.at(1), u':');
-    writeFile(clip, riff::simpleAvi({{"vids", 1, 25, 25}}));
+    writeFile(clip, riff::simpleAvi({ { "vids", 1, 25, 25 } }));
     const QString letter = drive.left(1).toLower();
     const QString wav = letter + clip.mid(1).chopped(3) + QStringLiteral("wav");
     EXPECT_EQ(AviProbe::wavCompanionPath(clip, letter), wav);

@@ -4,6 +4,7 @@
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
 
+#include "lookup/directorylisting.h"
 #include "sequence/pathmap.h"
 #include "sequence/psqwriter.h"
 #include "settings/settingsstore.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -64,7 +66,11 @@ protected:
         writeFile(m_config + QStringLiteral("/Folders.cfg"), cp1251(m_clips + QStringLiteral("\r\n")));
     }
 
-    QString clip(const QString &name) const { return m_clips + u'/' + name + QStringLiteral(".avi"); }
+    // As the bracket search finds it: folder, the platform's separator, name.
+    QString clip(const QString &name) const
+    {
+        return m_clips + DirectoryListing::separator() + name + QStringLiteral(".avi");
+    }
 
     // A clip of the given length at 25 frames a second, without sound.
     void addClip(const QString &name, quint32 frames) const
@@ -340,7 +346,16 @@ TEST_F(CliCheckConvert, WithoutSourceTheStoredLayoutAndAudioApply)
 {
     addClip(QStringLiteral("Rolik1"), 10);
     writeFile(m_clips + "/Rolik1.wav", "RIFF");
+#ifdef Q_OS_WIN
+    // The tool reads the registry; what this test stores there goes again.
+    SettingsStore settings;
+    const auto forget = qScopeGuard([&] {
+        for (const char *name : {"ColWidths", "Brakes", "Source", "Audio"})
+            settings.write(name, QString());
+    });
+#else
     SettingsStore settings(settingsFile());
+#endif
     settings.write("ColWidths", "64;64;64");
     settings.write("Brakes", "0;0;1");
     settings.write("Source", "1");

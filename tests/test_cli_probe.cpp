@@ -61,7 +61,11 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     const QString line = clip + "\tframes=48\tstep=100\trate=2398\tmedia=%1\n";
     EXPECT_EQ(probe({clip}).out, line.arg(1));
     EXPECT_EQ(probe({"--audio", ".", clip}).out, line.arg(3));
+#ifdef Q_OS_WIN
+    EXPECT_EQ(probe({"--audio=e", clip}).out, line.arg(1)); // on drive E:, where there is none
+#else
     EXPECT_EQ(probe({"--audio=e", clip}).out, line.arg(3)); // no drive in the path: next to the video
+#endif
     EXPECT_EQ(probe({"--audio", "", clip}).out, line.arg(1));
     EXPECT_EQ(probe({"--", clip}).status, 0);
 

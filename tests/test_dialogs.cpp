@@ -182,6 +182,7 @@ TEST_F(ConfigFolder, TheChosenFolderIsCreatedSoTheFirstSaveWorks)
 
 TEST_F(ConfigFolder, PerUserRootHonoursXdgConfigHome)
 {
+    LINTARO_UNIX_FIXTURE("XDG_CONFIG_HOME");
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", path(QStringLiteral("xdg")).toLocal8Bit());
     EXPECT_EQ(userConfigBase(), path(QStringLiteral("xdg")));
@@ -194,4 +195,40 @@ TEST_F(ConfigFolder, TheTestExecutableRunsFromABuildFolder)
 {
     qunsetenv("LINTARO_CONFIG_DIR");
     EXPECT_EQ(configDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath()));
+}
+
+TEST(WindowsConfigPlace, BesideTheProgramWhenWritableElsePerUserReadingBesideUntilSaved)
+{
+    const QString exe = QStringLiteral("C:/Program Files/Lintaro");
+    const QString appData = QStringLiteral("C:/Users/op/AppData/Roaming");
+    const QString beside = exe + QStringLiteral("/Subst.cfg");
+    const QString perUser = appData + QStringLiteral("/Lintaro/Subst.cfg");
+    struct Case
+    {
+        const char *what;
+        QStringList existing;
+        QStringList writable; // files, or a folder's name for "a file can be made there"
+        QString overrideDir;
+        ConfigFilePlace expected;
+    };
+    const QList<Case> cases = {
+        {"a writable program folder", {}, {exe}, {}, {beside, beside}},
+        {"a writable file in a read-only folder is used in place", {beside}, {beside}, {}, {beside, beside}},
+        {"read-only, nothing saved per user yet", {beside}, {}, {}, {beside, perUser}},
+        {"read-only, no file anywhere", {}, {}, {}, {beside, perUser}},
+        {"read-only, saved per user before", {beside, perUser}, {}, {}, {perUser, perUser}},
+        {"the override wins", {beside}, {exe}, QStringLiteral("Z:/cfg"),
+         {QStringLiteral("Z:/cfg/Subst.cfg"), QStringLiteral("Z:/cfg/Subst.cfg")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ConfigFileAccess access;
+        access.exists = [&](const QString &path) { return c.existing.contains(path); };
+        access.canWrite = [&](const QString &path) {
+            return c.existing.contains(path) ? c.writable.contains(path)
+                                             : c.writable.contains(QFileInfo(path).path());
+        };
+        EXPECT_EQ(chooseWindowsConfigFilePlace(QStringLiteral("Subst.cfg"), exe, c.overrideDir, appData, access),
+                  c.expected);
+    }
 }

@@ -5,6 +5,7 @@
 #include "app/deepcheckwindow.h"
 #include "app/tform1.h"
 #include "dialogs/tform5.h"
+#include "lookup/directorylisting.h"
 #include "lookup/tform4.h"
 #include "schedule/schedulemodel.h"
 #include "sequence/aviprobe.h"
@@ -37,6 +38,9 @@ using namespace lintaro;
 using test::ScriptedInteraction;
 
 namespace {
+
+// The bracket search joins folder and name with the platform's separator.
+const QString kSep = QString(DirectoryListing::separator());
 
 class CommandsTest : public ::testing::Test
 {
@@ -130,8 +134,8 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     EXPECT_EQ(save.selectedFilter, 0);
     EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
-              expectedPsq({{m_clips + QStringLiteral("/N1.avi"), QString()},
-                           {m_clips + QStringLiteral("/R2.avi"), QString()}}));
+              expectedPsq({{m_clips + kSep + QStringLiteral("N1.avi"), QString()},
+                           {m_clips + kSep + QStringLiteral("R2.avi"), QString()}}));
     EXPECT_EQ(m_form->psqFileName(), m_out + QStringLiteral("/Day1.psq"));
     EXPECT_EQ(m_form->progress(), 0);
     EXPECT_TRUE(m_interaction.messages.isEmpty()); // no completion message
@@ -181,8 +185,8 @@ TEST_F(CommandsTest, SeparatorValuesSplitAndNameTheFiles)
     m_form->Build1Click();
     EXPECT_EQ(outputFiles(),
               (QStringList{"Day1^.K1.10_30.psq", "Day1^.K1.10_30~2.psq", "Day1^.K2.10_30.psq"}));
-    const QString n1 = m_clips + QStringLiteral("/N1.avi");
-    const QString r2 = m_clips + QStringLiteral("/R2.avi");
+    const QString n1 = m_clips + kSep + QStringLiteral("N1.avi");
+    const QString r2 = m_clips + kSep + QStringLiteral("R2.avi");
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1^.K1.10_30.psq")),
               expectedPsq({{n1, QString()}, {r2, QString()}, {n1, QString()}}));
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1^.K2.10_30.psq")), expectedPsq({{r2, QString()}}));

@@ -198,6 +198,7 @@ TEST_F(LookupFiles, SubstRefusesNamesWithSemicolonsAndForeignText)
 // says why through the error that reaches the general error report.
 TEST_F(LookupFiles, FailedSavesKeepTheOldFileAndTheRows)
 {
+    LINTARO_UNIX_FIXTURE("a file size limit");
     test::writeFile(foldersFile(), "old\r\n");
     test::writeFile(substFile(), "old ; old.avi\r\n");
     SearchFolderModel folders;
@@ -353,6 +354,7 @@ TEST(ClipCode, FirstOpeningBracketAndFirstClosingOneWithin300)
 
 TEST(DirectoryListing, MatchesIgnoringCaseAndListsOnlyVisibleFiles)
 {
+    LINTARO_UNIX_FIXTURE("dot files and links");
     QTemporaryDir dir;
     const QString root = dir.path();
     test::touchFiles(root, {"Rolik1.avi", "rolik2.AVI", "Ролик3.Avi", "Rolik4.avi.bak", ".Rolik5.avi",
@@ -657,6 +659,7 @@ TEST_F(Resolver, PromptRefusesWhatTheFileCannotCarry)
 
 TEST_F(Resolver, PromptWhoseSaveFailsKeepsTheRowAndThrows)
 {
+    LINTARO_UNIX_FIXTURE("a file size limit");
     test::writeFile(substFile(), "old ; old.avi\r\n");
     m_substitutions.load(substFile());
     m_interaction.answerPicker(QStringLiteral("/clips/a-rather-long-name-for-the-limit.avi"));
@@ -672,6 +675,7 @@ TEST_F(Resolver, PromptWhoseSaveFailsKeepsTheRowAndThrows)
 
 TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
 {
+    LINTARO_UNIX_FIXTURE("setting a folder's times");
     const QString a = folder("a");
     test::touchFiles(a, {"Other.avi"});
     ASSERT_TRUE(test::ageFolder(a));
@@ -687,6 +691,7 @@ TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
 
 TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
 {
+    LINTARO_UNIX_FIXTURE("setting a folder's times");
     const QString a = folder("a");
     test::touchFiles(a, {"Clip1.avi"});
     const QDateTime modified = QDateTime::currentDateTime().addSecs(-600);
@@ -743,6 +748,7 @@ TEST_F(Resolver, CacheKeptBetweenRunsListsAgainOnlyWhatMayHaveChanged)
 
 TEST_F(Resolver, CacheNoticesALinkWhoseTargetWentAway)
 {
+    LINTARO_UNIX_FIXTURE("links and folder times");
     const QString a = folder("a");
     test::touchFiles(path("target"), {"t.avi"});
     test::touchFiles(a, {});

@@ -236,6 +236,7 @@ TEST(AviHeaderReader, ReadsTheSameFewBytesFromAFileOverOneGiB)
 
 TEST(AviProbe, EachFailureHasItsMessageAndReleasesTheFile)
 {
+    LINTARO_UNIX_FIXTURE("counting open descriptors");
     QTemporaryDir dir;
     const QByteArray video = r::streamList(r::streamHeader("vids", 1, 25, 250));
     struct Case
@@ -341,7 +342,11 @@ TEST(AviProbe, WavCompanionOnDisk)
     EXPECT_EQ(AviProbe::probe(clip, QStringLiteral(".")).facts->mediaType, 1);
     writeFile(dir.filePath(QStringLiteral("Ролик.wav")), "RIFF");
     EXPECT_EQ(AviProbe::probe(clip, QStringLiteral(".")).facts->mediaType, 3);
+#ifdef Q_OS_WIN
+    EXPECT_EQ(AviProbe::probe(clip, QStringLiteral("e")).facts->mediaType, 1); // looked for on drive E:
+#else
     EXPECT_EQ(AviProbe::probe(clip, QStringLiteral("e")).facts->mediaType, 3); // no drive in the path
+#endif
     EXPECT_EQ(AviProbe::probe(clip, {}).facts->mediaType, 1);
 }
 

@@ -196,6 +196,7 @@ TEST(PsqWriter, UnencodablePathIsRefusedAndNothingIsWritten)
 
 TEST(PsqWriter, WritesWholeFilesAndReportsThoseItCannotCreate)
 {
+    LINTARO_UNIX_FIXTURE("a file size limit");
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("Day1^.K12.psq"));
     writeFile(target, QByteArray(10000, 'x'));

@@ -144,7 +144,7 @@ int checkCommand(const QStringList &arguments)
         return ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
     };
     switch (schedule.parse(arguments, ownOptions)) {
-    case ScheduleArguments::Parsed::Help: std::fputs(kCheckHelp, stdout); return 0;
+    case ScheduleArguments::Parsed::Help: printText(stdout, QString::fromUtf8(kCheckHelp)); return 0;
     case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
     case ScheduleArguments::Parsed::Ready: break;
     }

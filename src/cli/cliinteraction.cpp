@@ -2,16 +2,41 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace lintaro::cli {
+
+void printText(FILE *stream, const QString &text)
+{
+#ifdef Q_OS_WIN
+    // A console shows Unicode as it is (its own code page is neither UTF-8 nor
+    // the ANSI one); a pipe or a file gets UTF-8, as on Linux.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::fflush(stream);
+        QString console = text;
+        console.replace(u'\n', QStringLiteral("\r\n"));
+        DWORD written = 0;
+        WriteConsoleW(handle, reinterpret_cast<const wchar_t *>(console.utf16()), DWORD(console.size()), &written,
+                      nullptr);
+        return;
+    }
+#endif
+    std::fputs(text.toUtf8().constData(), stream);
+}
 
 void printError(const QString &line)
 {
-    std::fputs(qPrintable(line + u'\n'), stderr);
+    printText(stderr, line + u'\n');
 }
 
 void printOut(const QString &line)
 {
-    std::fputs(qPrintable(line + u'\n'), stdout);
+    printText(stdout, line + u'\n');
 }
 
 MessageAnswer CliInteraction::message(const QString &, const QString &text, MessageIcon,

@@ -2,6 +2,8 @@
 
 #include "common/interaction.h"
 
+#include <cstdio>
+
 namespace lintaro::cli {
 
 // The command-line tool never asks: messages go to stderr, every picker is
@@ -18,6 +20,8 @@ public:
 };
 
 // Writes a line to stderr or stdout in the locale's encoding.
+// Text for the terminal: UTF-8, or Unicode straight to a Windows console.
+void printText(FILE *stream, const QString &text);
 void printError(const QString &line);
 void printOut(const QString &line);
 

@@ -124,7 +124,7 @@ int convertCommand(const QStringList &arguments)
         return taken;
     };
     switch (schedule.parse(arguments, ownOptions)) {
-    case ScheduleArguments::Parsed::Help: std::fputs(kConvertHelp, stdout); return 0;
+    case ScheduleArguments::Parsed::Help: printText(stdout, QString::fromUtf8(kConvertHelp)); return 0;
     case ScheduleArguments::Parsed::Wrong: return usageError(schedule.error());
     case ScheduleArguments::Parsed::Ready: break;
     }

@@ -30,7 +30,7 @@ const char kUsage[] =
 
 int printUsage(FILE *to)
 {
-    std::fputs(kUsage, to);
+    printText(to, QString::fromUtf8(kUsage));
     return to == stdout ? 0 : 2;
 }
 

@@ -64,7 +64,7 @@ int probeCommand(const QStringList &arguments)
         if (options && argument == QStringLiteral("--")) {
             options = false;
         } else if (options && (argument == QStringLiteral("--help") || argument == QStringLiteral("-h"))) {
-            std::fputs(kProbeHelp, stdout);
+            printText(stdout, QString::fromUtf8(kProbeHelp));
             return 0;
         } else if (options && argument == QStringLiteral("--audio")) {
             if (++i == arguments.size())

@@ -2,9 +2,6 @@
 
 #include "common/configdir.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
 namespace lintaro::cli {
 
 ReadOnlyLookups::ReadOnlyLookups(SettingsStore &settings, Interaction &interaction)
@@ -12,19 +9,10 @@ ReadOnlyLookups::ReadOnlyLookups(SettingsStore &settings, Interaction &interacti
 {
 }
 
-QString ReadOnlyLookups::configFolder()
-{
-    // The same choice as configDirectory(), without making the folder: a
-    // missing folder simply holds no lists.
-    return chooseConfigDirectory(
-        QCoreApplication::applicationDirPath(), qEnvironmentVariable("LINTARO_CONFIG_DIR"), userConfigBase());
-}
-
 void ReadOnlyLookups::load()
 {
-    const QDir folder(configFolder());
-    m_folders.load(folder.filePath(QString::fromLatin1(SearchFolderList::FileName)));
-    m_substitutions.load(folder.filePath(QString::fromLatin1(SubstitutionTable::FileName)));
+    m_folders.load(configFilePlace(QString::fromLatin1(SearchFolderList::FileName), false).readPath);
+    m_substitutions.load(configFilePlace(QString::fromLatin1(SubstitutionTable::FileName), false).readPath);
 }
 
 } // namespace lintaro::cli

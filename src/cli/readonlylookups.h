@@ -23,9 +23,6 @@ public:
     // creating nothing there. Throws Failure for a file that cannot be read.
     void load();
 
-    // The configuration folder, as the program finds it.
-    static QString configFolder();
-
     ClipResolver &resolver() { return m_resolver; }
 
 private:

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace lintaro {
 
@@ -61,6 +62,62 @@ QString configDirectory()
     if (chosen != QDir::cleanPath(executableDir))
         return ensured(chosen);
     return chosen;
+}
+
+ConfigFileAccess diskAccess()
+{
+    ConfigFileAccess access;
+    access.exists = [](const QString &path) { return QFileInfo::exists(path); };
+    access.canWrite = [](const QString &path) {
+        if (QFileInfo::exists(path)) {
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly);
+        }
+        // Rights on a folder are not told by its attributes on Windows: only a
+        // file actually made there answers.
+        QTemporaryFile probe(QFileInfo(path).absolutePath() + QStringLiteral("/.lintaro-probe-XXXXXX"));
+        return probe.open();
+    };
+    return access;
+}
+
+ConfigFilePlace chooseWindowsConfigFilePlace(const QString &fileName, const QString &executableDir,
+                                             const QString &overrideDir, const QString &appDataDir,
+                                             const ConfigFileAccess &access)
+{
+    if (!overrideDir.isEmpty()) {
+        const QString path = QDir(QDir::cleanPath(overrideDir)).filePath(fileName);
+        return {path, path};
+    }
+    const QString beside = QDir(QDir::cleanPath(executableDir)).filePath(fileName);
+    if (access.canWrite(beside))
+        return {beside, beside};
+    const QString perUser = QDir::cleanPath(appDataDir + QStringLiteral("/Lintaro/") + fileName);
+    return {access.exists(perUser) ? perUser : beside, perUser};
+}
+
+ConfigFilePlace configFilePlace(const QString &fileName, bool makeFolders)
+{
+#ifdef Q_OS_WIN
+    const QString executableDir
+        = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    QString appData = qEnvironmentVariable("APPDATA");
+    if (appData.isEmpty())
+        appData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString overrideDir = qEnvironmentVariable("LINTARO_CONFIG_DIR");
+    const ConfigFilePlace place
+        = chooseWindowsConfigFilePlace(fileName, executableDir, overrideDir, appData, diskAccess());
+    if (makeFolders && QFileInfo(place.savePath).absolutePath() != QDir::cleanPath(executableDir))
+        ensured(QFileInfo(place.savePath).absolutePath());
+    return place;
+#else
+    const QString folder = makeFolders ? configDirectory()
+                                       : chooseConfigDirectory(QCoreApplication::applicationDirPath(),
+                                                               qEnvironmentVariable("LINTARO_CONFIG_DIR"),
+                                                               userConfigBase());
+    const QString path = QDir(folder).filePath(fileName);
+    return {path, path};
+#endif
 }
 
 } // namespace lintaro

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace lintaro {
 
 // The folder that holds Folders.cfg and Subst.cfg:
@@ -26,5 +28,39 @@ bool isInstalledLayout(const QString &executableDir);
 
 // The per-user configuration root: $XDG_CONFIG_HOME, else ~/.config.
 QString userConfigBase();
+
+// Where one configuration file is read from and saved to. The two differ only
+// on Windows, while a file saved per user does not exist yet.
+struct ConfigFilePlace
+{
+    QString readPath;
+    QString savePath;
+    bool operator==(const ConfigFilePlace &) const = default;
+};
+
+// What the Windows rule asks of the disk; tests replace it to make a write fail.
+struct ConfigFileAccess
+{
+    std::function<bool(const QString &path)> exists;
+    // An existing file: it opens for writing (nothing is changed). A missing
+    // one: a file can be made in its folder (a probe, removed at once).
+    std::function<bool(const QString &path)> canWrite;
+};
+ConfigFileAccess diskAccess();
+
+// The Windows rule, with the environment given:
+// - overrideDir (LINTARO_CONFIG_DIR) when it is set;
+// - beside the executable when the file can be written there (an existing
+//   writable file is used in place, even in a folder that is not writable);
+// - otherwise saved in <appDataDir>/Lintaro, and read from there once it
+//   exists, from beside the executable until then.
+ConfigFilePlace chooseWindowsConfigFilePlace(const QString &fileName, const QString &executableDir,
+                                             const QString &overrideDir, const QString &appDataDir,
+                                             const ConfigFileAccess &access);
+
+// The place of Folders.cfg or Subst.cfg for this program: on Windows the rule
+// above, elsewhere configDirectory() for both paths. makeFolders creates the
+// folder a save needs (the program); a tool that only reads passes false.
+ConfigFilePlace configFilePlace(const QString &fileName, bool makeFolders = true);
 
 } // namespace lintaro

@@ -62,7 +62,9 @@ Qt::ItemFlags SearchFolderModel::flags(const QModelIndex &index) const
 
 void SearchFolderModel::load()
 {
-    load(QDir(configDirectory()).filePath(QString::fromLatin1(SearchFolderList::FileName)));
+    const ConfigFilePlace place = configFilePlace(QString::fromLatin1(SearchFolderList::FileName));
+    load(place.readPath);
+    m_filePath = place.savePath; // the save, and the reload after it, go there
 }
 
 void SearchFolderModel::load(const QString &filePath)

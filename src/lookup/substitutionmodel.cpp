@@ -89,7 +89,9 @@ QString SubstitutionModel::refusal(int column, QStringView text)
 
 void SubstitutionModel::load()
 {
-    load(QDir(configDirectory()).filePath(QString::fromLatin1(SubstitutionTable::FileName)));
+    const ConfigFilePlace place = configFilePlace(QString::fromLatin1(SubstitutionTable::FileName));
+    load(place.readPath);
+    m_filePath = place.savePath; // the save, and the reload after it, go there
 }
 
 void SubstitutionModel::load(const QString &filePath)

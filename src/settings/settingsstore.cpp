@@ -9,17 +9,20 @@
 
 namespace lintaro {
 
+const QString SettingsStore::kUserKey = QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Velmar Software\\Lintaro");
+const QString SettingsStore::kMachineKey
+    = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Lintaro");
+
 namespace {
 
-const QString kRegistryKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Velmar Software\\Lintaro");
-
-std::unique_ptr<QSettings> openStore(const QString &iniFile)
+std::unique_ptr<QSettings> openStore(const QString &iniFile, const QString &userKey)
 {
     if (!iniFile.isEmpty())
         return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
 #ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(kRegistryKey, QSettings::Registry32Format);
+    return std::make_unique<QSettings>(userKey, QSettings::NativeFormat);
 #else
+    Q_UNUSED(userKey);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                        QStringLiteral("Velmar Software"), QStringLiteral("Lintaro"));
 #endif
@@ -31,10 +34,21 @@ SettingsStore::SettingsStore() = default;
 
 SettingsStore::SettingsStore(const QString &iniFile) : m_iniFile(iniFile) {}
 
+SettingsStore SettingsStore::inRegistry(const QString &userKey, const QString &machineKey)
+{
+    SettingsStore store;
+    store.m_userKey = userKey;
+    store.m_machineKey = machineKey;
+    return store;
+}
+
 QString SettingsStore::read(const QString &name) const
 {
-    const auto store = openStore(m_iniFile);
-    const QVariant value = store->value(name);
+    QVariant value = openStore(m_iniFile, m_userKey)->value(name);
+#ifdef Q_OS_WIN
+    if (!value.isValid() && m_iniFile.isEmpty())
+        value = QSettings(m_machineKey, QSettings::Registry32Format).value(name);
+#endif
     if (!value.isValid())
         return {};
     if (value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray)
@@ -44,7 +58,7 @@ QString SettingsStore::read(const QString &name) const
 
 void SettingsStore::write(const QString &name, const QString &value)
 {
-    const auto store = openStore(m_iniFile);
+    const auto store = openStore(m_iniFile, m_userKey);
     store->setValue(name, value);
     store->sync();
     const QString failed = QStringLiteral("Failed to set data for '%1'").arg(name);
@@ -58,7 +72,7 @@ void SettingsStore::write(const QString &name, const QString &value)
 
 QString SettingsStore::location() const
 {
-    return openStore(m_iniFile)->fileName();
+    return openStore(m_iniFile, m_userKey)->fileName();
 }
 
 } // namespace lintaro

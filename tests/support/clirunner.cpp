@@ -31,6 +31,11 @@ CliOutcome runCli(const QStringList &arguments, const QProcessEnvironment &envir
     outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     outcome.out = QString::fromUtf8(process.readAllStandardOutput());
     outcome.err = QString::fromUtf8(process.readAllStandardError());
+#ifdef Q_OS_WIN
+    // Text mode on Windows ends every line with CR LF.
+    outcome.out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    outcome.err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
     return outcome;
 }
 

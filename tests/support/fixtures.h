@@ -5,6 +5,14 @@
 #include <QByteArray>
 #include <QString>
 
+// Skips, with the reason printed, a test whose fixture only Unix offers (a
+// file size limit, folder times, descriptors, links, dot files).
+#ifdef Q_OS_WIN
+#define LINTARO_UNIX_FIXTURE(why) GTEST_SKIP() << "needs a Unix fixture: " << why
+#else
+#define LINTARO_UNIX_FIXTURE(why) static_cast<void>(0)
+#endif
+
 namespace lintaro::test {
 
 // Writes bytes to a file, creating folders as needed; fails the test on error.

@@ -6,7 +6,7 @@
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
 #include "schedule/scheduletable.h"
-#include "sequence/aviprobe.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/conversionrun.h"
 #include "sequence/conversionwalk.h"
 #include "sequence/outputnames.h"

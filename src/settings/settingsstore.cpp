@@ -66,7 +66,7 @@ void SettingsStore::write(const QString &name, const QString &value)
         throw Failure(failed);
     // A damaged line read on opening leaves FormatError standing, and that
     // hides the write's own status; the value on disk tells.
-    if (store->status() == QSettings::FormatError && openStore(m_iniFile)->value(name) != QVariant(value))
+    if (store->status() == QSettings::FormatError && openStore(m_iniFile, m_userKey)->value(name) != QVariant(value))
         throw Failure(failed);
 }
 

@@ -6,6 +6,10 @@
 #include "sequence/containerprobe.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/mediafacts.h"
+#include "sequence/editrate.h"
+#include "sequence/edlwriter.h"
+#include "sequence/fcpxmlwriter.h"
+#include "sequence/sequencewriter.h"
 
 #include <gtest/gtest.h>
 
@@ -245,5 +249,19 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryPacketCounted)
         if (QString(clip.name).endsWith(".mxf")) {
             EXPECT_FALSE(probe.facts->startTimecode.isEmpty()) << "an MXF file always carries one";
         }
+        // The EDL starts the source at the container's timecode and runs it for
+        // the clip's frames; the XML file carries the same timecode.
+        const SequenceFile sequence{QStringLiteral("tc"), {sequenceClip(*probe.facts, path)}};
+        const QString edl = QString::fromUtf8(EdlWriter().render(sequence));
+        const QStringList event = edl.split(QStringLiteral("\r\n"))[3].split(u' ', Qt::SkipEmptyParts);
+        ASSERT_GE(event.size(), 8) << edl.toStdString();
+        // Written as the EDL counts the clip's rate: ";" before the frames at 29.97.
+        const EditRate rate = EditRate::of(*probe.facts);
+        QString sourceIn = expected.timecode.isEmpty() ? QStringLiteral("00:00:00:00") : expected.timecode;
+        sourceIn[8] = rate.isDropFrame() ? u';' : u':';
+        EXPECT_EQ(event[4], sourceIn);
+        EXPECT_EQ(event[5], timecode(sequence.clips[0].sourceInFrame + probe.facts->frameCount, rate));
+        EXPECT_TRUE(FcpXmlWriter().render(sequence).contains(
+            QStringLiteral("<string>%1</string>").arg(sourceIn).toUtf8()));
     }
 }

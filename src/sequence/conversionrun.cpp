@@ -85,16 +85,14 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)
             return notFoundText(source);
-        SequenceClip clip;
-        clip.path = m_pathMap.apply(*path);
-        const QString unwritable = pathProblem(clip.path);
+        const QString mappedPath = m_pathMap.apply(*path);
+        const QString unwritable = pathProblem(mappedPath);
         if (!unwritable.isEmpty())
             return unwritable;
         const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
         if (!facts)
             return kProbeFailed;
-        clip.facts = *facts;
-        files.back().clips.append(clip);
+        files.back().clips.append(sequenceClip(*facts, mappedPath));
         return {};
     };
 

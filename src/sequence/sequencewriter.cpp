@@ -1,11 +1,26 @@
 #include "sequencewriter.h"
 
+#include "editrate.h"
 #include "edlwriter.h"
 #include "fcpxmlwriter.h"
 #include "mltwriter.h"
 #include "psqwriter.h"
 
+#include <QRegularExpression>
+
 namespace lintaro {
+
+SequenceClip sequenceClip(const MediaFacts &facts, const QString &path)
+{
+    SequenceClip clip{facts, path};
+    // timecodeFrame() checks the text against the clip's rate.
+    if (!timecodeFrame(facts))
+        return clip;
+    const QStringList fields = facts.startTimecode.split(QRegularExpression(QStringLiteral("[:;.,]")));
+    clip.sourceInFrame = timecodeFrames(fields[0].toInt(), fields[1].toInt(), fields[2].toInt(), fields[3].toInt(),
+                                        EditRate::of(facts));
+    return clip;
+}
 
 const QList<SequenceFormatInfo> &sequenceFormats()
 {

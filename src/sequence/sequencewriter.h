@@ -22,6 +22,11 @@ struct SequenceClip
     qint64 sourceInFrame = 0;
 };
 
+// A probed clip as a row of a sequence: a clip whose container carries a
+// start timecode begins its source there, counted as the writers count
+// timecode at its rate, so the written source in reads as the container's.
+SequenceClip sequenceClip(const MediaFacts &facts, const QString &path);
+
 // One output file of a run: its name (without folder and extension) and its
 // clips in row order.
 struct SequenceFile

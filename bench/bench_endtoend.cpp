@@ -70,46 +70,6 @@ private:
     QString m_saveAs;
 };
 
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((value >> (8 * i)) & 0xff);
-    return bytes;
-}
-
-QByteArray chunk(const char *id, const QByteArray &data)
-{
-    QByteArray bytes = QByteArray(id, 4) + le32(quint32(data.size())) + data;
-    if (data.size() % 2)
-        bytes += '\0';
-    return bytes;
-}
-
-QByteArray list(const char *form, const char *type, const QByteArray &children)
-{
-    return chunk(form, QByteArray(type, 4) + children);
-}
-
-// A one-stream clip of 250 frames at 25 a second, as small as a real AVI gets.
-QByteArray tinyAvi()
-{
-    QByteArray avih(56, '\0');
-    avih.replace(0, 4, le32(40000));
-    avih.replace(24, 4, le32(1));
-    QByteArray strh(56, '\0');
-    strh.replace(0, 4, "vids");
-    strh.replace(4, 4, "xvid");
-    strh.replace(20, 4, le32(1));
-    strh.replace(24, 4, le32(25));
-    strh.replace(32, 4, le32(250));
-    const QByteArray strl = list("LIST", "strl", chunk("strh", strh) + chunk("strf", QByteArray(40, '\1')));
-    const QByteArray hdrl = list("LIST", "hdrl", chunk("avih", avih) + strl);
-    const QByteArray movi = list("LIST", "movi", chunk("00dc", QByteArray(100, '\x7f')));
-    return list("RIFF", "AVI ", hdrl + movi + chunk("idx1", QByteArray(16, '\0')));
-}
-
-
 // Clip k of the schedule: spread over all folders and over each folder's names.
 int clipFolder(int k)
 {
@@ -171,7 +131,7 @@ int main(int argc, char **argv)
     QSet<QString> hits;
     for (int k = 0; k < kDistinctClips; ++k)
         hits.insert(archiveFileName(clipFolder(k), clipIndex(k)));
-    const QByteArray avi = tinyAvi();
+    const QByteArray avi = bench::tinyAvi();
     QByteArray folderLines;
     QStringList folders;
     for (int f = 0; f < kFolders; ++f) {

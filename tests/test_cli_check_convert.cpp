@@ -99,6 +99,32 @@ protected:
 
     QString settingsFile() const { return m_xdg + QStringLiteral("/Velmar Software/Lintaro.ini"); }
 
+    // Stores a value where the tool reads it: the per-user file here, the
+    // registry on Windows, where the test's values go again at its end.
+    void storeForTool(const QString &name, const QString &value)
+    {
+#ifdef Q_OS_WIN
+        SettingsStore().write(name, value);
+        m_storedInRegistry.append(name);
+#else
+        QDir().mkpath(QFileInfo(settingsFile()).path());
+        SettingsStore(settingsFile()).write(name, value);
+#endif
+    }
+    QString storedForTool(const QString &name) const
+    {
+#ifdef Q_OS_WIN
+        return SettingsStore().read(name);
+#else
+        return SettingsStore(settingsFile()).read(name);
+#endif
+    }
+    void TearDown() override
+    {
+        for (const QString &name : m_storedInRegistry)
+            SettingsStore().write(name, QString());
+    }
+
     Outcome run(const QString &command, const QStringList &arguments,
                 const std::function<void(QProcess &)> &prepare = {}) const
     {
@@ -134,6 +160,7 @@ protected:
     QString m_config;
     QString m_xdg;
     QString m_out;
+    QStringList m_storedInRegistry;
 };
 
 TEST_F(CliCheckConvert, SeparatorValuesSplitTheFilesAndEachIsWrittenByteForByte)
@@ -256,8 +283,7 @@ TEST_F(CliCheckConvert, MappedPathsGoIntoEveryFormatAndTheStoredPairsApplyWithou
             EXPECT_TRUE(QString::fromUtf8(bytes).contains(remote)) << bytes.toStdString();
     }
 
-    QDir().mkpath(QFileInfo(settingsFile()).path());
-    SettingsStore(settingsFile()).write(QStringLiteral("PathMap"), PathMap({{m_clips, "\\\\srv\\efir"}}).toStored());
+    storeForTool(QStringLiteral("PathMap"), PathMap({{m_clips, "\\\\srv\\efir"}}).toStored());
     EXPECT_EQ(convert(schedule, m_out + "/Day2", {"--source", "0", "--format", "edl"}).status, 0);
     EXPECT_TRUE(readFile(m_out + "/Day2.edl").contains("* SOURCE FILE: \\\\srv\\efir\\Rolik1.avi\r\n"));
     // --map replaces the stored pairs.
@@ -429,11 +455,10 @@ TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
     const Outcome both = run("check", {schedule, "--source", "0", "--type", "avi", "--type=mxf"});
     EXPECT_EQ(both.status, 0) << both.err.toStdString();
 
-    SettingsStore settings(settingsFile());
-    settings.write("ClipTypes", "mxf");
+    storeForTool("ClipTypes", "mxf");
     EXPECT_EQ(run("check", {schedule, "--source", "0"}).out, "(Rolik1)\n");
     EXPECT_EQ(run("check", {schedule, "--source", "0", "--type", "AVI"}).out, "(Mxf1)\n");
-    EXPECT_EQ(settings.read("ClipTypes"), "mxf") << "the tool never stores the types";
+    EXPECT_EQ(storedForTool("ClipTypes"), "mxf") << "the tool never stores the types";
 }
 
 TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWrite)

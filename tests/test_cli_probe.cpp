@@ -76,7 +76,9 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     EXPECT_EQ(probe({"--audio", ".", silent}).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
 
     // A drive letter is folded to lower case as the dialog stores it: a clip
-    // "q:/..." with --audio E has its WAV companion at "e:/...".
+    // "q:/..." with --audio E has its WAV companion at "e:/...". Here those
+    // are folders; Windows has no such drives to make.
+    LINTARO_UNIX_FIXTURE("folders named like drives");
     writeFile(dir.filePath(QStringLiteral("q:/a.avi")), riff::simpleAvi({{"vids", 1, 25, 5}}));
     writeFile(dir.filePath(QStringLiteral("e:/a.wav")), "RIFF");
     const CliOutcome onDrive

@@ -269,7 +269,7 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
         EXPECT_EQ(rows->item(i, 0)->text(), QString::number(i + 1));
         EXPECT_EQ(rows->item(i, 2)->text(), statuses[i]);
     }
-    EXPECT_EQ(rows->item(0, 3)->text(), m_clips + QStringLiteral("/N1.avi"));
+    EXPECT_EQ(rows->item(0, 3)->text(), m_clips + kSep + QStringLiteral("N1.avi"));
     EXPECT_EQ(rows->item(0, 5)->text(), QStringLiteral("00:00:10:00"));
     EXPECT_EQ(rows->item(1, 5)->text(), QStringLiteral("00:00:10;00")); // 300 frames at 29.97, drop-frame
     EXPECT_EQ(window->groupTable()->rowCount(), 0) << "the conversion would stop at the third row";
@@ -439,7 +439,7 @@ TEST_F(CommandsTest, TextTypedIntoACellWithoutEnterCountsForTheCheckAndTheConver
     m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
     m_form->Build1Click();
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
-              expectedPsq({{m_clips + QStringLiteral("/R2.avi"), QString()}}));
+              expectedPsq({{m_clips + kSep + QStringLiteral("R2.avi"), QString()}}));
     EXPECT_EQ(m_form->model().table().cell(0, 1), QStringLiteral("(R2)")); // kept after the run
     EXPECT_TRUE(m_form->isEditMode());
 }

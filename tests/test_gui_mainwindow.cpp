@@ -431,10 +431,16 @@ TEST_F(MainWindowTest, ExitWithoutOpeningWritesEmptyValuesBack)
 
 TEST(OpenDialogFilters, PatternsMatchAnyLetterCaseAndAllFilesMeansEveryFile)
 {
+#ifdef Q_OS_WIN
+    EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.csv")), QStringLiteral("*.csv"));
+    EXPECT_EQ(QtInteraction::qtFilterText(parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"))),
+              QStringLiteral("Файлы Avi (*.avi) (*.AVI)"));
+#else
     EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.csv")), QStringLiteral("*.[cC][sS][vV]"));
-    EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
     EXPECT_EQ(QtInteraction::qtFilterText(parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"))),
               QStringLiteral("Файлы Avi (*.avi) (*.[aA][vV][iI])"));
+#endif
+    EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
 }
 
 TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainText)
@@ -456,6 +462,9 @@ TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainText)
 
 TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows shows its own file dialog, whose fields a test cannot reach";
+#endif
     QTemporaryDir dir;
     for (const char *name : {"day", "day.csv", "night.csv"})
         test::writeFile(dir.filePath(QString::fromLatin1(name)), "a;b\r\n");

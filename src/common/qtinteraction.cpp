@@ -77,6 +77,11 @@ QString QtInteraction::caseInsensitivePattern(const QString &pattern)
 {
     if (pattern == QStringLiteral("*.*"))
         return QStringLiteral("*");
+#ifdef Q_OS_WIN
+    // Windows matches names without letter case, and its own file dialog
+    // knows no "[cC]" classes: they would hide every file.
+    return pattern;
+#endif
     QString result;
     for (const QChar ch : pattern) {
         if (ch.isLetter() && ch.toLower() != ch.toUpper())

@@ -375,6 +375,30 @@ TEST(AviProbe, RealFilesMadeByAMuxer)
     EXPECT_EQ(AviProbe::probe(dataFile(QStringLiteral("audio_only.avi")), {}).failure, AviProbe::kNoVideoStream);
 }
 
+// The container seeds of the fuzz corpus are real files ffmpeg made; probing
+// them here also runs the Windows build's own libavformat under Wine.
+TEST(ContainerProbe, RealFilesOfEveryContainer)
+{
+    const QString folder = qEnvironmentVariable("LINTARO_TEST_DATA") + QStringLiteral("/../../fuzz/corpus/container/");
+    struct Case
+    {
+        const char *name;
+        MediaFacts facts;
+    };
+    const Case cases[] = {
+        {"mpeg2_25_pcm_tc.mxf", {1, 1, 25, 3, QStringLiteral("10:00:00:00")}},
+        {"mjpeg_2997_drop_tc.mov", {2, 100, 2997, 1, QStringLiteral("00:59:59;28")}},
+        {"mpeg4_23976.mp4", {2, 100, 2398, 1}},
+        {"ffv1_12.5.mkv", {2, 10, 125, 1}},
+    };
+    for (const Case &c : cases) {
+        const MediaProbe::Result result = MediaProbe::probe(folder + QString::fromLatin1(c.name), {});
+        ASSERT_TRUE(result.ok()) << c.name << ": " << result.failure.toStdString();
+        EXPECT_EQ(*result.facts, c.facts) << c.name;
+    }
+    EXPECT_EQ(MediaProbe::probe(folder + QStringLiteral("truncated.mxf"), {}).failure, AviProbe::kCannotOpen);
+}
+
 TEST(AviProbe, FailureIsShownInAStopBoxCaptionedError)
 {
     QTemporaryDir dir;

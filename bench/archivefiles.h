@@ -5,8 +5,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+
+#include <functional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -15,6 +18,19 @@
 #endif
 
 namespace lintaro::bench {
+
+// The shortest of several runs of work, in milliseconds: warm caches, least noise.
+inline double bestOf(int repeats, const std::function<void()> &work)
+{
+    double best = 1e300;
+    QElapsedTimer timer;
+    for (int repeat = 0; repeat < repeats; ++repeat) {
+        timer.start();
+        work();
+        best = qMin(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
 
 inline bool writeBytes(const QString &path, const QByteArray &bytes = {})
 {

@@ -62,14 +62,7 @@ QString clipName(int k)
 
 double bestOf(const std::function<void()> &work)
 {
-    double best = 1e300;
-    QElapsedTimer timer;
-    for (int repeat = 0; repeat < kRepeats; ++repeat) {
-        timer.start();
-        work();
-        best = qMin(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
+    return bench::bestOf(kRepeats, work);
 }
 
 } // namespace

@@ -268,21 +268,31 @@ void TForm1::clearNotice()
     StatusBar1->update();
 }
 
+bool TForm1::sourceMarked()
+{
+    if (m_model->table().sourceColumn() < 0) {
+        m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText, MessageIcon::Warning);
+        return false;
+    }
+    return m_windows.form2 && m_windows.form3;
+}
+
+ClipResolver TForm1::checkResolver()
+{
+    ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+    resolver.setClipTypes(cliptypes::read(m_settings));
+    return resolver;
+}
+
 void TForm1::N6Click()
 {
     commitOpenEditor();
     clearNotice();
     m_report->guard([this] {
         const ScheduleTable &table = m_model->table();
-        if (table.sourceColumn() < 0) {
-            m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText,
-                                  MessageIcon::Warning);
+        if (!sourceMarked() || !m_windows.form4)
             return;
-        }
-        if (!m_windows.form2 || !m_windows.form3 || !m_windows.form4)
-            return;
-        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
-        resolver.setClipTypes(cliptypes::read(m_settings));
+        const ClipResolver resolver = checkResolver();
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const QStringList unresolved = unresolvedSources(table, resolver, m_listings.get());
@@ -304,15 +314,9 @@ void TForm1::DeepCheck1Click()
     clearNotice();
     m_report->guard([this] {
         const ScheduleTable &table = m_model->table();
-        if (table.sourceColumn() < 0) {
-            m_interaction.message(ConversionRun::kNoSourceCaption, ConversionRun::kNoSourceText,
-                                  MessageIcon::Warning);
+        if (!sourceMarked())
             return;
-        }
-        if (!m_windows.form2 || !m_windows.form3)
-            return;
-        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
-        resolver.setClipTypes(cliptypes::read(m_settings));
+        const ClipResolver resolver = checkResolver();
         const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);

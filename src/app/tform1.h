@@ -17,6 +17,7 @@ class QTableView;
 
 namespace lintaro {
 
+class ClipResolver;
 class ClipTypesDialog;
 class DeepCheckWindow;
 class ErrorReport;
@@ -154,6 +155,10 @@ private:
     void createMenus();
     void openSchedule(bool fromRecentFile, const QString &givenPath = QString());
     void beginListingRun();
+    // The check commands' start: false, after the warning when no Source
+    // column is marked; then their quiet resolver over the dialogs' lists.
+    bool sourceMarked();
+    ClipResolver checkResolver();
     void showGridRow(int row);
     void askToCancel();
     void clearNotice();

@@ -98,22 +98,31 @@ QString rowLine(const DeepCheckRow &row)
     return fields.join(u'\t');
 }
 
+// The schedule with its Source column; nothing, after saying so, without one.
+std::optional<ScheduleTable> tableWithSource(const ScheduleArguments &schedule, const SettingsStore &settings)
+{
+    ScheduleTable table = schedule.loadTable(settings);
+    if (table.sourceColumn() < 0) {
+        printError(ScheduleArguments::noSourceText());
+        return std::nullopt;
+    }
+    return table;
+}
+
 int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QString> &audio)
 {
     try {
         SettingsStore settings; // read only: nothing here writes a value
-        const ScheduleTable table = schedule.loadTable(settings);
-        if (table.sourceColumn() < 0) {
-            printError(ScheduleArguments::noSourceText());
+        const std::optional<ScheduleTable> table = tableWithSource(schedule, settings);
+        if (!table)
             return 2;
-        }
         const QString audioLocation
             = audio ? audioLocationArgument(*audio) : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
         CliInteraction interaction;
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const DeepCheckReport report = deepCheck(table, lookups.resolver(), audioLocation);
+        const DeepCheckReport report = deepCheck(*table, lookups.resolver(), audioLocation);
         for (const DeepCheckRow &row : report.rows)
             printOut(rowLine(row));
         for (const DeepCheckGroup &group : report.groups)
@@ -158,16 +167,14 @@ int checkCommand(const QStringList &arguments)
 
     try {
         SettingsStore settings; // read only: nothing here writes a value
-        const ScheduleTable table = schedule.loadTable(settings);
-        if (table.sourceColumn() < 0) {
-            printError(ScheduleArguments::noSourceText());
+        const std::optional<ScheduleTable> table = tableWithSource(schedule, settings);
+        if (!table)
             return 2;
-        }
         CliInteraction interaction;
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const QStringList unresolved = unresolvedSources(table, lookups.resolver());
+        const QStringList unresolved = unresolvedSources(*table, lookups.resolver());
         for (const QString &cell : unresolved)
             printOut(cell);
         return unresolved.isEmpty() ? 0 : 1;

@@ -309,10 +309,12 @@ TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)
 {
     addClip(QStringLiteral("Rolik1"), 10);
-    const QString schedule = writeSchedule({"Unknown;", "(Missing);", "(Rolik1);K1", "(Rolik1);"});
+    // A block title without a clip brings the cassette number; its file begins at the next clip.
+    const QString schedule = writeSchedule({"Unknown;", "(Missing);", " ;K1", "(Rolik1);", "(Rolik1);"});
     const Outcome outcome = convert(schedule, m_out + "/Day1", {"--source", "0", "--separator", "1"});
     EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.err, QString());
+    EXPECT_EQ(outcome.err, "строк без ролика: 1\n");
+    EXPECT_EQ(outputFiles(), QStringList{"Day1^.K1.psq"});
     PsqWriter expected;
     expected.appendClip(factsOf(10), clip("Rolik1"));
     expected.appendClip(factsOf(10), clip("Rolik1"));
@@ -431,19 +433,28 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
         "(Amb);K1",
         "Заставка;",
         "(Missing;K2",
+        " \t;K2",
         "  Неизвестный ;K2",
+        ";",
     });
     const Snapshot before = snapshot(m_root.path());
     const Outcome some = run("check", {schedule, "--source", "0", "--separator", "1"});
     EXPECT_EQ(some.status, 1);
     EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \n");
-    EXPECT_EQ(some.err, QString()) << "an ambiguous code is only listed";
+    EXPECT_EQ(some.err, "строк без ролика: 2\n") << "an ambiguous code is only listed";
     EXPECT_EQ(snapshot(m_root.path()), before);
 
     const Outcome none = run("check", {writeSchedule({"(Rolik1)", " Заставка"}), "--source", "0"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, QString());
     EXPECT_EQ(none.err, QString());
+
+    // Without pairs the empty row of the empty table is no pair for an empty cell.
+    QFile::remove(m_config + "/Subst.cfg");
+    const Outcome noPairs = run("check", {writeSchedule({"(Rolik1)", "  "}), "--source", "0"});
+    EXPECT_EQ(noPairs.status, 0);
+    EXPECT_EQ(noPairs.out, QString());
+    EXPECT_EQ(noPairs.err, "строк без ролика: 1\n");
 }
 
 TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
@@ -481,8 +492,17 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         QStringList options;
         QStringList lines;
         int status;
+        QString err = {};
     };
     const QList<Case> cases = {
+        {"a block title without a clip: its cassette's file begins at the next clip",
+         {"(Rolik1);K1", " ;K2", "(Rolik1);"},
+         {"--separator", "1"},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25, "2\tempty\t ", "3\tfound\t(Rolik1)\t" + rolik + found25,
+          "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
+          "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00"},
+         0,
+         "строк без ролика: 1\n"},
         {"rows above the first separator value are listed but do not stop the conversion; mixed rates",
          {"Unknown;;", "(Rolik1);K1;10:30", "Заставка;K1;10:30", "( NTSC );K2;10:30", "a\t(Rolik1);;"},
          {"--separator", "1", "--separator", "2"},
@@ -527,7 +547,7 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         const Snapshot before = snapshot(m_root.path());
         const Outcome outcome = run("check", QStringList{schedule, "--deep", "--source", "0"} + c.options);
         EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
-        EXPECT_EQ(outcome.err, QString());
+        EXPECT_EQ(outcome.err, c.err);
         EXPECT_EQ(outcome.outLines(), c.lines);
         EXPECT_EQ(snapshot(m_root.path()), before) << "the deep check writes nothing";
     }

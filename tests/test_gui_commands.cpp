@@ -407,13 +407,20 @@ TEST_F(CommandsTest, CheckListsUnresolvedCellsQuietlyInScheduleOrder)
 
 TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)
 {
-    start(QStringLiteral("(N1)\r\n(R2)\r\n"), 0);
+    start(QStringLiteral("(N1)\r\n \r\n(R2)\r\n\t\r\n"), 0);
     m_form->N6Click();
     ASSERT_EQ(m_interaction.messages.size(), 1);
     EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Все файлы найдены"));
     EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Все готово к конвертации"));
     EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::None);
     EXPECT_TRUE(m_shown.isEmpty());
+    EXPECT_TRUE(m_form->shownStatusText().endsWith(QStringLiteral("; строк без ролика: 2")))
+        << m_form->shownStatusText().toStdString();
+
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов: 1 в ")
+                                             + QDir::toNativeSeparators(m_out) + QStringLiteral("; строк без ролика: 2"));
 }
 
 TEST_F(CommandsTest, TextTypedIntoACellWithoutEnterCountsForTheCheckAndTheConversion)

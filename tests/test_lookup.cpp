@@ -584,10 +584,15 @@ TEST_F(Resolver, SubstitutionFirstExactNameDecides)
     EXPECT_EQ(resolver().substitutionLookup("Rolik2345", true), std::nullopt);
     EXPECT_EQ(resolver().substitutionLookup("", true), std::nullopt);
 
+    // The empty name is no clip: not even the one empty row of an empty table
+    // matches it, and it is never asked for.
     test::writeFile(substFile(), QByteArray());
     SubstitutionModel empty(m_settings);
     empty.load(substFile());
-    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", true), QString());
+    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", true), std::nullopt);
+    m_interaction.setAcceptUnscriptedMessages(false);
+    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", false), std::nullopt);
+    EXPECT_TRUE(m_interaction.pickers.isEmpty());
 }
 
 TEST_F(Resolver, PromptAppendsSavesAndLaterRowsFindTheAnswer)

@@ -159,6 +159,8 @@ private:
     // column is marked; then their quiet resolver over the dialogs' lists.
     bool sourceMarked();
     ClipResolver checkResolver();
+    // A check's or a conversion's count of rows without a clip, after its status.
+    void showEmptyRows(const QString &status, int emptyRows);
     void showGridRow(int row);
     void askToCancel();
     void clearNotice();

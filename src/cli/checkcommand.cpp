@@ -30,6 +30,8 @@ const char kCheckHelp[]
       "Код ролика в скобках ищется в директориях поиска (Folders.cfg); если\n"
       "подходит несколько файлов и среди них нет точного совпадения, ролик\n"
       "считается ненайденным. Прочее ищется в сопоставлениях (Subst.cfg).\n"
+      "Строка с пустой ячейкой Источника - строка без ролика: она не ищется и\n"
+      "не печатается, их число выводится в поток ошибок: \"строк без ролика: N\".\n"
       "\n"
       "  --source N     столбец Источника (столбцы нумеруются с 0);\n"
       "                 без него действует разметка, сохраненная последней\n"
@@ -47,8 +49,9 @@ const char kCheckHelp[]
       "                 как СТРОКА<TAB>СОСТОЯНИЕ<TAB>ЯЧЕЙКА<TAB>ПОДРОБНОСТИ\n"
       "                 (строки считаются с 1, как в файле); СОСТОЯНИЕ - found\n"
       "                 (ФАЙЛ<TAB>frames=..<TAB>step=..<TAB>rate=..<TAB>media=..),\n"
-      "                 missing, ambiguous (число файлов и сами файлы) или\n"
-      "                 unreadable (файл и сообщение о его ошибке). Затем, если\n"
+      "                 missing, ambiguous (число файлов и сами файлы),\n"
+      "                 unreadable (файл и сообщение о его ошибке) или empty\n"
+      "                 (строка без ролика, не ошибка). Затем, если\n"
       "                 конвертация прошла бы все свои строки, по строке на\n"
       "                 каждый файл, который она запишет:\n"
       "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК;\n"
@@ -94,6 +97,9 @@ QString rowLine(const DeepCheckRow &row)
     case DeepCheckRow::Status::Unreadable:
         fields << QStringLiteral("unreadable") << field(row.cell) << field(row.path) << field(row.reason);
         break;
+    case DeepCheckRow::Status::Empty: fields << QStringLiteral("empty") << field(row.cell); break;
+    case DeepCheckRow::Status::Hidden: fields << QStringLiteral("hidden") << field(row.cell); break;
+    case DeepCheckRow::Status::Skipped: fields << QStringLiteral("skipped") << field(row.cell); break;
     }
     return fields.join(u'\t');
 }
@@ -127,10 +133,9 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
             printOut(rowLine(row));
         for (const DeepCheckGroup &group : report.groups)
             printOut(QStringLiteral("#\t%1\tclips=%2\tframes=%3\tduration=%4")
-                         .arg(field(group.name))
-                         .arg(group.clips)
-                         .arg(group.frames)
-                         .arg(group.duration));
+                         .arg(field(group.name), QString::number(group.clips), QString::number(group.frames),
+                              group.duration));
+        printEmptyRows(report.emptyRows);
         return report.allFound() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
@@ -174,10 +179,11 @@ int checkCommand(const QStringList &arguments)
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const QStringList unresolved = unresolvedSources(*table, lookups.resolver());
-        for (const QString &cell : unresolved)
+        const CheckRunResult result = checkSources(*table, lookups.resolver());
+        for (const QString &cell : result.unresolved)
             printOut(cell);
-        return unresolved.isEmpty() ? 0 : 1;
+        printEmptyRows(result.emptyRows);
+        return result.unresolved.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;

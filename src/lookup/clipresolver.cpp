@@ -100,6 +100,9 @@ std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool qui
 
 std::optional<QString> ClipResolver::substitutionLookup(const QString &name, bool quiet) const
 {
+    // No name is no clip: the empty row of an empty table is no pair for it.
+    if (name.isEmpty())
+        return std::nullopt;
     const SubstitutionTable &table = m_substitutions.table();
     if (const int row = table.find(name); row >= 0)
         return table.row(row).path;

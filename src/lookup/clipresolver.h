@@ -65,7 +65,8 @@ public:
 
     // The path of the first pair whose name equals name exactly. Unless quiet,
     // a missing name asks for the file; the answer is appended to the table
-    // and saved at once (a failed save throws Failure). Nothing on cancel.
+    // and saved at once (a failed save throws Failure). Nothing on cancel,
+    // and nothing for the empty name, which is never asked for.
     std::optional<QString> substitutionLookup(const QString &name, bool quiet) const;
 
     static QString errorCaption();

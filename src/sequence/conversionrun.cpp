@@ -97,6 +97,7 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     };
 
     const ConversionWalkResult walk = walkSchedule(table, walkHooks);
+    result.emptyRows = walk.emptyRows;
     if (walk.cancelled) {
         result.outcome = Outcome::Interrupted;
         result.failedRow = walk.failedRow;

@@ -59,6 +59,7 @@ public:
         int failedRow = -1;
         QStringList files; // written, in order
         SequenceFormat format = SequenceFormat::Psq; // the one chosen in the save dialog
+        int emptyRows = 0; // rows met without a clip, passed over
     };
 
     // settings is null for the command-line tool, which stores nothing.

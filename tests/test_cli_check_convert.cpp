@@ -356,6 +356,7 @@ TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
                         "Не могу найти файл \"( Amb )\"\n")
              .arg(clip("Amb1"), clip("Amb2"))},
         {"a missing substitution is never asked for", "Неизвестный", "Не могу найти файл \"Неизвестный\"\n"},
+        {"an empty code matches no file", "Анонс ( )", "Не могу найти файл \"Анонс ( )\"\n"},
         {"a trimmed code without a file quotes the whole cell", " ( Missing\t) ", "Не могу найти файл \"( Missing\t)\"\n"},
         {"a file that is no AVI", "(Broken)",
          "Не могу открыть AVI\nОшибка обработки AVI файла\n"},
@@ -436,11 +437,15 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
         " \t;K2",
         "  Неизвестный ;K2",
         ";",
+        "Анонс ( );K3",
+        "Программа ();K3",
+        "Х/ф Брат (16+) (Rolik1);K3",
+        "Х/ф Брат (16+);K3",
     });
     const Snapshot before = snapshot(m_root.path());
     const Outcome some = run("check", {schedule, "--source", "0", "--separator", "1"});
     EXPECT_EQ(some.status, 1);
-    EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \n");
+    EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \nАнонс ( )\nПрограмма ()\nХ/ф Брат (16+)\n");
     EXPECT_EQ(some.err, "строк без ролика: 2\n") << "an ambiguous code is only listed";
     EXPECT_EQ(snapshot(m_root.path()), before);
 
@@ -455,6 +460,20 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
     EXPECT_EQ(noPairs.status, 0);
     EXPECT_EQ(noPairs.out, QString());
     EXPECT_EQ(noPairs.err, "строк без ролика: 1\n");
+
+    // A folder that is not there (an unmounted share) is named first, and fails the check.
+    const QString gone = m_root.filePath("share");
+    writeFile(m_config + "/Folders.cfg", cp1251(m_clips + "\r\n" + gone + "\r\n\r\n" + gone + "\r\n"));
+    const QString ready = writeSchedule({"(Rolik1)"});
+    for (const QStringList &deep : {QStringList(), QStringList{"--deep"}}) {
+        const Outcome unavailable = run("check", QStringList{ready, "--source", "0"} + deep);
+        EXPECT_EQ(unavailable.status, 1);
+        EXPECT_EQ(unavailable.err, "Директория поиска недоступна: " + gone + "\n");
+    }
+    const Outcome converted = convert(ready, m_out + "/Day1", {"--source", "0"});
+    EXPECT_EQ(converted.status, 1);
+    EXPECT_EQ(converted.err, "Директория поиска недоступна: " + gone + ". Продолжить без нее?\n");
+    EXPECT_EQ(outputFiles(), QStringList());
 }
 
 TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
@@ -495,12 +514,12 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         QString err = {};
     };
     const QList<Case> cases = {
-        {"a block title without a clip: its cassette's file begins at the next clip",
-         {"(Rolik1);K1", " ;K2", "(Rolik1);"},
+        {"a block title without a clip: its cassette's file begins at the next clip; a %1 in a value",
+         {"(Rolik1);K1", " ;Blk%1", "(Rolik1);"},
          {"--separator", "1"},
          {"1\tfound\t(Rolik1)\t" + rolik + found25, "2\tempty\t ", "3\tfound\t(Rolik1)\t" + rolik + found25,
           "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
-          "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00"},
+          "#\t^.Blk%1\tclips=1\tframes=250\tduration=00:00:10:00"},
          0,
          "строк без ролика: 1\n"},
         {"rows above the first separator value are listed but do not stop the conversion; mixed rates",
@@ -515,17 +534,17 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
           "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02"},
          1},
         {"a row the conversion would stop at: no file lines",
-         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2"},
+         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2", "( );K2"},
          {"--separator", "1"},
          {"1\tfound\t(Rolik1)\t" + rolik + found25,
           "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
           "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
-          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi"},
+          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi", "5\tmissing\t( )\tпустой код"},
          1},
         {"no separator columns: one file without a name; all found",
-         {"(Rolik1)", " (Sound)"},
+         {"Брат (16+) (Rolik1)", " (Sound)"},
          {},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25,
+         {"1\tfound\tБрат (16+) (Rolik1)\t" + rolik + found25,
           "2\tfound\t (Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=1",
           "#\t\tclips=2\tframes=275\tduration=00:00:11:00"},
          0},

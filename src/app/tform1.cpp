@@ -278,6 +278,16 @@ void TForm1::showEmptyRows(const QString &status, int emptyRows)
     StatusBar1->update();
 }
 
+void TForm1::warnUnavailable(const QStringList &folders)
+{
+    if (folders.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString &folder : folders)
+        lines.append(ClipResolver::unavailableText(folder));
+    m_interaction.message(ClipResolver::errorCaption(), lines.join(u'\n'), MessageIcon::Warning);
+}
+
 bool TForm1::sourceMarked()
 {
     if (m_model->table().sourceColumn() < 0) {
@@ -308,6 +318,7 @@ void TForm1::N6Click()
         const CheckRunResult result = checkSources(table, resolver, m_listings.get());
         QApplication::restoreOverrideCursor();
         showEmptyRows(m_statusText, result.emptyRows);
+        warnUnavailable(result.unavailableFolders);
         m_windows.form4->clearEntries();
         for (const QString &cell : result.unresolved)
             m_windows.form4->appendEntry(cell);
@@ -340,6 +351,7 @@ void TForm1::DeepCheck1Click()
         }
         QApplication::restoreOverrideCursor();
         showEmptyRows(m_statusText, report.emptyRows);
+        warnUnavailable(report.unavailableFolders);
         if (!m_deepCheck) {
             m_deepCheck = new DeepCheckWindow(m_interaction, this);
             m_deepCheck->rowActivated = [this](int row) {

@@ -6,6 +6,7 @@
 #include "common/failure.h"
 #include "dialogs/audioplacement.h"
 #include "lookup/checkrun.h"
+#include "lookup/clipresolver.h"
 #include "schedule/scheduletable.h"
 #include "sequence/conversionrun.h"
 #include "sequence/deepcheck.h"
@@ -58,7 +59,11 @@ const char kCheckHelp[]
       "  --audio МЕСТО  (с --deep) где лежит звук роликов, как у convert.\n"
       "  -h, --help     эта справка.\n"
       "\n"
-      "Код выхода: 0 - все ролики найдены (и читаются), 1 - есть ненайденные,\n"
+      "Директория поиска, которая не существует или не читается, называется в\n"
+      "потоке ошибок до всего остального: \"Директория поиска недоступна: ПУТЬ\".\n"
+      "\n"
+      "Код выхода: 0 - все ролики найдены (и читаются) и все директории поиска\n"
+      "доступны, 1 - есть ненайденные или недоступная директория поиска,\n"
       "2 - ошибка (файл не читается, не назначен столбец Источника, неверный вызов).\n";
 
 int usageError(const QString &text)
@@ -104,6 +109,13 @@ QString rowLine(const DeepCheckRow &row)
     return fields.join(u'\t');
 }
 
+// Said before the rows: what is missing may only be missing from them.
+void printUnavailable(const QStringList &folders)
+{
+    for (const QString &folder : folders)
+        printError(ClipResolver::unavailableText(folder));
+}
+
 // The schedule with its Source column; nothing, after saying so, without one.
 std::optional<ScheduleTable> tableWithSource(const ScheduleArguments &schedule, const SettingsStore &settings)
 {
@@ -129,6 +141,7 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
         const DeepCheckReport report = deepCheck(*table, lookups.resolver(), audioLocation);
+        printUnavailable(report.unavailableFolders);
         for (const DeepCheckRow &row : report.rows)
             printOut(rowLine(row));
         for (const DeepCheckGroup &group : report.groups)
@@ -136,7 +149,7 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
                          .arg(field(group.name), QString::number(group.clips), QString::number(group.frames),
                               group.duration));
         printEmptyRows(report.emptyRows);
-        return report.allFound() ? 0 : 1;
+        return report.allFound() && report.unavailableFolders.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;
@@ -180,10 +193,11 @@ int checkCommand(const QStringList &arguments)
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
         const CheckRunResult result = checkSources(*table, lookups.resolver());
+        printUnavailable(result.unavailableFolders);
         for (const QString &cell : result.unresolved)
             printOut(cell);
         printEmptyRows(result.emptyRows);
-        return result.unresolved.isEmpty() ? 0 : 1;
+        return result.unresolved.isEmpty() && result.unavailableFolders.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;

@@ -68,7 +68,8 @@ const char kConvertHelp[]
       "  -h, --help      эта справка.\n"
       "\n"
       "Код выхода: 0 - файлы записаны (или конвертировать было нечего),\n"
-      "1 - строка не конвертировалась или файл не записался,\n"
+      "1 - строка не конвертировалась, файл не записался или директория поиска\n"
+      "недоступна (не существует или не читается; ничего не записывается),\n"
       "2 - ошибка до начала конвертации (файл расписания не читается,\n"
       "не назначен столбец Источника, неверный вызов).\n";
 
@@ -182,6 +183,7 @@ int convertCommand(const QStringList &arguments)
         case ConversionRun::Outcome::NoSourceColumn:
             return 2;
         case ConversionRun::Outcome::RowFailed:
+        case ConversionRun::Outcome::Declined:
         case ConversionRun::Outcome::Cancelled:
         case ConversionRun::Outcome::Interrupted:
             break;

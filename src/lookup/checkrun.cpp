@@ -15,6 +15,7 @@ CheckRunResult checkSources(const ScheduleTable &table, const ClipResolver &reso
     const int source = table.sourceColumn();
     if (source < 0)
         return result;
+    result.unavailableFolders = resolver.unavailableFolders();
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
     for (int r = 1; r < table.rowCount(); ++r) {

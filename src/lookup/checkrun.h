@@ -13,6 +13,7 @@ struct CheckRunResult
 {
     QStringList unresolved; // Source cells, untrimmed, in schedule order
     int emptyRows = 0;      // rows without a clip, passed over
+    QStringList unavailableFolders; // search folders that could not be listed
 };
 
 // The check run's scan: every converted row's Source cell (see rowUse) that

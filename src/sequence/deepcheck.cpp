@@ -57,11 +57,12 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
             row.status = DeepCheckRow::Status::Ambiguous;
             for (const ClipResolver::Candidate &candidate : candidates)
                 row.candidates.append(candidate.path());
-            row.reason = QStringLiteral("%1 файлов %2*.avi").arg(candidates.size()).arg(trimmed);
+            row.reason = QStringLiteral("%1 файлов %2*.avi").arg(QString::number(candidates.size()), trimmed);
             return row;
         }
         if (!path)
-            row.reason = QStringLiteral("нет файла %1*.avi").arg(trimmed);
+            row.reason = trimmed.isEmpty() ? QStringLiteral("пустой код")
+                                           : QStringLiteral("нет файла %1*.avi").arg(trimmed);
     } else {
         const QString name = textfile::trimmedControl(row.cell).toString();
         path = resolver.substitutionLookup(name, true);
@@ -112,6 +113,7 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
     DeepCheckReport report;
     if (table.sourceColumn() < 0)
         return report;
+    report.unavailableFolders = resolver.unavailableFolders();
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
     for (int r = 1; r < table.rowCount(); ++r) {

@@ -52,6 +52,7 @@ struct DeepCheckReport
     bool conversionPasses = false;
     int stopRow = -1; // the row the conversion would stop at, when it would
     int emptyRows = 0;
+    QStringList unavailableFolders; // search folders that could not be listed
 
     // Every row converted found and readable.
     bool allFound() const;

@@ -432,7 +432,6 @@ TEST_F(CommandsTest, ASearchFolderThatCannotBeListedIsNamedBeforeTheCheckAndAske
     m_form->N6Click();
     ASSERT_EQ(m_interaction.messages.size(), 2);
     EXPECT_EQ(m_interaction.messages[0].text, named);
-    EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::Warning);
     EXPECT_EQ(m_interaction.messages[1].text, QStringLiteral("Все готово к конвертации"));
     m_form->DeepCheck1Click();
     EXPECT_EQ(m_interaction.lastMessageText(), named);

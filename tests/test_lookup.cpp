@@ -351,7 +351,6 @@ TEST(ClipCode, FirstOpeningBracketAndFirstClosingOneWithin300)
     EXPECT_FALSE(ClipResolver::clipCode(u"Х/ф Брат (16+)").has_value());
     EXPECT_FALSE(ClipResolver::clipCode(u"(18+) (Rolik").has_value());
     EXPECT_EQ(ClipResolver::clipCode(u"(16) (A)"), QStringLiteral("16"));
-    EXPECT_EQ(ClipResolver::clipCode(u"(21+) (A)"), QStringLiteral("21+"));
     EXPECT_EQ(ClipResolver::clipCode(u"(16+ A)"), QStringLiteral("16+ A"));
 
     const QString at300 = u'(' + QString(299, u'a') + u')';

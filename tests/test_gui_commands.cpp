@@ -405,6 +405,34 @@ TEST_F(CommandsTest, CheckListsUnresolvedCellsQuietlyInScheduleOrder)
     EXPECT_EQ(test::readFile(m_dir.filePath(QStringLiteral("settings.ini"))), settingsBefore);
 }
 
+// Another program changes Folders.cfg and Subst.cfg between two commands: the
+// next check and conversion use the files as they are now.
+TEST_F(CommandsTest, ListsChangedOnDiskBetweenRunsAreFollowed)
+{
+    const QString subst = m_config + QStringLiteral("/Subst.cfg");
+    test::writeFile(subst,
+        test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/N1.avi\r\nOld ; /x.avi\r\n")));
+    start(QStringLiteral("Promo\r\n(R2)\r\nOld\r\n"), 0);
+    test::writeFile(m_config + QStringLiteral("/Folders.cfg"), ""); // the clip folder removed
+    test::writeFile(
+        subst, test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/R2.avi\r\n")));
+    m_form->N6Click();
+    EXPECT_EQ(m_listed, (QStringList { "(R2)", "Old" }));
+
+    test::writeFile(
+        m_config + QStringLiteral("/Folders.cfg"), test::cp1251(m_clips + QStringLiteral("\r\n")));
+    test::writeFile(subst,
+        test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/R2.avi\r\nOld ; ") + m_clips
+            + QStringLiteral("/N1.avi\r\n")));
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+    const QString r2 = m_clips + kSep + QStringLiteral("R2.avi");
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
+        expectedPsq({ { m_clips + QStringLiteral("/R2.avi"), QString() }, { r2, QString() },
+            { m_clips + QStringLiteral("/N1.avi"), QString() } }));
+}
+
 TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)
 {
     start(QStringLiteral("(N1)\r\n(R2)\r\n"), 0);

@@ -159,6 +159,9 @@ private:
     // column is marked; then their quiet resolver over the dialogs' lists.
     bool sourceMarked();
     ClipResolver checkResolver();
+    // Folders.cfg and Subst.cfg as they are on disk now, when another program
+    // changed them since their dialogs last loaded or saved them.
+    void bringListsUpToDate();
     void showGridRow(int row);
     void askToCancel();
     void clearNotice();

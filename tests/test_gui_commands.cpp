@@ -448,7 +448,6 @@ TEST_F(CommandsTest, ListsChangedOnDiskBetweenRunsAreFollowed)
     EXPECT_EQ(m_interaction.messages[0].text,
         QStringLiteral("Файлы заняты другой конвертацией: %1/Day1.").arg(m_out));
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")), written);
-    EXPECT_TRUE(m_form->menus()[0]->menuAction()->isEnabled());
 
     // The dialog opens on the file as it is now.
     test::writeFile(subst, "Promo ; /new.avi\r\n");

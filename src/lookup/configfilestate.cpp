@@ -21,6 +21,8 @@ QByteArray ConfigFileState::bytesNow() const
 
 std::unique_ptr<FileLock> ConfigFileState::lockForWrite() const
 {
+    if (m_place.savePath.isEmpty())
+        return nullptr; // never loaded: the write fails on its own, no lock in the working folder
     auto lock = std::make_unique<FileLock>(FileLock::besideFile(m_place.savePath));
     if (!lock->acquired())
         throw Failure(FileLock::fileBusyText(m_place.savePath));

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <numeric>
 
 namespace lintaro {
 
@@ -22,9 +23,12 @@ AviProbe::Result AviProbe::probe(const QString &clipPath, const QString &audioLo
         result.headers = read.headers;
         return result;
     }
-    return fromHeaders(read.headers, clipPath, audioLocation,
-                       // A folder that happens to be named x.wav is no sound file.
-                       [](const QString &path) { return QFileInfo(path).isFile(); });
+    Result result = fromHeaders(read.headers, clipPath, audioLocation,
+                                // A folder that happens to be named x.wav is no sound file.
+                                [](const QString &path) { return QFileInfo(path).isFile(); });
+    if (result.facts && read.headers.streamCount < 2)
+        addCompanionSound(*result.facts, clipPath, audioLocation);
+    return result;
 }
 
 AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString &clipPath,
@@ -57,6 +61,7 @@ AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString 
     facts.sampleStep = integer.sampleStep;
     facts.scaledRate = integer.scaledRate;
     facts.mediaType = type;
+    addPictureAndSound(facts, headers, video);
     // An empty video stream has no last frame to mark, and a length whose
     // duration wraps round in the time base would place the clip wrongly.
     if (facts.frameCount == 0 || !durationFits(facts)) {
@@ -90,6 +95,52 @@ quint32 AviProbe::frameCount(const AviHeaders &headers, qsizetype videoStream)
 {
     const quint32 length = headers.streams.value(videoStream).length;
     return std::max(length, headers.odmlTotalFrames.value_or(0));
+}
+
+void AviProbe::addCompanionSound(MediaFacts &facts, const QString &clipPath, const QString &audioLocation)
+{
+    if (facts.mediaType != 3 || audioLocation.isEmpty())
+        return;
+    const std::optional<AviSoundFormat> sound
+        = AviHeaderReader::readWaveFile(wavCompanionPath(clipPath, audioLocation));
+    if (!sound)
+        return;
+    facts.audioChannels = sound->channels;
+    facts.sampleRate = sound->samplesPerSec <= 1000000 ? qint32(sound->samplesPerSec) : 0;
+    facts.bitDepth = sound->isPcm() ? sound->bitsPerSample : 0;
+}
+
+void AviProbe::addPictureAndSound(MediaFacts &facts, const AviHeaders &headers, qsizetype videoStream)
+{
+    constexpr quint32 kLargest = 1 << 16; // no picture or sound is larger; anything else is damage
+    const auto checked = [](quint32 value) { return value <= kLargest ? qint32(value) : 0; };
+    const AviStreamHeader &video = headers.streams[videoStream];
+    const bool ownSize = video.width > 0 && video.height > 0;
+    facts.width = checked(ownSize ? video.width : headers.width);
+    facts.height = checked(ownSize ? video.height : headers.height);
+    // The frame's shape over its picture's shape gives the shape of a pixel.
+    if (video.aspectNum && video.aspectDen && video.aspectWidth && video.aspectHeight) {
+        qint64 num = qint64(video.aspectNum) * video.aspectHeight;
+        qint64 den = qint64(video.aspectDen) * video.aspectWidth;
+        const qint64 common = std::gcd(num, den);
+        num /= common;
+        den /= common;
+        if (num <= kLargest && den <= kLargest) {
+            facts.sarNum = qint32(num);
+            facts.sarDen = qint32(den);
+        }
+    }
+    bool first = true;
+    for (const AviStreamHeader &stream : headers.streams) {
+        if (stream.type != fourCc("auds"))
+            continue;
+        facts.audioChannels = checked(quint32(facts.audioChannels) + stream.sound.channels);
+        if (first) {
+            facts.sampleRate = stream.sound.samplesPerSec <= 1000000 ? qint32(stream.sound.samplesPerSec) : 0;
+            facts.bitDepth = stream.sound.isPcm() && stream.sound.bitsPerSample <= 64 ? stream.sound.bitsPerSample : 0;
+            first = false;
+        }
+    }
 }
 
 qint32 AviProbe::mediaType(quint32 streamCount, const QString &clipPath, const QString &audioLocation,

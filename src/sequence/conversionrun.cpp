@@ -91,7 +91,7 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
             return unwritable;
         const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
         if (!facts)
-            return kProbeFailed;
+            return boxText(kProbeFailed, *path);
         files.back().clips.append(sequenceClip(*facts, mappedPath));
         return {};
     };

@@ -105,21 +105,31 @@ void AviProbe::addCompanionSound(MediaFacts &facts, const QString &clipPath, con
         = AviHeaderReader::readWaveFile(wavCompanionPath(clipPath, audioLocation));
     if (!sound)
         return;
+    if (sound->channels == 0 || sound->samplesPerSec == 0 || sound->samplesPerSec > 1000000)
+        return;
     facts.audioChannels = sound->channels;
-    facts.sampleRate = sound->samplesPerSec <= 1000000 ? qint32(sound->samplesPerSec) : 0;
-    facts.bitDepth = sound->isPcm() ? sound->bitsPerSample : 0;
+    facts.sampleRate = qint32(sound->samplesPerSec);
+    facts.bitDepth = sound->isPcm() && sound->bitsPerSample <= 64 ? sound->bitsPerSample : 0;
 }
 
 void AviProbe::addPictureAndSound(MediaFacts &facts, const AviHeaders &headers, qsizetype videoStream)
 {
-    constexpr quint32 kLargest = 1 << 16; // no picture or sound is larger; anything else is damage
-    const auto checked = [](quint32 value) { return value <= kLargest ? qint32(value) : 0; };
+    // No picture or sound is larger; a larger value is damage, and says nothing.
+    constexpr quint32 kLargest = 1 << 16;
+    constexpr quint32 kFastestSound = 1000000;
+    const auto fits = [](quint32 width, quint32 height) {
+        return width > 0 && height > 0 && width <= kLargest && height <= kLargest;
+    };
     const AviStreamHeader &video = headers.streams[videoStream];
-    const bool ownSize = video.width > 0 && video.height > 0;
-    facts.width = checked(ownSize ? video.width : headers.width);
-    facts.height = checked(ownSize ? video.height : headers.height);
+    if (fits(video.width, video.height)) {
+        facts.width = qint32(video.width);
+        facts.height = qint32(video.height);
+    } else if (fits(headers.width, headers.height)) {
+        facts.width = qint32(headers.width);
+        facts.height = qint32(headers.height);
+    }
     // The frame's shape over its picture's shape gives the shape of a pixel.
-    if (video.aspectNum && video.aspectDen && video.aspectWidth && video.aspectHeight) {
+    if (fits(video.aspectNum, video.aspectDen) && fits(video.aspectWidth, video.aspectHeight)) {
         qint64 num = qint64(video.aspectNum) * video.aspectHeight;
         qint64 den = qint64(video.aspectDen) * video.aspectWidth;
         const qint64 common = std::gcd(num, den);
@@ -130,16 +140,16 @@ void AviProbe::addPictureAndSound(MediaFacts &facts, const AviHeaders &headers, 
             facts.sarDen = qint32(den);
         }
     }
-    bool first = true;
     for (const AviStreamHeader &stream : headers.streams) {
-        if (stream.type != fourCc("auds"))
+        const AviSoundFormat &sound = stream.sound;
+        if (stream.type != fourCc("auds") || !fits(sound.channels, sound.samplesPerSec)
+            || sound.samplesPerSec > kFastestSound)
             continue;
-        facts.audioChannels = checked(quint32(facts.audioChannels) + stream.sound.channels);
-        if (first) {
-            facts.sampleRate = stream.sound.samplesPerSec <= 1000000 ? qint32(stream.sound.samplesPerSec) : 0;
-            facts.bitDepth = stream.sound.isPcm() && stream.sound.bitsPerSample <= 64 ? stream.sound.bitsPerSample : 0;
-            first = false;
+        if (facts.audioChannels == 0) {
+            facts.sampleRate = qint32(sound.samplesPerSec);
+            facts.bitDepth = sound.isPcm() && sound.bitsPerSample <= 64 ? sound.bitsPerSample : 0;
         }
+        facts.audioChannels += sound.channels;
     }
 }
 

@@ -331,11 +331,10 @@ std::optional<double> rateOf(ContainerInfo::Ratio value)
 
 QString ContainerProbe::failureText(Failure failure, const QString &clipPath)
 {
-    const QString suffix = QFileInfo(clipPath).suffix().toLower();
-    QString type = QStringLiteral("AVI");
-    if (suffix == QStringLiteral("mxf") || suffix == QStringLiteral("mov") || suffix == QStringLiteral("mp4")
-        || suffix == QStringLiteral("mkv"))
-        type = suffix.toUpper();
+    // Any other short extension names itself ("M4V"); a file without one keeps the AVI texts.
+    static const QRegularExpression shortSuffix(QStringLiteral("^[A-Za-z0-9]{2,4}$"));
+    const QString suffix = QFileInfo(clipPath).suffix();
+    const QString type = shortSuffix.match(suffix).hasMatch() ? suffix.toUpper() : QStringLiteral("AVI");
     switch (failure) {
     case Failure::CannotOpen: return QStringLiteral("Не могу открыть ") + type;
     case Failure::NoFileInfo: return QStringLiteral("Не могу узнать информацию об ") + type;

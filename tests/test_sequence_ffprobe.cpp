@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -333,4 +334,25 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryFrameDecoded)
         EXPECT_TRUE(FcpXmlWriter().render(sequence).contains(
             QStringLiteral("<string>%1</string>").arg(sourceIn).toUtf8()));
     }
+}
+
+TEST(ContainerProbeAgainstFfprobe, AFileStillBeingCopiedInIsRefusedAtOnce)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty())
+        GTEST_SKIP() << "ffmpeg is needed (Debian package ffmpeg)";
+    // The first half of a real MXF clip, then zeros up to 2 GiB (a sparse file):
+    // the library alone would scan the zeros for a quarter of a minute.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copying.mxf"));
+    ASSERT_TRUE(run(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                             "-frames:v", "250", "-c:v", "mpeg2video", "-b:v", "5M", path}));
+    QFile file(path);
+    ASSERT_GT(file.size(), 100000);
+    ASSERT_TRUE(file.resize(file.size() / 2) && file.resize(qint64(2) << 30));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(MediaProbe::probe(path, {}).failure,
+              QStringLiteral("Не могу узнать информацию о видеопотоке в MXF: заголовок не найден в первых 32 МБ"));
+    EXPECT_LT(clock.elapsed(), 5000);
 }

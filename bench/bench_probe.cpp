@@ -141,7 +141,7 @@ void containerLine(const QString &folder)
 long peakKilobytes()
 {
 #ifdef Q_OS_LINUX
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 #else
@@ -170,8 +170,9 @@ void hostileLine(const QString &folder, double baseline)
     const QString copying = folder + QStringLiteral("/copying.mxf");
     QProcess make;
     if (!ffmpeg.isEmpty())
-        make.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                            "-frames:v", "250", "-c:v", "mpeg2video", "-b:v", "5M", copying});
+        make.start(ffmpeg,
+            { "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                "-frames:v", "250", "-c:v", "mpeg2video", "-b:v", "5M", copying });
     QFile file(copying);
     if (ffmpeg.isEmpty() || !make.waitForFinished(120000) || make.exitCode() != 0
         || !file.resize(file.size() / 2) || !file.resize(qint64(2) << 30)) {
@@ -180,7 +181,7 @@ void hostileLine(const QString &folder, double baseline)
         QString failure;
         const double time = refusal(copying, &failure);
         std::printf("zero-tailed MXF: 2 GiB, %.0f us per probe, %.0f x the small AVI (%s)\n", time,
-                    time / baseline, qPrintable(failure));
+            time / baseline, qPrintable(failure));
     }
     const QString malformed = QStringLiteral(LINTARO_SOURCE_DIR "/fuzz/corpus/container/malformed.mov");
     const long before = peakKilobytes();
@@ -188,8 +189,8 @@ void hostileLine(const QString &folder, double baseline)
     const double time = refusal(malformed, &failure);
     std::printf("malformed MOV:   %lld bytes, %.0f us per probe, %.0f x the small AVI (%s); "
                 "peak memory %ld -> %ld KB (limit 512 MB)\n",
-                qlonglong(QFileInfo(malformed).size()), time, time / baseline, qPrintable(failure), before,
-                peakKilobytes());
+        qlonglong(QFileInfo(malformed).size()), time, time / baseline, qPrintable(failure), before,
+        peakKilobytes());
 }
 
 } // namespace

@@ -33,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const lintaro::MediaFacts &facts = *probe.facts;
         if (facts.frameCount == 0 || base.marker >= base.value || base.sample <= 0 || base.scale <= 0)
             std::abort();
-        if (facts.width < 0 || facts.height < 0 || facts.sarNum < 0 || facts.sarDen < 0 || facts.audioChannels < 0
-            || facts.sampleRate < 0 || facts.bitDepth < 0 || (facts.sarNum > 0) != (facts.sarDen > 0))
+        if (facts.width < 0 || facts.height < 0 || facts.sarNum < 0 || facts.sarDen < 0
+            || facts.audioChannels < 0 || facts.sampleRate < 0 || facts.bitDepth < 0
+            || (facts.sarNum > 0) != (facts.sarDen > 0))
             std::abort();
     } else if (probe.failure.isEmpty()) {
         std::abort();

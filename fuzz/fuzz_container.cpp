@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         if (facts.mediaType != (probe.info.hasAudio ? 3 : 1))
             std::abort();
-        if (facts.width < 0 || facts.height < 0 || facts.sarNum < 0 || facts.sarDen < 0 || facts.audioChannels < 0
-            || facts.sampleRate < 0 || facts.bitDepth < 0 || (facts.sarNum > 0) != (facts.sarDen > 0))
+        if (facts.width < 0 || facts.height < 0 || facts.sarNum < 0 || facts.sarDen < 0
+            || facts.audioChannels < 0 || facts.sampleRate < 0 || facts.bitDepth < 0
+            || (facts.sarNum > 0) != (facts.sarDen > 0))
             std::abort();
         (void)lintaro::timecodeFrame(facts);
     } else if (probe.failure.isEmpty()) {

@@ -31,8 +31,9 @@ TEST(CliProbe, OneLinePerFileAndStatusByFailures)
     const QString ntsc = dataFile("mjpeg_2997fps_with_sound.avi");
     const CliOutcome good = probe({pal, ntsc});
     EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(good.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=32x24\tsar=1:1\n" + ntsc
-                            + "\tframes=6\tstep=100\trate=2997\tmedia=3\tsize=16x16\tsar=1:1\taudio=1x4000x8\n");
+    EXPECT_EQ(good.out,
+        pal + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=32x24\tsar=1:1\n" + ntsc
+            + "\tframes=6\tstep=100\trate=2997\tmedia=3\tsize=16x16\tsar=1:1\taudio=1x4000x8\n");
     EXPECT_EQ(good.err, QString());
 
     const QString audioOnly = dataFile("audio_only.avi");
@@ -73,7 +74,8 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     const QString silent = dir.filePath(QStringLiteral("Тишина.avi"));
     writeFile(silent, riff::simpleAvi({{"vids", 1, 25, 5}}));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Тишина.wav")));
-    EXPECT_EQ(probe({"--audio", ".", silent}).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=16x16\n");
+    EXPECT_EQ(
+        probe({ "--audio", ".", silent }).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=16x16\n");
 
     // A drive letter is folded to lower case as the dialog stores it: a clip
     // "q:/..." with --audio E has its WAV companion at "e:/...". Here those
@@ -113,20 +115,21 @@ TEST(CliProbe, ContainersTheirTimecodePictureAndSound)
     const QString wav = dir.filePath(QStringLiteral("clip.wav"));
     const auto make = [&](const QString &path, const QStringList &arguments) {
         QProcess process;
-        process.start(ffmpeg, QStringList{"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                                          "testsrc=size=32x32:rate=25", "-f", "lavfi", "-i",
-                                          "sine=sample_rate=48000:duration=1"}
-                                  + arguments + QStringList{path});
+        process.start(ffmpeg,
+            QStringList { "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25",
+                "-f", "lavfi", "-i", "sine=sample_rate=48000:duration=1" }
+                + arguments + QStringList { path });
         return process.waitForFinished(60000) && process.exitCode() == 0;
     };
-    ASSERT_TRUE(make(mxf, {"-map", "0:v", "-frames:v", "5", "-c:v", "mpeg2video"}));
-    ASSERT_TRUE(make(mkv, {"-map", "0:v", "-map", "1:a", "-frames:v", "5", "-c:v", "mpeg2video", "-c:a", "aac",
-                           "-ac", "2"}));
+    ASSERT_TRUE(make(mxf, { "-map", "0:v", "-frames:v", "5", "-c:v", "mpeg2video" }));
+    ASSERT_TRUE(make(mkv,
+        { "-map", "0:v", "-map", "1:a", "-frames:v", "5", "-c:v", "mpeg2video", "-c:a", "aac", "-ac", "2" }));
     // The MXF's sound apart, in a broadcast RF64 file.
-    ASSERT_TRUE(make(wav, {"-map", "1:a", "-c:a", "pcm_s24le", "-ac", "2", "-rf64", "always"}));
-    const CliOutcome run = probe({"--audio", ".", mxf, mkv});
+    ASSERT_TRUE(make(wav, { "-map", "1:a", "-c:a", "pcm_s24le", "-ac", "2", "-rf64", "always" }));
+    const CliOutcome run = probe({ "--audio", ".", mxf, mkv });
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     // An MXF file always carries a timecode, 00:00:00:00 included; compressed sound has no depth.
-    EXPECT_EQ(run.out, mxf + "\tframes=5\tstep=1\trate=25\tmedia=3\ttimecode=00:00:00:00\tsize=32x32\taudio=2x48000x24\n"
-                           + mkv + "\tframes=5\tstep=1\trate=25\tmedia=3\tsize=32x32\tsar=1:1\taudio=2x48000\n");
+    EXPECT_EQ(run.out,
+        mxf + "\tframes=5\tstep=1\trate=25\tmedia=3\ttimecode=00:00:00:00\tsize=32x32\taudio=2x48000x24\n"
+            + mkv + "\tframes=5\tstep=1\trate=25\tmedia=3\tsize=32x32\tsar=1:1\taudio=2x48000\n");
 }

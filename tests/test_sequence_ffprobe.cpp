@@ -88,11 +88,12 @@ QStringList ffmpegArguments(const Clip &clip, const QString &path)
 void expectPictureAndSound(const QString &ffprobe, const QString &path, const MediaFacts &facts)
 {
     QByteArray out;
-    ASSERT_TRUE(run(ffprobe, {"-v", "error", "-show_entries",
-                              "stream=codec_type,codec_name,width,height,sample_aspect_ratio,channels,sample_rate,"
-                              "bits_per_sample",
-                              "-of", "json", path},
-                    &out));
+    ASSERT_TRUE(run(ffprobe,
+        { "-v", "error", "-show_entries",
+            "stream=codec_type,codec_name,width,height,sample_aspect_ratio,channels,sample_rate,"
+            "bits_per_sample",
+            "-of", "json", path },
+        &out));
     bool video = false, audio = false;
     int channels = 0;
     for (const QJsonValue &value : QJsonDocument::fromJson(out).object()["streams"].toArray()) {
@@ -203,11 +204,12 @@ ProbeAnswer ffprobeAnswer(const QString &ffprobe, const QString &path)
 {
     QByteArray out;
     ProbeAnswer answer;
-    if (!run(ffprobe, {"-v", "error", "-count_frames", "-show_entries",
-                       "stream=codec_type,avg_frame_rate,r_frame_rate,nb_read_frames:stream_tags=timecode:"
-                       "format_tags=timecode",
-                       "-of", "json", path},
-             &out))
+    if (!run(ffprobe,
+            { "-v", "error", "-count_frames", "-show_entries",
+                "stream=codec_type,avg_frame_rate,r_frame_rate,nb_read_frames:stream_tags=timecode:"
+                "format_tags=timecode",
+                "-of", "json", path },
+            &out))
         return answer;
     const QJsonObject root = QJsonDocument::fromJson(out).object();
     answer.timecode = root["format"].toObject()["tags"].toObject()["timecode"].toString();
@@ -247,30 +249,33 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryFrameDecoded)
 
     const QStringList mpeg2 = {"-c:v", "mpeg2video", "-q:v", "20"};
     const QStringList dnxhd = {"-c:v", "dnxhd", "-b:v", "110M", "-pix_fmt", "yuv422p"};
-    const QStringList mpeg4 = {"-c:v", "mpeg4", "-q:v", "31"};
-    const QStringList aac = {"-c:a", "aac"};
-    const QStringList lateStart = {"-output_ts_offset", "10"};
+    const QStringList mpeg4 = { "-c:v", "mpeg4", "-q:v", "31" };
+    const QStringList aac = { "-c:a", "aac" };
+    const QStringList lateStart = { "-output_ts_offset", "10" };
     const QList<ContainerClip> clips = {
-        {"mpeg2_25_pcm_tc.mxf", "25", "64x48", 10, 1, mpeg2, {"-timecode", "10:00:00:00"}},
-        {"mpeg2_2997.mxf", "30000/1001", "64x48", 8, 0, mpeg2},
-        {"dnxhd_2997_pcm_drop.mxf", "30000/1001", "1280x720", 2, 1, dnxhd, {"-timecode", "00:59:59;28"}},
-        {"dnxhr_25.mxf", "25", "256x144", 4, 0, {"-c:v", "dnxhd", "-profile:v", "dnxhr_lb", "-pix_fmt", "yuv422p"}},
-        {"imx_8_mono_24bit.mxf", "25", "720x608", 3, 8, mpeg2, {"-aspect", "16:9", "-c:a", "pcm_s24le"}},
-        {"prores_23976_tc.mov", "24000/1001", "64x48", 12, 0, {"-c:v", "prores"}, {"-timecode", "01:00:00:00"}},
-        {"mjpeg_2997_pcm.mov", "30000/1001", "32x32", 6, 1, {"-c:v", "mjpeg", "-q:v", "31"}},
-        {"h264_25_aac.mp4", "25", "64x48", 15, 1, h264, aac},
-        {"mpeg4_2997_pcm.mkv", "30000/1001", "64x48", 9, 1, mpeg4},
-        {"ffv1_12.5.mkv", "12.5", "16x16", 6, 0, {"-c:v", "ffv1"}},
+        { "mpeg2_25_pcm_tc.mxf", "25", "64x48", 10, 1, mpeg2, { "-timecode", "10:00:00:00" } },
+        { "mpeg2_2997.mxf", "30000/1001", "64x48", 8, 0, mpeg2 },
+        { "dnxhd_2997_pcm_drop.mxf", "30000/1001", "1280x720", 2, 1, dnxhd, { "-timecode", "00:59:59;28" } },
+        { "dnxhr_25.mxf", "25", "256x144", 4, 0,
+            { "-c:v", "dnxhd", "-profile:v", "dnxhr_lb", "-pix_fmt", "yuv422p" } },
+        { "imx_8_mono_24bit.mxf", "25", "720x608", 3, 8, mpeg2, { "-aspect", "16:9", "-c:a", "pcm_s24le" } },
+        { "prores_23976_tc.mov", "24000/1001", "64x48", 12, 0, { "-c:v", "prores" },
+            { "-timecode", "01:00:00:00" } },
+        { "mjpeg_2997_pcm.mov", "30000/1001", "32x32", 6, 1, { "-c:v", "mjpeg", "-q:v", "31" } },
+        { "h264_25_aac.mp4", "25", "64x48", 15, 1, h264, aac },
+        { "mpeg4_2997_pcm.mkv", "30000/1001", "64x48", 9, 1, mpeg4 },
+        { "ffv1_12.5.mkv", "12.5", "16x16", 6, 0, { "-c:v", "ffv1" } },
         // FFmpeg starts the video after the priming delay of AAC, or where the source began.
-        {"aac_40.mkv", "25", "64x48", 40, 1, mpeg4, aac + QStringList{"-ac", "2"}},
-        {"late_100.mkv", "25", "720x576", 100, 0, mpeg4, lateStart + QStringList{"-aspect", "16:9"}},
-        {"aac_40_mkvmerge.mkv", nullptr, nullptr, 0, 0, {}, {}, "aac_40.mkv"},
-        {"late_100_mkvmerge.mkv", nullptr, nullptr, 0, 0, {}, {}, "late_100.mkv"},
-        {"late_100_nostats.mkv", nullptr, nullptr, 0, 0, {}, {"--disable-track-statistics-tags"}, "late_100.mkv"},
+        { "aac_40.mkv", "25", "64x48", 40, 1, mpeg4, aac + QStringList { "-ac", "2" } },
+        { "late_100.mkv", "25", "720x576", 100, 0, mpeg4, lateStart + QStringList { "-aspect", "16:9" } },
+        { "aac_40_mkvmerge.mkv", nullptr, nullptr, 0, 0, {}, {}, "aac_40.mkv" },
+        { "late_100_mkvmerge.mkv", nullptr, nullptr, 0, 0, {}, {}, "late_100.mkv" },
+        { "late_100_nostats.mkv", nullptr, nullptr, 0, 0, {}, { "--disable-track-statistics-tags" },
+            "late_100.mkv" },
         // A cut without re-encoding: the edit list starts at 3 s, the samples at the key frame before it.
-        {"h264_source.mp4", "25", "64x48", 200, 1, h264 + QStringList{"-g", "60"}, aac},
-        {"h264_cut.mp4", nullptr, nullptr, 0, 0, {}, {"-ss", "3.3"}, "h264_source.mp4"},
-        {"h264_cut_2s.mov", nullptr, nullptr, 0, 0, {}, {"-ss", "3.3", "-t", "2"}, "h264_source.mp4"},
+        { "h264_source.mp4", "25", "64x48", 200, 1, h264 + QStringList { "-g", "60" }, aac },
+        { "h264_cut.mp4", nullptr, nullptr, 0, 0, {}, { "-ss", "3.3" }, "h264_source.mp4" },
+        { "h264_cut_2s.mov", nullptr, nullptr, 0, 0, {}, { "-ss", "3.3", "-t", "2" }, "h264_source.mp4" },
     };
 
     QTemporaryDir dir;
@@ -278,20 +283,27 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryFrameDecoded)
         SCOPED_TRACE(clip.name);
         const QString path = dir.filePath(QString::fromLatin1(clip.name));
         if (clip.remuxedFrom && QString(clip.name).endsWith(".mkv")) {
-            ASSERT_TRUE(run(mkvmerge, QStringList{"-q", "-o", path} + clip.extra << dir.filePath(clip.remuxedFrom)));
+            ASSERT_TRUE(run(
+                mkvmerge, QStringList { "-q", "-o", path } + clip.extra << dir.filePath(clip.remuxedFrom)));
         } else if (clip.remuxedFrom) {
-            ASSERT_TRUE(run(ffmpeg, QStringList{"-nostdin", "-loglevel", "error", "-y"} + clip.extra
-                                        + QStringList{"-i", dir.filePath(clip.remuxedFrom), "-c", "copy", path}));
+            ASSERT_TRUE(run(ffmpeg,
+                QStringList { "-nostdin", "-loglevel", "error", "-y" } + clip.extra
+                    + QStringList { "-i", dir.filePath(clip.remuxedFrom), "-c", "copy", path }));
         } else {
-            QStringList arguments = {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                     QStringLiteral("testsrc=size=%1:rate=%2").arg(clip.size, clip.rate)};
+            QStringList arguments = { "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi",
+                "-i", QStringLiteral("testsrc=size=%1:rate=%2").arg(clip.size, clip.rate) };
             for (int i = 0; i < clip.audio; ++i)
-                arguments << "-f" << "lavfi" << "-i" << "sine=sample_rate=48000:duration=10";
-            arguments << "-map" << "0:v"; // MXF wants the video first
+                arguments << "-f"
+                          << "lavfi"
+                          << "-i"
+                          << "sine=sample_rate=48000:duration=10";
+            arguments << "-map"
+                      << "0:v"; // MXF wants the video first
             for (int i = 0; i < clip.audio; ++i)
                 arguments << "-map" << QStringLiteral("%1:a").arg(i + 1);
             if (clip.audio)
-                arguments << "-c:a" << "pcm_s16le"; // unless the clip's own options say otherwise
+                arguments << "-c:a"
+                          << "pcm_s16le"; // unless the clip's own options say otherwise
             arguments << "-frames:v" << QString::number(clip.frames) << clip.video << clip.extra << path;
             ASSERT_TRUE(run(ffmpeg, arguments));
         }
@@ -345,14 +357,15 @@ TEST(ContainerProbeAgainstFfprobe, AFileStillBeingCopiedInIsRefusedAtOnce)
     // the library alone would scan the zeros for a quarter of a minute.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("copying.mxf"));
-    ASSERT_TRUE(run(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                             "-frames:v", "250", "-c:v", "mpeg2video", "-b:v", "5M", path}));
+    ASSERT_TRUE(run(ffmpeg,
+        { "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-frames:v",
+            "250", "-c:v", "mpeg2video", "-b:v", "5M", path }));
     QFile file(path);
     ASSERT_GT(file.size(), 100000);
     ASSERT_TRUE(file.resize(file.size() / 2) && file.resize(qint64(2) << 30));
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(MediaProbe::probe(path, {}).failure,
-              QStringLiteral("Не могу узнать информацию о видеопотоке в MXF: заголовок не найден в первых 32 МБ"));
+        QStringLiteral("Не могу узнать информацию о видеопотоке в MXF: заголовок не найден в первых 32 МБ"));
     EXPECT_LT(clock.elapsed(), 5000);
 }

@@ -180,10 +180,10 @@ AviHeaderReader::Result AviHeaderReader::read()
                 result.headers.streams.append(stream);
             }
         } else if ((id == kStrf || id == kVprp) && container.type == kStrl && container.sawStreamHeader
-                   && !result.headers.streams.isEmpty()) {
+            && !result.headers.streams.isEmpty()) {
             // The format and properties of the stream whose header this list began with.
             AviStreamHeader &stream = result.headers.streams.last();
-            std::array<char, kStreamHeaderSize> bytes{};
+            std::array<char, kStreamHeaderSize> bytes {};
             const qsizetype got
                 = readAt(dataStart, bytes.data(), std::min<qint64>(available, kStreamHeaderSize));
             if (id == kVprp) {
@@ -233,7 +233,7 @@ std::optional<AviSoundFormat> AviHeaderReader::readWaveFormat(QIODevice &device)
     constexpr int kMaxWaveChunks = 64; // 'fmt ' comes first or after a few 'bext', 'JUNK', 'ds64'
     if (!device.isOpen() || !device.isReadable() || device.isSequential())
         return std::nullopt;
-    std::array<char, 12> head{};
+    std::array<char, 12> head {};
     if (!device.seek(0) || device.read(head.data(), 12) != 12)
         return std::nullopt;
     const quint32 riff = le32(head.data(), 12, 0);
@@ -242,12 +242,12 @@ std::optional<AviSoundFormat> AviHeaderReader::readWaveFormat(QIODevice &device)
     const qint64 size = device.size();
     qint64 pos = 12;
     for (int i = 0; i < kMaxWaveChunks && pos + 8 <= size; ++i) {
-        std::array<char, 8> chunk{};
+        std::array<char, 8> chunk {};
         if (!device.seek(pos) || device.read(chunk.data(), 8) != 8)
             return std::nullopt;
         const qint64 declared = le32(chunk.data(), 8, 4);
         if (le32(chunk.data(), 8, 0) == kFmt) {
-            std::array<char, 40> bytes{};
+            std::array<char, 40> bytes {};
             const qint64 got = device.read(bytes.data(), std::min<qint64>(declared, qint64(bytes.size())));
             if (got < 16)
                 return std::nullopt;

@@ -34,7 +34,7 @@ struct AviStreamHeader
     quint32 rate = 0;
     quint32 length = 0;
     quint32 bytes = 0; // how much of the header the file holds, at most 56
-    quint32 width = 0;  // a video format's picture, in pixels
+    quint32 width = 0; // a video format's picture, in pixels
     quint32 height = 0;
     quint32 aspectNum = 0; // the frame's shape from 'vprp' (16:9), with its picture size
     quint32 aspectDen = 0;

@@ -24,8 +24,8 @@ AviProbe::Result AviProbe::probe(const QString &clipPath, const QString &audioLo
         return result;
     }
     Result result = fromHeaders(read.headers, clipPath, audioLocation,
-                                // A folder that happens to be named x.wav is no sound file.
-                                [](const QString &path) { return QFileInfo(path).isFile(); });
+        // A folder that happens to be named x.wav is no sound file.
+        [](const QString &path) { return QFileInfo(path).isFile(); });
     if (result.facts && read.headers.streamCount < 2)
         addCompanionSound(*result.facts, clipPath, audioLocation);
     return result;

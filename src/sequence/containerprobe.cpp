@@ -47,7 +47,8 @@ struct Budget
 
     bool exceeded()
     {
-        overBytes = overBytes || (context && context->pb && context->pb->bytes_read > ContainerProbe::kMaxReadBytes);
+        overBytes = overBytes
+            || (context && context->pb && context->pb->bytes_read > ContainerProbe::kMaxReadBytes);
         overTime = overTime || clock.hasExpired(qint64(ContainerProbe::kMaxSeconds) * 1000);
         return overBytes || overTime;
     }
@@ -128,7 +129,7 @@ ContainerInfo infoFrom(const AVFormatContext *context)
             }
             info.hasAudio = true;
         } else if (codec->codec_type == AVMEDIA_TYPE_VIDEO && !video
-                   && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
             video = stream;
         }
     }
@@ -238,7 +239,7 @@ Read readInfo(AVFormatContext *context, const QByteArray &url, Budget *budget, C
         return Read::Failed;
     budget->context = context;
     budget->clock.start();
-    context->interrupt_callback = {interrupted, budget};
+    context->interrupt_callback = { interrupted, budget };
     AVDictionary *options = openOptions();
     // On failure the library frees the context itself.
     const int opened = avformat_open_input(&context, url.constData(), nullptr, &options);
@@ -336,10 +337,14 @@ QString ContainerProbe::failureText(Failure failure, const QString &clipPath)
     const QString suffix = QFileInfo(clipPath).suffix();
     const QString type = shortSuffix.match(suffix).hasMatch() ? suffix.toUpper() : QStringLiteral("AVI");
     switch (failure) {
-    case Failure::CannotOpen: return QStringLiteral("Не могу открыть ") + type;
-    case Failure::NoFileInfo: return QStringLiteral("Не могу узнать информацию об ") + type;
-    case Failure::NoVideoStream: return QStringLiteral("Не могу открыть видео поток в ") + type;
-    case Failure::NoVideoStreamInfo: break;
+    case Failure::CannotOpen:
+        return QStringLiteral("Не могу открыть ") + type;
+    case Failure::NoFileInfo:
+        return QStringLiteral("Не могу узнать информацию об ") + type;
+    case Failure::NoVideoStream:
+        return QStringLiteral("Не могу открыть видео поток в ") + type;
+    case Failure::NoVideoStreamInfo:
+        break;
     }
     return QStringLiteral("Не могу узнать информацию о видеопотоке в ") + type;
 }
@@ -360,7 +365,9 @@ ContainerProbe::Result refused(Read read, const QString &clipPath)
             + QStringLiteral(": файл не прочитан за %1 секунд").arg(ContainerProbe::kMaxSeconds);
         break;
     case Read::Ok:
-    case Read::Failed: result.failure = ContainerProbe::failureText(Failure::CannotOpen, clipPath); break;
+    case Read::Failed:
+        result.failure = ContainerProbe::failureText(Failure::CannotOpen, clipPath);
+        break;
     }
     return result;
 }
@@ -384,8 +391,8 @@ ContainerProbe::Result ContainerProbe::probe(const QString &clipPath, const QStr
     const Read read = readInfo(nullptr, "file:" + name, &budget, &info);
     if (read != Read::Ok)
         return refused(read, clipPath);
-    Result result
-        = fromInfo(info, clipPath, audioLocation, [](const QString &path) { return QFileInfo(path).isFile(); });
+    Result result = fromInfo(
+        info, clipPath, audioLocation, [](const QString &path) { return QFileInfo(path).isFile(); });
     if (result.facts && !info.hasAudio)
         AviProbe::addCompanionSound(*result.facts, clipPath, audioLocation);
     return result;
@@ -395,7 +402,7 @@ ContainerProbe::Result ContainerProbe::probeBytes(const QByteArray &bytes, const
                                                   const QString &audioLocation, const FileExists &fileExists)
 {
     Budget budget;
-    Memory memory{&bytes, 0, &budget};
+    Memory memory { &bytes, 0, &budget };
     constexpr int kBufferSize = 4096;
     auto *buffer = static_cast<unsigned char *>(av_malloc(kBufferSize));
     AVIOContext *io = buffer ? avio_alloc_context(buffer, kBufferSize, 0, &memory, readMemory, nullptr, seekMemory)
@@ -500,13 +507,15 @@ std::optional<quint32> ContainerProbe::frameCount(const ContainerInfo &info, dou
             return std::nullopt;
         return framesFor(*end - double(*info.firstTimestamp) * secondsPerUnit, rate);
     }
-    case ContainerInfo::Family::Other: break;
+    case ContainerInfo::Family::Other:
+        break;
     }
 
     if (info.frameCount > 0)
         return counted(info.frameCount);
     if (info.streamDuration && *info.streamDuration > 0 && hasBase) {
-        if (const std::optional<quint32> frames = framesFor(double(*info.streamDuration) * secondsPerUnit, rate))
+        if (const std::optional<quint32> frames
+            = framesFor(double(*info.streamDuration) * secondsPerUnit, rate))
             return frames;
     }
     if (const std::optional<double> seconds = tagSeconds(info.durationTag)) {

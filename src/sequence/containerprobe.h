@@ -44,8 +44,8 @@ struct ContainerInfo
     qint32 width = 0, height = 0;
     Ratio sampleAspect;
     qint32 audioChannels = 0; // over all audio streams
-    qint32 sampleRate = 0;    // of the first audio stream
-    qint32 bitDepth = 0;      // of the first audio stream, when it is PCM
+    qint32 sampleRate = 0; // of the first audio stream
+    qint32 bitDepth = 0; // of the first audio stream, when it is PCM
 };
 
 // Reads MXF, MOV, MP4 and Matroska clips (and any AVI given to it) with

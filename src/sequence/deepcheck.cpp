@@ -5,9 +5,9 @@
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
 #include "schedule/scheduletable.h"
-#include "sequence/mediaprobe.h"
 #include "sequence/conversionrun.h"
 #include "sequence/conversionwalk.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
 
 #include <cmath>

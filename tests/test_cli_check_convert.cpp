@@ -150,7 +150,10 @@ protected:
 
     QStringList outputFiles() const
     {
-        QStringList names = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
+        QStringList names;
+        QDirIterator files(m_out, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            names.append(QDir(m_out).relativeFilePath(files.next()));
         names.sort();
         return names;
     }
@@ -231,11 +234,11 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
          dir + "Day1^.K7.psq",
          {"--separator", "1"},
          {"Day1^.K1.psq"}},
-        {"a caret in a folder name cuts the path there",
+        {"a caret or .psq in a folder name is no cut: the files go into that folder",
          {"(Rolik1);K1;"},
-         dir + "week^2/Day1.psq",
+         dir + "week^2.psq.d/Day1.psq",
          {"--separator", "1"},
-         {"week^.K1.psq"}},
+         {"week^2.psq.d/Day1^.K1.psq"}},
         {"another format: its extension instead of .psq, cut at .psq or at its own",
          {"(Rolik1);День1;К1"},
          dir + "Day1.psq",
@@ -252,7 +255,7 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QDir(m_out).removeRecursively();
-        QDir().mkpath(m_out);
+        QDir().mkpath(QFileInfo(c.saveAs).path());
         const Outcome outcome
             = convert(writeSchedule(c.rows), c.saveAs, QStringList{"--source", "0"} + c.separators + c.format);
         EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();

@@ -178,7 +178,10 @@ QList<ReadCase> readCases()
     ReadCase many{"1,000 rows: no EDL", QStringLiteral("many"), {}, "25", QStringLiteral("В EDL больше 999 событий")};
     for (int i = 0; i < 1000; ++i)
         many.clips.append({{25, 1, 25, 1}, QStringLiteral("/c/%1.avi").arg(i % 7)});
-    cases << day << whole << many;
+    ReadCase eighteen{"18 fps: no SMPTE multiple, no EDL", QStringLiteral("eighteen"),
+                      {{{36, 1, 18, 1}, QStringLiteral("/c/18.avi")}}, "18",
+                      QStringLiteral("EDL не поддерживает частоту 18 кадр/с: eighteen.edl")};
+    cases << day << whole << many << eighteen;
     return cases;
 }
 
@@ -247,6 +250,28 @@ TEST(EditRate, TimebasesNtscFlagsAndTimecodes)
     EXPECT_EQ(convertFrames(3, EditRate(2500), EditRate(3000)), 4);
     EXPECT_EQ(convertFrames(1001, EditRate(3000), EditRate(2997)), 1000);
     EXPECT_EQ(convertFrames(4000000000LL, EditRate(2500), EditRate(5000)), 8000000000LL);
+}
+
+TEST(EdlWriter, ListRatesAndAsciiTitles)
+{
+    // A rate without SMPTE timecode runs at the lowest whole multiple that has it.
+    const QList<QPair<qint64, qint64>> rates = {{1250, 2500}, {1500, 3000}, {1000, 3000}, {2000, 6000},
+                                                {1600, 4800}, {2997, 2997}, {2398, 2398}, {5000, 5000}};
+    for (const auto &[rate, list] : rates)
+        EXPECT_EQ(EdlWriter::listRate(EditRate(rate)), EditRate(list)) << rate;
+    EXPECT_FALSE(EdlWriter::listRate(EditRate(1800)));
+    EXPECT_FALSE(EdlWriter::listRate(EditRate(1234)));
+
+    const QList<QPair<QString, QString>> titles = {
+        {"day25^.К1", "day25^.K1"},
+        {"Жук ЖУК Жу ЖУ", "Zhuk ZHUK Zhu ZHU"},
+        {"Щи Цех Юла Яма Хор Чай Шар", "Shchi Tsekh Iula Iama Khor Chai Shar"},
+        {"Ёлка съел Йод, подъезд", "Elka sel Iod, podezd"},
+        {"Café №5\tä", "Caf_ _5 _"},
+        {QString(70, u'я'), QString(30, u'i').replace("i", "ia")},
+    };
+    for (const auto &[name, ascii] : titles)
+        EXPECT_EQ(EdlWriter::asciiTitle(name), ascii) << name.toStdString();
 }
 
 TEST(SequenceFormats, OpenTimelineIoReadsEveryEdlAndXmlAsWritten)

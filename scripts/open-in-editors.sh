@@ -86,6 +86,25 @@ print("  %d frames at %g fps" % (total, fps))
 PY
 }
 
+# Presses Return in a dialog of the editor other than the main window (whose
+# title holds NAME) and SKIP, and prints its title; false when there is none.
+answer_dialog() { # DISPLAY NAME SKIP
+    local w title
+    # Every window, titles compared here: xdotool's own match misses titles
+    # with "—", and --onlyvisible misses Kdenlive's first question.
+    for w in $(DISPLAY=$1 xdotool search --name . 2>/dev/null || true); do
+        title=$(DISPLAY=$1 xdotool getwindowname "$w" 2>/dev/null || true)
+        case "$title" in *"$2"* | *"$3"* | "") continue ;; *" — Kdenlive" | *" - Shotcut") ;; *) continue ;; esac
+        # A window once answered may stay behind unmapped.
+        case "$answered" in *" $w "*) continue ;; esac
+        answered="$answered $w "
+        echo "  dialog answered with its default button: $title"
+        DISPLAY=$1 xdotool windowfocus --sync "$w" key Return 2>/dev/null || true
+        return 0
+    done
+    return 1
+}
+
 run_editor() { # FILE SAVED SHOT
     local file=$1 saved=$2 shot=$3 editor display xvfb pid window=""
     case "$file" in
@@ -98,28 +117,32 @@ run_editor() { # FILE SAVED SHOT
     xvfb=$!
     for _ in $(seq 50); do [ -s "$home/display" ] && break; sleep 0.1; done
     display=":$(cat "$home/display")"
+    # In a session of its own, so that the editor and all it started end together.
     if [ "$editor" = kdenlive ]; then
-        HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb timeout "$timeout_seconds" \
+        setsid env HOME="$home" DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout "$timeout_seconds" \
             dbus-run-session -- kdenlive "$file" >"$home/log" 2>&1 &
     else
-        HOME=$home DISPLAY=$display QT_QPA_PLATFORM=xcb timeout "$timeout_seconds" \
+        setsid env HOME="$home" DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout "$timeout_seconds" \
             shotcut --noupgrade "$file" >"$home/log" 2>&1 &
     fi
     pid=$!
     local base
     base=$(basename "$file")
     base=${base%.*}
-    # The main window is the one whose title names the project.
-    local deadline=$((SECONDS + timeout_seconds - 20))
-    while [ $SECONDS -lt $deadline ] && [ -z "$window" ]; do
-        window=$(DISPLAY=$display xdotool search --onlyvisible --name "$base" 2>/dev/null | head -1 || true)
-        sleep 1
+    # The main window is the one whose title names the project; a dialog in
+    # front of it (a question at the first start, problems the editor fixed
+    # in the file) is answered with its default button, and named.
+    local deadline=$((SECONDS + timeout_seconds - 30)) quiet=0
+    while [ $SECONDS -lt $deadline ] && [ $quiet -lt 3 ]; do
+        sleep 2
+        if answer_dialog "$display" "$base" "Save"; then quiet=0; elif [ -n "$window" ]; then quiet=$((quiet + 1)); fi
+        [ -n "$window" ] || window=$(DISPLAY=$display xdotool search --onlyvisible --name "$base" 2>/dev/null | head -1 || true)
     done
     if [ -z "$window" ]; then
         echo "  $editor: no window for $base within the timeout" >&2
         tail -5 "$home/log" >&2 || true
     else
-        sleep 8 # the timeline fills after the window shows
+        sleep 5 # the timeline fills after the window shows
         DISPLAY=$display xdotool windowsize "$window" 1600 1000 windowmove "$window" 0 0 2>/dev/null || true
         sleep 2
         ffmpeg -nostdin -loglevel error -y -f x11grab -video_size 1600x1000 -i "$display" -frames:v 1 "$shot" || true
@@ -130,11 +153,15 @@ run_editor() { # FILE SAVED SHOT
         DISPLAY=$display xdotool key --clearmodifiers ctrl+a 2>/dev/null || true
         DISPLAY=$display xdotool type --delay 20 "$saved" 2>/dev/null || true
         DISPLAY=$display xdotool key Return 2>/dev/null || true
-        for _ in $(seq 20); do [ -s "$saved" ] && break; sleep 1; done
-        # A question (overwrite, profile) is answered with its default button.
-        [ -s "$saved" ] || { DISPLAY=$display xdotool key Return 2>/dev/null || true; sleep 5; }
+        for _ in $(seq 30); do
+            sleep 1
+            answer_dialog "$display" "$base" "Save" || [ ! -s "$saved" ] || break
+        done
     fi
-    kill "$pid" 2>/dev/null || true
+    # An editor asked to close may ask about the unsaved project: it gets ten seconds.
+    kill -TERM -- "-$pid" 2>/dev/null || true
+    for _ in $(seq 10); do kill -0 -- "-$pid" 2>/dev/null || break; sleep 1; done
+    kill -KILL -- "-$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
@@ -143,13 +170,14 @@ run_editor() { # FILE SAVED SHOT
 }
 
 status=0
+answered=" "
 for file in "$@"; do
     file=$(realpath "$file")
     case "$file" in
         *.kdenlive) saved=${file%.kdenlive}.saved.kdenlive; editor=Kdenlive ;;
         *) saved=${file%.*}.saved.mlt; editor=Shotcut ;;
     esac
-    shot=${file%.*}.png
+    shot=$file.png
     echo "== $file ($editor)"
     echo "written:"
     timeline_clips "$file"

@@ -467,7 +467,7 @@ TEST(MltWriter, WhatShotcutAndKdenliveNeedToOpenTheirTimeline)
         if (kdenlive) {
             for (const char *producer : {"producer0", "producer1", "producer2"})
                 EXPECT_FALSE(properties[producer]["kdenlive:id"].isEmpty()) << producer;
-            EXPECT_EQ(properties["main_bin"]["kdenlive:docproperties.version"], QStringLiteral("1"));
+            EXPECT_EQ(properties["main_bin"]["kdenlive:docproperties.version"], QStringLiteral("1.04"));
             // Audio track 1 holds the sound of the clips with sound, blanks beside; video track 1 every row.
             EXPECT_EQ(properties["tractor0"]["kdenlive:audio_track"], QStringLiteral("1"));
             EXPECT_FALSE(properties["tractor1"].contains("kdenlive:audio_track"));

@@ -122,7 +122,7 @@ QByteArray MltWriter::render(const SequenceFile &file) const
 
     xml.open("playlist", { { "id", QStringLiteral("main_bin") } });
     if (kdenlive) {
-        writeProperty(xml, "kdenlive:docproperties.version", QStringLiteral("1"));
+        writeProperty(xml, "kdenlive:docproperties.version", QStringLiteral("1.04"));
         writeProperty(xml, "kdenlive:docproperties.kdenliveversion", QStringLiteral("22.12.3"));
         writeProperty(xml, "kdenlive:docproperties.audioChannels", QStringLiteral("2"));
     }

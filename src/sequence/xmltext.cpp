@@ -4,7 +4,7 @@ namespace lintaro {
 
 XmlText::XmlText()
 {
-    m_text.reserve(1 << 16);
+    m_text.reserve(1 << 18);
     m_text += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
 }
 

@@ -294,7 +294,7 @@ TEST_F(CliCheckConvert, MappedPathsGoIntoEveryFormatAndTheStoredPairsApplyWithou
     EXPECT_TRUE(readFile(m_out + "/Day3.edl").contains(("* SOURCE FILE: " + clip("Rolik1")).toUtf8()));
 }
 
-TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
+TEST_F(CliCheckConvert, WhatAFormatCannotCarryStopsTheRunAndWritesNothing)
 {
     addClip(QStringLiteral("Rolik1"), 25);
     addClip(QStringLiteral("\u4E2D"), 25);
@@ -307,6 +307,16 @@ TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
     const Outcome xml = convert(schedule, m_out + "/Day1", {"--source", "0", "--format", "xml"});
     EXPECT_EQ(xml.status, 0) << xml.err.toStdString();
     EXPECT_TRUE(readFile(m_out + "/Day1.xml").contains("/%E4%B8%AD.avi</pathurl>"));
+
+    // No EDL runs at 18 frames a second: the first clip's rate stops it.
+    writeFile(clip(QStringLiteral("E18")), riff::simpleAvi({{"vids", 1, 18, 36}}));
+    const QString eighteen = m_root.filePath(QStringLiteral("e18.csv"));
+    writeFile(eighteen, QByteArray("(E18)\r\n(Rolik1)\r\n"));
+    const Outcome edl = convert(eighteen, m_out + "/Day1", {"--source", "0", "--format", "edl"});
+    EXPECT_EQ(edl.status, 1);
+    EXPECT_TRUE(edl.err.contains(QStringLiteral("EDL не поддерживает частоту 18 кадр/с: Day1.edl")))
+        << edl.err.toStdString();
+    EXPECT_EQ(outputFiles(), QStringList{"Day1.xml"});
 }
 
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev
     clang libclang-rt-14-dev
     ffmpeg melt mkvtoolnix
+    python3 xz-utils
     fonts-dejavu-core
     file lintian
     qt6-translations-l10n

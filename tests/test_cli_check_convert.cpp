@@ -152,7 +152,10 @@ protected:
 
     QStringList outputFiles() const
     {
-        QStringList names = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
+        QStringList names;
+        QDirIterator files(m_out, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            names.append(QDir(m_out).relativeFilePath(files.next()));
         names.sort();
         return names;
     }
@@ -233,11 +236,11 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
          dir + "Day1^.K7.psq",
          {"--separator", "1"},
          {"Day1^.K1.psq"}},
-        {"a caret in a folder name cuts the path there",
+        {"a caret or .psq in a folder name is no cut: the files go into that folder",
          {"(Rolik1);K1;"},
-         dir + "week^2/Day1.psq",
+         dir + "week^2.psq.d/Day1.psq",
          {"--separator", "1"},
-         {"week^.K1.psq"}},
+         {"week^2.psq.d/Day1^.K1.psq"}},
         {"another format: its extension instead of .psq, cut at .psq or at its own",
          {"(Rolik1);День1;К1"},
          dir + "Day1.psq",
@@ -254,7 +257,7 @@ TEST_F(CliCheckConvert, FileNamesFromSeparatorValuesAndTheChosenName)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QDir(m_out).removeRecursively();
-        QDir().mkpath(m_out);
+        QDir().mkpath(QFileInfo(c.saveAs).path());
         const Outcome outcome
             = convert(writeSchedule(c.rows), c.saveAs, QStringList{"--source", "0"} + c.separators + c.format);
         EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
@@ -293,7 +296,7 @@ TEST_F(CliCheckConvert, MappedPathsGoIntoEveryFormatAndTheStoredPairsApplyWithou
     EXPECT_TRUE(readFile(m_out + "/Day3.edl").contains(("* SOURCE FILE: " + clip("Rolik1")).toUtf8()));
 }
 
-TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
+TEST_F(CliCheckConvert, WhatAFormatCannotCarryStopsTheRunAndWritesNothing)
 {
     addClip(QStringLiteral("Rolik1"), 25);
     addClip(QStringLiteral("\u4E2D"), 25);
@@ -306,6 +309,16 @@ TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
     const Outcome xml = convert(schedule, m_out + "/Day1", {"--source", "0", "--format", "xml"});
     EXPECT_EQ(xml.status, 0) << xml.err.toStdString();
     EXPECT_TRUE(readFile(m_out + "/Day1.xml").contains("/%E4%B8%AD.avi</pathurl>"));
+
+    // No EDL runs at 18 frames a second: the first clip's rate stops it.
+    writeFile(clip(QStringLiteral("E18")), riff::simpleAvi({{"vids", 1, 18, 36}}));
+    const QString eighteen = m_root.filePath(QStringLiteral("e18.csv"));
+    writeFile(eighteen, QByteArray("(E18)\r\n(Rolik1)\r\n"));
+    const Outcome edl = convert(eighteen, m_out + "/Day1", {"--source", "0", "--format", "edl"});
+    EXPECT_EQ(edl.status, 1);
+    EXPECT_TRUE(edl.err.contains(QStringLiteral("EDL не поддерживает частоту 18 кадр/с: Day1.edl")))
+        << edl.err.toStdString();
+    EXPECT_EQ(outputFiles(), QStringList{"Day1.xml"});
 }
 
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)

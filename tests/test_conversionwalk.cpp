@@ -151,7 +151,10 @@ TEST(OutputNames, PrefixRules)
     EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1"), false), QStringLiteral("D:\\Out\\Day1"));
     EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1^.K7.psq"), true), QStringLiteral("D:\\Out\\Day1^"));
     EXPECT_EQ(namePrefix(QStringLiteral("D:\\Out\\Day1.PSQ"), false), QStringLiteral("D:\\Out\\Day1.PSQ"));
-    EXPECT_EQ(namePrefix(QStringLiteral("/out/a^b/Day1.psq"), true), QStringLiteral("/out/a^"));
+    // Folders are never cut, whatever they hold.
+    EXPECT_EQ(namePrefix(QStringLiteral("/out/a^b/Day1.psq"), true), QStringLiteral("/out/a^b/Day1^"));
+    EXPECT_EQ(namePrefix(QStringLiteral("out/week.psq.d/Day"), true), QStringLiteral("out/week.psq.d/Day^"));
+    EXPECT_EQ(namePrefix(QStringLiteral("D:\\Эфир^2\\Day^.K1.xml"), false, ".xml"), QStringLiteral("D:\\Эфир^2\\Day"));
     // Another format cuts at ".psq" and at its own extension alike.
     EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.psq"), false, ".edl"), QStringLiteral("out/Day1"));
     EXPECT_EQ(namePrefix(QStringLiteral("out/Day1.edl"), false, ".edl"), QStringLiteral("out/Day1"));

@@ -130,9 +130,10 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     const FileDialogRequest &save = m_interaction.pickers[0].request;
     EXPECT_EQ(save.title, QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов"));
     EXPECT_FALSE(save.confirmOverwrite);
-    ASSERT_EQ(save.filters.size(), 4); // PSQ first, then the formats of other editors
+    ASSERT_EQ(save.filters.size(), 5); // PSQ first, then the formats of other editors
     EXPECT_EQ(save.filters[0].pattern, QStringLiteral("*.psq"));
     EXPECT_EQ(save.filters[3].description, QStringLiteral("MLT (*.mlt)"));
+    EXPECT_EQ(save.filters[4].description, QStringLiteral("Kdenlive (*.kdenlive)"));
     EXPECT_EQ(save.selectedFilter, 0);
     EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
     EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
@@ -170,14 +171,16 @@ TEST_F(CommandsTest, TheChosenFilterDecidesTheFormatAndIsRememberedForTheNextSta
                     .contains(QStringLiteral("* SOURCE FILE: E:\\ролики\\N1.avi\r\n").toUtf8()));
     EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
 
-    m_interaction.answerPicker(std::nullopt);
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1.psq"));
+    m_interaction.answerSaveFilter(4); // "Kdenlive (*.kdenlive)", after MLT
     m_form->Build1Click();
     EXPECT_EQ(m_interaction.pickers[1].request.selectedFilter, 2);
+    EXPECT_EQ(outputFiles(), (QStringList{"Day1.edl", "Day1.kdenlive"}));
 
     m_form.reset(); // exit stores the format beside the last name
-    EXPECT_EQ(m_settings->read(QStringLiteral("LastFormat")), QStringLiteral("edl"));
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastFormat")), QStringLiteral("kdenlive"));
     m_form = createWindows(m_interaction, *m_settings);
-    EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
+    EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Kdenlive);
 }
 
 TEST_F(CommandsTest, SeparatorValuesSplitAndNameTheFiles)

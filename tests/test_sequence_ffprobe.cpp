@@ -337,12 +337,15 @@ TEST(ContainerProbeAgainstFfprobe, MxfMovMp4MkvAgreeWithEveryFrameDecoded)
         const QString edl = QString::fromUtf8(EdlWriter().render(sequence));
         const QStringList event = edl.split(QStringLiteral("\r\n"))[3].split(u' ', Qt::SkipEmptyParts);
         ASSERT_GE(event.size(), 8) << edl.toStdString();
-        // Written as the EDL counts the clip's rate: ";" before the frames at 29.97.
-        const EditRate rate = EditRate::of(*probe.facts);
+        // Written at the list rate (12.5 runs at 25): ";" before the frames at 29.97.
+        const EditRate clipRate = EditRate::of(*probe.facts);
+        const EditRate rate = EdlWriter::listRate(clipRate).value_or(clipRate);
         QString sourceIn = expected.timecode.isEmpty() ? QStringLiteral("00:00:00:00") : expected.timecode;
         sourceIn[8] = rate.isDropFrame() ? u';' : u':';
         EXPECT_EQ(event[4], sourceIn);
-        EXPECT_EQ(event[5], timecode(sequence.clips[0].sourceInFrame + probe.facts->frameCount, rate));
+        EXPECT_EQ(event[5], timecode(convertFrames(sequence.clips[0].sourceInFrame + probe.facts->frameCount,
+                                                   clipRate, rate),
+                                     rate));
         EXPECT_TRUE(FcpXmlWriter().render(sequence).contains(
             QStringLiteral("<string>%1</string>").arg(sourceIn).toUtf8()));
     }

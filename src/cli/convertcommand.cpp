@@ -21,15 +21,16 @@ namespace {
 const char kConvertHelp[]
     = "Использование: lintaro-cli convert РАСПИСАНИЕ --save-as ПУТЬ [--source N]\n"
       "                          [--separator N]... [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
-      "                          [--format psq|xml|edl|mlt] [--map ЗДЕСЬ=ТАМ]...\n"
+      "                          [--format psq|xml|edl|mlt|kdenlive] [--map ЗДЕСЬ=ТАМ]...\n"
       "\n"
       "Конвертирует расписание в файлы монтажа, как пункт меню \"Конвертнуть\",\n"
       "но ничего не спрашивает: ПУТЬ - это имя, выбранное в окне сохранения.\n"
-      "Из него получается префикс имен файлов по тем же правилам: все, начиная\n"
-      "с первого \"^\", отбрасывается, затем все, начиная с первого \".psq\"\n"
-      "(строчными буквами) и с первого расширения выбранного формата; при\n"
+      "Из имени файла (папки не меняются) получается префикс имен файлов по тем\n"
+      "же правилам: все, начиная с первого \"^\", отбрасывается, затем все,\n"
+      "начиная с первого \".psq\" (строчными буквами) и с первого расширения\n"
+      "выбранного формата; при\n"
       "столбцах-разделителях файлы называются ПРЕФИКС^.ЗНАЧЕНИЕ.psq (.xml, .edl,\n"
-      ".mlt), без них - ПРЕФИКС.psq. Существующие файлы заменяются, но только\n"
+      ".mlt, .kdenlive), без них - ПРЕФИКС.psq. Существующие файлы заменяются, но только\n"
       "все вместе: если хотя бы один файл не записался, не заменяется ни один.\n"
       "Имя каждого записанного файла печатается отдельной строкой.\n"
       "\n"
@@ -57,8 +58,8 @@ const char kConvertHelp[]
       "                  команде check); по умолчанию - как выбрано в программе;\n"
       "  --format ФОРМАТ psq - PSQ (по умолчанию); xml - Final Cut Pro 7 XML\n"
       "                  (Premiere Pro, DaVinci Resolve); edl - EDL CMX 3600\n"
-      "                  (Premiere Pro, DaVinci Resolve, Avid); mlt - MLT XML\n"
-      "                  (Shotcut, Kdenlive, melt);\n"
+      "                  (Premiere Pro, DaVinci Resolve, Avid); mlt - проект\n"
+      "                  Shotcut; kdenlive - проект Kdenlive (оба играет melt);\n"
       "  --map ЗДЕСЬ=ТАМ путь ролика, начинающийся с ЗДЕСЬ, записывается в файлы\n"
       "                  с ТАМ вместо этого начала, как его видит монтажная\n"
       "                  станция (делится по первому \"=\"; можно указать\n"
@@ -135,7 +136,7 @@ int convertCommand(const QStringList &arguments)
         return usageError(QStringLiteral("Не указано имя файлов (--save-as)"));
     const std::optional<SequenceFormat> format = formatFromKey(formatKey.value_or(QStringLiteral("psq")));
     if (!format)
-        return usageError(QStringLiteral("Формат \"%1\" неизвестен: psq, xml, edl или mlt").arg(*formatKey));
+        return usageError(QStringLiteral("Формат \"%1\" неизвестен: psq, xml, edl, mlt или kdenlive").arg(*formatKey));
     // "out/" would give the hidden "out/.psq": a folder is no name.
     if (QFileInfo(namePrefix(*saveAs, false, formatInfo(*format).extension)).fileName().isEmpty())
         return usageError(QStringLiteral("В имени файлов \"%1\" нет имени файла, только папка").arg(*saveAs));

@@ -41,6 +41,34 @@ bool EditRate::isDropFrame() const
     return m_hundredths == 2997 || m_hundredths == 5994;
 }
 
+bool EditRate::hasTimecode() const
+{
+    switch (m_hundredths) {
+    case 2398:
+    case 2400:
+    case 2500:
+    case 2997:
+    case 3000:
+    case 4800:
+    case 5000:
+    case 5994:
+    case 6000:
+        return true;
+    default:
+        return false;
+    }
+}
+
+qint64 EditRate::wholeFactor() const
+{
+    return isNtsc() ? 1 : denominator();
+}
+
+EditRate EditRate::wholeMultiple() const
+{
+    return isNtsc() ? *this : EditRate(numerator() * 100);
+}
+
 qint64 EditRate::numerator() const
 {
     if (isNtsc())

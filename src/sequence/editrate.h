@@ -26,6 +26,14 @@ public:
     // 29.97 and 59.94 count their timecode in drop-frame.
     bool isDropFrame() const;
 
+    // A rate SMPTE timecode counts: 23.976, 24, 25, 29.97, 30, 48, 50, 59.94, 60.
+    bool hasTimecode() const;
+    // How many frames of the lowest whole multiple of the rate make one of its
+    // frames: 2 for 12.5 (whose multiple is 25); 1 for a whole or NTSC rate.
+    qint64 wholeFactor() const;
+    // That multiple as a rate: 25 for 12.5, the rate itself when whole or NTSC.
+    EditRate wholeMultiple() const;
+
     // The exact rate as numerator ÷ denominator: 30000/1001 for 29.97, 25/2 for 12.5.
     qint64 numerator() const;
     qint64 denominator() const;

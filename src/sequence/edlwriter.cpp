@@ -1,6 +1,6 @@
 #include "edlwriter.h"
 
-#include "editrate.h"
+#include "common/failure.h"
 
 #include <QStringList>
 
@@ -8,52 +8,149 @@ namespace lintaro {
 
 namespace {
 
-// A line break inside a value would start a new line of the list.
+constexpr int kMaxEvents = 999;
+constexpr qsizetype kMaxTitle = 60;
+
+// Any line break, Unicode's included, would start a new line of the list for
+// some reader; control characters have no place in it either.
 QString oneLine(QString text)
 {
     for (QChar &ch : text) {
-        if (ch == u'\r' || ch == u'\n')
+        const char16_t code = ch.unicode();
+        if (code < 32 || code == 0x7f || code == 0x85 || code == 0x2028 || code == 0x2029)
             ch = u' ';
     }
     return text;
 }
 
+// Russian letters А to Я in Latin, lower case; Ё apart.
+const char *const kLatin[32] = { "a", "b", "v", "g", "d", "e", "zh", "z", "i", "i", "k", "l", "m", "n", "o",
+    "p", "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "", "y", "", "e", "iu", "ia" };
+
+// The Latin letters of one Cyrillic letter, lower case; nothing for another character.
+const char *latinOf(QChar ch)
+{
+    const char16_t code = ch.unicode();
+    if (code >= 0x410 && code <= 0x42f)
+        return kLatin[code - 0x410];
+    if (code >= 0x430 && code <= 0x44f)
+        return kLatin[code - 0x430];
+    if (code == 0x401 || code == 0x451)
+        return "e";
+    return nullptr;
+}
+
+bool isCapital(const QString &text, qsizetype i)
+{
+    return i >= 0 && i < text.size() && text[i].isUpper();
+}
+
+QString rateText(const EditRate &rate)
+{
+    return QString::number(double(rate.hundredths()) / 100, 'g', 8);
+}
+
+// Where a clip's source starts at the list rate. A whole multiple of the
+// clip's rate counts its frames exactly; any other rate keeps the timecode's
+// time of day (10:00:00;00 at 29.97 is 10:00:00:00 at 25).
+qint64 sourceInAt(const SequenceClip &clip, const EditRate &clipRate, const EditRate &list)
+{
+    if (clipRate == list || clip.sourceInFrame == 0)
+        return clip.sourceInFrame;
+    if ((list.numerator() * clipRate.denominator()) % (list.denominator() * clipRate.numerator()) == 0)
+        return convertFrames(clip.sourceInFrame, clipRate, list);
+    const QString text = timecode(clip.sourceInFrame, clipRate);
+    const int frames = text.mid(9, 2).toInt();
+    return timecodeFrames(text.mid(0, 2).toInt(), text.mid(3, 2).toInt(), text.mid(6, 2).toInt(), 0, list)
+        + qint64(frames) * list.timebase() / clipRate.timebase();
+}
+
 } // namespace
+
+std::optional<EditRate> EdlWriter::listRate(const EditRate &first)
+{
+    if (first.hasTimecode())
+        return first;
+    for (const qint64 candidate : { 24, 25, 30, 48, 50, 60 }) {
+        // candidate ÷ rate is whole.
+        if ((candidate * first.denominator()) % first.numerator() == 0)
+            return EditRate(candidate * 100);
+    }
+    return std::nullopt;
+}
+
+QString EdlWriter::asciiTitle(const QString &name)
+{
+    QString ascii;
+    for (qsizetype i = 0; i < name.size() && ascii.size() < kMaxTitle; ++i) {
+        const QChar ch = name[i];
+        if (const char *latin = latinOf(ch)) {
+            QString letters = QString::fromLatin1(latin);
+            if (ch.isUpper() && !letters.isEmpty()) {
+                // A digraph is all capitals only beside another capital: Жук → Zhuk, ЖУК → ZHUK.
+                if (isCapital(name, i - 1) || isCapital(name, i + 1))
+                    letters = letters.toUpper();
+                else
+                    letters[0] = letters[0].toUpper();
+            }
+            ascii += letters;
+        } else {
+            ascii += ch.unicode() < 128 ? ch : QChar(u'_');
+        }
+    }
+    return oneLine(ascii.left(kMaxTitle));
+}
 
 QByteArray EdlWriter::render(const SequenceFile &file) const
 {
-    const EditRate sequenceRate
-        = file.clips.isEmpty() ? EditRate() : EditRate::of(file.clips.constFirst().facts);
-    QStringList lines;
-    lines.append(QStringLiteral("TITLE: ") + oneLine(file.name));
-    lines.append(sequenceRate.isDropFrame() ? QStringLiteral("FCM: DROP FRAME")
-                                            : QStringLiteral("FCM: NON-DROP FRAME"));
-    lines.append(QString());
-
-    qint64 record = timecodeFrames(1, 0, 0, 0, sequenceRate);
-    int event = 0;
-    for (const SequenceClip &clip : file.clips) {
-        const EditRate clipRate = EditRate::of(clip.facts);
-        const qint64 length = clip.facts.frameCount;
-        const qint64 recordLength = convertFrames(length, clipRate, sequenceRate);
-        const QString track = clip.facts.mediaType == 3 ? QStringLiteral("B") : QStringLiteral("V");
-        lines.append(
-            QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8")
-                .arg(++event, 3, 10, QLatin1Char('0'))
-                .arg(QStringLiteral("AX"), -8)
-                .arg(track, -5)
-                .arg(QStringLiteral("C"), -8)
-                .arg(timecode(clip.sourceInFrame, clipRate), timecode(clip.sourceInFrame + length, clipRate),
-                    timecode(record, sequenceRate), timecode(record + recordLength, sequenceRate)));
-        lines.append(QStringLiteral("* FROM CLIP NAME: ") + oneLine(clipFileName(clip.path)));
-        lines.append(QStringLiteral("* SOURCE FILE: ") + oneLine(clip.path));
-        record += recordLength;
+    const QString fileName = file.name + QStringLiteral(".edl");
+    EditRate rate;
+    if (!file.clips.isEmpty()) {
+        const EditRate first = EditRate::of(file.clips.constFirst().facts);
+        const std::optional<EditRate> list = listRate(first);
+        if (!list)
+            throw Failure(QStringLiteral("EDL не поддерживает частоту ") + rateText(first)
+                + QStringLiteral(" кадр/с: ") + fileName);
+        rate = *list;
     }
+    if (file.clips.size() > kMaxEvents)
+        throw Failure(QStringLiteral("В EDL больше 999 событий: ") + fileName);
 
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return bytes;
+    QList<qint64> lengths;
+    qint64 total = 0;
+    for (const SequenceClip &clip : file.clips) {
+        lengths.append(convertFrames(clip.facts.frameCount, EditRate::of(clip.facts), rate));
+        total += lengths.back();
+    }
+    // Record time wraps at 24:00:00:00.
+    if (total >= timecodeFrames(24, 0, 0, 0, rate))
+        throw Failure(QStringLiteral("EDL длиннее 24 часов: ") + fileName);
+
+    QString text;
+    text += QStringLiteral("TITLE: ") + asciiTitle(file.name) + QStringLiteral("\r\n");
+    text += rate.isDropFrame() ? QStringLiteral("FCM: DROP FRAME\r\n\r\n")
+                               : QStringLiteral("FCM: NON-DROP FRAME\r\n\r\n");
+    qint64 record = total >= timecodeFrames(23, 0, 0, 0, rate) ? 0 : timecodeFrames(1, 0, 0, 0, rate);
+    for (qsizetype i = 0; i < file.clips.size(); ++i) {
+        const SequenceClip &clip = file.clips[i];
+        const qint64 sourceIn = sourceInAt(clip, EditRate::of(clip.facts), rate);
+        QString channels = QStringLiteral("V    ");
+        if (clip.facts.mediaType == 3)
+            channels = clip.facts.audioChannels == 1 ? QStringLiteral("B    ") : QStringLiteral("AA/V ");
+        text += QStringLiteral("%1  AX       ").arg(i + 1, 3, 10, QLatin1Char('0')) + channels
+            + QStringLiteral("C        ") + timecode(sourceIn, rate) + u' '
+            + timecode(sourceIn + lengths[i], rate) + u' ' + timecode(record, rate) + u' '
+            + timecode(record + lengths[i], rate) + QStringLiteral("\r\n");
+        const QString path = oneLine(clip.path);
+        // Premiere and Resolve take the name, OpenTimelineIO the media from
+        // FROM FILE, Resolve from SOURCE FILE.
+        text += QStringLiteral("* FROM CLIP NAME: ") + oneLine(clipFileName(clip.path))
+            + QStringLiteral("\r\n");
+        text += QStringLiteral("* FROM FILE: ") + path + QStringLiteral("\r\n");
+        text += QStringLiteral("* SOURCE FILE: ") + path + QStringLiteral("\r\n");
+        record += lengths[i];
+    }
+    return text.toUtf8();
 }
 
 } // namespace lintaro

@@ -1,12 +1,12 @@
 #include "fcpxmlwriter.h"
 
 #include "editrate.h"
+#include "xmltext.h"
 
 #include "common/failure.h"
 
 #include <QHash>
 #include <QSet>
-#include <QXmlStreamWriter>
 
 namespace lintaro {
 
@@ -17,49 +17,88 @@ struct Placement
     qint64 start = 0; // on the timeline, in sequence frames
     qint64 end = 0;
     int fileIndex = 0;
-    int videoItem = 0; // clipitem ids
-    int audioItem = 0; // 0: no sound
-    int audioIndex = 0; // position in the audio track
+    int channels = 0; // audio items, one per channel; 0 without sound
+    int firstItem = 0; // clipitem id of the video item; the audio items follow
+    int videoIndex = 0; // position in the video track
+    int audioIndex = 0; // position in each of its audio tracks
 };
 
-void writeRate(QXmlStreamWriter &xml, const EditRate &rate)
+// The rate as the file writes it: a whole timebase, so 12.5 becomes 25.
+EditRate xmlRate(const MediaFacts &facts)
 {
-    xml.writeStartElement(QStringLiteral("rate"));
-    xml.writeTextElement(QStringLiteral("timebase"), QString::number(rate.timebase()));
-    xml.writeTextElement(
-        QStringLiteral("ntsc"), rate.isNtsc() ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
-    xml.writeEndElement();
+    return EditRate::of(facts).wholeMultiple();
 }
 
-void writeTimecode(QXmlStreamWriter &xml, const EditRate &rate, qint64 frame)
+qint64 xmlFrames(qint64 frames, const MediaFacts &facts)
 {
-    xml.writeStartElement(QStringLiteral("timecode"));
+    return frames * EditRate::of(facts).wholeFactor();
+}
+
+int channelsOf(const MediaFacts &facts)
+{
+    if (facts.mediaType != 3)
+        return 0;
+    return facts.audioChannels > 0 ? facts.audioChannels : 2;
+}
+
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+void writeRate(XmlText &xml, const EditRate &rate)
+{
+    xml.open("rate");
+    xml.element("timebase", number(rate.timebase()));
+    xml.raw(rate.isNtsc() ? "<ntsc>TRUE</ntsc>" : "<ntsc>FALSE</ntsc>");
+    xml.close("rate");
+}
+
+void writeTimecode(XmlText &xml, const EditRate &rate, qint64 frame)
+{
+    xml.open("timecode");
     writeRate(xml, rate);
-    xml.writeTextElement(QStringLiteral("string"), timecode(frame, rate));
-    xml.writeTextElement(QStringLiteral("frame"), QString::number(frame));
-    xml.writeTextElement(
-        QStringLiteral("displayformat"), rate.isDropFrame() ? QStringLiteral("DF") : QStringLiteral("NDF"));
-    xml.writeEndElement();
+    xml.element("string", timecode(frame, rate));
+    xml.element("frame", number(frame));
+    xml.raw(rate.isDropFrame() ? "<displayformat>DF</displayformat>" : "<displayformat>NDF</displayformat>");
+    xml.close("timecode");
+}
+
+void writePicture(XmlText &xml, const MediaFacts &facts)
+{
+    bool anamorphic = false;
+    const QString aspect = FcpXmlWriter::pixelAspect(facts, &anamorphic);
+    xml.open("samplecharacteristics");
+    writeRate(xml, xmlRate(facts));
+    xml.element("width", number(facts.width > 0 ? facts.width : 1920));
+    xml.element("height", number(facts.height > 0 ? facts.height : 1080));
+    xml.raw(anamorphic ? "<anamorphic>TRUE</anamorphic>" : "<anamorphic>FALSE</anamorphic>");
+    xml.element("pixelaspectratio", aspect);
+    xml.raw("<fielddominance>none</fielddominance>");
+    xml.close("samplecharacteristics");
+}
+
+void writeSound(XmlText &xml, const MediaFacts &facts)
+{
+    xml.open("samplecharacteristics");
+    xml.element("depth", number(facts.bitDepth > 0 ? facts.bitDepth : 16));
+    xml.element("samplerate", number(facts.sampleRate > 0 ? facts.sampleRate : 48000));
+    xml.close("samplecharacteristics");
 }
 
 QString itemId(int n)
 {
-    return QStringLiteral("clipitem-%1").arg(n);
+    return QStringLiteral("clipitem-") + number(n);
 }
 
-QString fileId(int n)
+void writeLink(XmlText &xml, int item, bool audio, int track, int clipIndex)
 {
-    return QStringLiteral("file-%1").arg(n);
-}
-
-void writeLink(QXmlStreamWriter &xml, int item, const QString &mediaType, int clipIndex)
-{
-    xml.writeStartElement(QStringLiteral("link"));
-    xml.writeTextElement(QStringLiteral("linkclipref"), itemId(item));
-    xml.writeTextElement(QStringLiteral("mediatype"), mediaType);
-    xml.writeTextElement(QStringLiteral("trackindex"), QStringLiteral("1"));
-    xml.writeTextElement(QStringLiteral("clipindex"), QString::number(clipIndex));
-    xml.writeEndElement();
+    xml.open("link");
+    xml.element("linkclipref", itemId(item));
+    xml.raw(audio ? "<mediatype>audio</mediatype>" : "<mediatype>video</mediatype>");
+    xml.element("trackindex", number(track));
+    xml.element("clipindex", number(clipIndex));
+    xml.close("link");
 }
 
 } // namespace
@@ -77,129 +116,181 @@ QString FcpXmlWriter::pathUrl(const QString &path)
     return QStringLiteral("file://localhost") + QString::fromLatin1(encoded);
 }
 
+QString FcpXmlWriter::pixelAspect(const MediaFacts &facts, bool *anamorphic)
+{
+    struct Picture
+    {
+        qint32 width, height, sarNum, sarDen;
+        bool anamorphic;
+        const char *name;
+    };
+    static const Picture kPictures[] = {
+        { 720, 576, 16, 15, false, "PAL-601" },
+        { 720, 576, 64, 45, true, "PAL-601" },
+        { 720, 480, 8, 9, false, "NTSC-601" },
+        { 720, 486, 8, 9, false, "NTSC-601" },
+        { 720, 480, 10, 11, false, "NTSC-601" },
+        { 720, 486, 10, 11, false, "NTSC-601" },
+        { 720, 480, 32, 27, true, "NTSC-601" },
+        { 720, 486, 32, 27, true, "NTSC-601" },
+        { 720, 480, 40, 33, true, "NTSC-601" },
+        { 720, 486, 40, 33, true, "NTSC-601" },
+        { 1440, 1080, 4, 3, false, "HD-(1440x1080)" },
+        { 1280, 1080, 3, 2, false, "HD-(1280x1080)" },
+        { 960, 720, 4, 3, false, "HD-(960x720)" },
+    };
+    for (const Picture &picture : kPictures) {
+        if (facts.width == picture.width && facts.height == picture.height && facts.sarDen > 0
+            && qint64(facts.sarNum) * picture.sarDen == qint64(picture.sarNum) * facts.sarDen) {
+            if (anamorphic)
+                *anamorphic = picture.anamorphic;
+            return QString::fromLatin1(picture.name);
+        }
+    }
+    if (anamorphic)
+        *anamorphic = false;
+    return QStringLiteral("square");
+}
+
 QByteArray FcpXmlWriter::render(const SequenceFile &file) const
 {
-    const EditRate sequenceRate
-        = file.clips.isEmpty() ? EditRate() : EditRate::of(file.clips.constFirst().facts);
+    const MediaFacts firstFacts
+        = file.clips.isEmpty() ? MediaFacts { 0, 1, 25, 1 } : file.clips.constFirst().facts;
+    const EditRate sequenceRate = xmlRate(firstFacts);
 
     // Where each row lands, and which rows bring a new file element.
     QList<Placement> placements;
     QHash<QString, int> fileOfPath;
     qint64 position = 0;
     int items = 0;
-    int audioItems = 0;
-    for (const SequenceClip &clip : file.clips) {
+    int audioTracks = 0;
+    int audioClips = 0;
+    for (qsizetype row = 0; row < file.clips.size(); ++row) {
+        const SequenceClip &clip = file.clips[row];
         Placement placement;
         placement.start = position;
-        position += convertFrames(clip.facts.frameCount, EditRate::of(clip.facts), sequenceRate);
+        position
+            += convertFrames(xmlFrames(clip.facts.frameCount, clip.facts), xmlRate(clip.facts), sequenceRate);
         placement.end = position;
-        placement.fileIndex = int(fileOfPath.value(clip.path, int(fileOfPath.size()) + 1));
+        placement.fileIndex = fileOfPath.value(clip.path, int(fileOfPath.size()) + 1);
         fileOfPath.insert(clip.path, placement.fileIndex);
-        placement.videoItem = ++items;
+        placement.channels = channelsOf(clip.facts);
+        placement.firstItem = items + 1;
+        items += 1 + placement.channels;
+        placement.videoIndex = int(row) + 1;
+        if (placement.channels > 0)
+            placement.audioIndex = ++audioClips;
+        audioTracks = std::max(audioTracks, placement.channels);
         placements.append(placement);
     }
-    for (qsizetype i = 0; i < file.clips.size(); ++i) {
-        if (file.clips[i].facts.mediaType == 3) {
-            placements[i].audioItem = ++items;
-            placements[i].audioIndex = ++audioItems;
-        }
+    // An audio track holds the items of every clip with at least that many
+    // channels, so a clip's place differs from track to track.
+    QList<QList<int>> trackIndex(audioTracks + 1);
+    for (int track = 1; track <= audioTracks; ++track) {
+        int n = 0;
+        for (const Placement &placement : std::as_const(placements))
+            trackIndex[track].append(placement.channels >= track ? ++n : 0);
     }
 
-    // Written as text and encoded once: far quicker than through a device.
-    QString text;
-    QXmlStreamWriter xml(&text);
-    // No line breaks or indentation: the nesting is deep, and indenting it
-    // costs several times the rest of the writing.
-    xml.writeStartDocument();
-    xml.writeDTD(QStringLiteral("<!DOCTYPE xmeml>"));
-    xml.writeStartElement(QStringLiteral("xmeml"));
-    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("5"));
-    xml.writeStartElement(QStringLiteral("sequence"));
-    xml.writeAttribute(QStringLiteral("id"), QStringLiteral("sequence-1"));
-    xml.writeTextElement(QStringLiteral("name"), file.name);
-    xml.writeTextElement(QStringLiteral("duration"), QString::number(position));
+    XmlText xml;
+    xml.raw("<!DOCTYPE xmeml>\n<xmeml version=\"5\">");
+    xml.open("sequence", { { "id", QStringLiteral("sequence-1") } });
+    xml.element("name", file.name);
+    xml.element("duration", number(position));
     writeRate(xml, sequenceRate);
     writeTimecode(xml, sequenceRate, 0);
-    xml.writeStartElement(QStringLiteral("media"));
+    xml.open("media");
 
     QSet<int> filesWritten;
-    const auto writeItem = [&](qsizetype row, bool audio) {
+    const auto writeItem = [&](qsizetype row, int channel) {
         const SequenceClip &clip = file.clips[row];
         const Placement &placement = placements[row];
-        const EditRate clipRate = EditRate::of(clip.facts);
         const QString name = clipFileName(clip.path);
-        const QString length = QString::number(clip.facts.frameCount);
-        xml.writeStartElement(QStringLiteral("clipitem"));
-        xml.writeAttribute(QStringLiteral("id"), itemId(audio ? placement.audioItem : placement.videoItem));
-        xml.writeTextElement(QStringLiteral("name"), name);
-        xml.writeTextElement(QStringLiteral("enabled"), QStringLiteral("TRUE"));
-        xml.writeTextElement(QStringLiteral("duration"), length);
-        writeRate(xml, clipRate);
-        xml.writeTextElement(QStringLiteral("start"), QString::number(placement.start));
-        xml.writeTextElement(QStringLiteral("end"), QString::number(placement.end));
-        xml.writeTextElement(QStringLiteral("in"), QStringLiteral("0"));
-        xml.writeTextElement(QStringLiteral("out"), length);
+        const QString length = number(xmlFrames(clip.facts.frameCount, clip.facts));
+        xml.open("clipitem", { { "id", itemId(placement.firstItem + channel) } });
+        xml.element("name", name);
+        xml.raw("<enabled>TRUE</enabled>");
+        xml.element("duration", length);
+        writeRate(xml, xmlRate(clip.facts));
+        xml.element("start", number(placement.start));
+        xml.element("end", number(placement.end));
+        xml.raw("<in>0</in>");
+        xml.element("out", length);
 
-        xml.writeStartElement(QStringLiteral("file"));
-        xml.writeAttribute(QStringLiteral("id"), fileId(placement.fileIndex));
-        if (!filesWritten.contains(placement.fileIndex)) {
+        const QString fileId = QStringLiteral("file-") + number(placement.fileIndex);
+        if (filesWritten.contains(placement.fileIndex)) {
+            xml.empty("file", { { "id", fileId } });
+        } else {
             filesWritten.insert(placement.fileIndex);
-            xml.writeTextElement(QStringLiteral("name"), name);
-            xml.writeTextElement(QStringLiteral("pathurl"), pathUrl(clip.path));
-            writeRate(xml, clipRate);
-            xml.writeTextElement(QStringLiteral("duration"), length);
-            writeTimecode(xml, clipRate, clip.sourceInFrame);
-            xml.writeStartElement(QStringLiteral("media"));
-            xml.writeStartElement(QStringLiteral("video"));
-            xml.writeTextElement(QStringLiteral("duration"), length);
-            xml.writeEndElement();
-            if (clip.facts.mediaType == 3) {
-                xml.writeStartElement(QStringLiteral("audio"));
-                xml.writeTextElement(QStringLiteral("channelcount"), QStringLiteral("2"));
-                xml.writeEndElement();
+            xml.open("file", { { "id", fileId } });
+            xml.element("name", name);
+            xml.element("pathurl", pathUrl(clip.path));
+            writeRate(xml, xmlRate(clip.facts));
+            xml.element("duration", length);
+            writeTimecode(xml, xmlRate(clip.facts), xmlFrames(clip.sourceInFrame, clip.facts));
+            xml.open("media");
+            xml.open("video");
+            xml.element("duration", length);
+            writePicture(xml, clip.facts);
+            xml.close("video");
+            if (placement.channels > 0) {
+                xml.open("audio");
+                writeSound(xml, clip.facts);
+                xml.element("channelcount", number(placement.channels));
+                xml.close("audio");
             }
-            xml.writeEndElement(); // media
+            xml.close("media");
+            xml.close("file");
         }
-        xml.writeEndElement(); // file
 
-        xml.writeStartElement(QStringLiteral("sourcetrack"));
-        xml.writeTextElement(
-            QStringLiteral("mediatype"), audio ? QStringLiteral("audio") : QStringLiteral("video"));
-        xml.writeTextElement(QStringLiteral("trackindex"), QStringLiteral("1"));
-        xml.writeEndElement();
-        if (placement.audioItem != 0) {
-            writeLink(xml, placement.videoItem, QStringLiteral("video"), int(row) + 1);
-            writeLink(xml, placement.audioItem, QStringLiteral("audio"), placement.audioIndex);
+        xml.open("sourcetrack");
+        xml.raw(channel == 0 ? "<mediatype>video</mediatype>" : "<mediatype>audio</mediatype>");
+        xml.element("trackindex", number(std::max(channel, 1)));
+        xml.close("sourcetrack");
+        if (placement.channels > 0) {
+            writeLink(xml, placement.firstItem, false, 1, placement.videoIndex);
+            for (int c = 1; c <= placement.channels; ++c)
+                writeLink(xml, placement.firstItem + c, true, c, trackIndex[c][row]);
         }
-        xml.writeEndElement(); // clipitem
+        xml.close("clipitem");
     };
+    const char *const trackEnd = "<enabled>TRUE</enabled><locked>FALSE</locked>";
 
-    xml.writeStartElement(QStringLiteral("video"));
-    xml.writeStartElement(QStringLiteral("track"));
+    xml.open("video");
+    xml.open("format");
+    writePicture(xml, firstFacts);
+    xml.close("format");
+    xml.open("track");
     for (qsizetype row = 0; row < file.clips.size(); ++row)
-        writeItem(row, false);
-    xml.writeEndElement(); // track
-    xml.writeEndElement(); // video
+        writeItem(row, 0);
+    xml.raw(trackEnd);
+    xml.close("track");
+    xml.close("video");
 
-    xml.writeStartElement(QStringLiteral("audio"));
-    if (audioItems > 0) {
-        xml.writeStartElement(QStringLiteral("track"));
+    xml.open("audio");
+    xml.raw("<numOutputChannels>2</numOutputChannels>");
+    xml.open("format");
+    writeSound(xml, firstFacts);
+    xml.close("format");
+    for (int track = 1; track <= audioTracks; ++track) {
+        xml.open("track");
         for (qsizetype row = 0; row < file.clips.size(); ++row) {
-            if (placements[row].audioItem != 0)
-                writeItem(row, true);
+            if (placements[row].channels >= track)
+                writeItem(row, track);
         }
-        xml.writeEndElement(); // track
+        xml.raw(trackEnd);
+        xml.element("outputchannelindex", number((track - 1) % 2 + 1));
+        xml.close("track");
     }
-    xml.writeEndElement(); // audio
+    xml.close("audio");
 
-    xml.writeEndElement(); // media
-    xml.writeEndElement(); // sequence
-    xml.writeEndElement(); // xmeml
-    xml.writeEndDocument();
-    if (xml.hasError())
+    xml.close("media");
+    xml.close("sequence");
+    xml.raw("</xmeml>\n");
+    if (!xml.isValid())
         throw Failure(QStringLiteral("Не могу записать XML файл \"%1\": недопустимый символ").arg(file.name));
     // The declaration names UTF-8, which the bytes are.
-    return text.toUtf8();
+    return xml.text().toUtf8();
 }
 
 } // namespace lintaro

@@ -4,18 +4,30 @@
 
 namespace lintaro {
 
-// An MLT XML project as melt, Shotcut and Kdenlive open it: a profile at the
-// sequence rate (the first clip's), one producer per distinct clip, a playlist
-// of the rows in order and a tractor playing it. MLT counts every clip in
-// frames of the profile, so a clip at another rate is rounded to them.
+// An MLT XML project as an editor of its own opens it on its timeline, and
+// melt plays it: a profile in the first clip's size, aspect and rate, one
+// producer per distinct clip, listed in the project bin (main_bin), and the
+// rows in order on video track 1 over a black background.
+// Shotcut: the tractor marked as its project, the track a playlist marked as
+// video, so every clip plays its picture and sound there.
+// Kdenlive 22.12: producers with a bin id, the document version in the bin,
+// each track a tractor of two playlists; the sound of clips with sound lies on
+// audio track 1 under them.
+// MLT counts every clip in frames of the profile, so a clip at another rate is
+// rounded to them.
 class MltWriter : public SequenceWriter
 {
 public:
-    // The frame size of the profile: the clips' own size is not known here.
-    static constexpr int kWidth = 1920;
-    static constexpr int kHeight = 1080;
+    enum class Editor { Shotcut, Kdenlive };
+
+    explicit MltWriter(Editor editor = Editor::Shotcut)
+        : m_editor(editor)
+    { }
 
     QByteArray render(const SequenceFile &file) const override;
+
+private:
+    Editor m_editor;
 };
 
 } // namespace lintaro

@@ -1,5 +1,7 @@
 #include "outputnames.h"
 
+#include "sequencewriter.h"
+
 #include <QSet>
 
 namespace lintaro {
@@ -17,7 +19,13 @@ QString fileNameSafe(const QString &suffix)
 
 QString namePrefix(const QString &chosen, bool separatorPresent, const QString &extension)
 {
-    QString prefix = chosen;
+    // Only the file name is cut: a folder may hold "^" or ".psq" of its own.
+    qsizetype folderEnd = chosen.lastIndexOf(u'/') + 1;
+#ifndef Q_OS_WIN
+    if (isWindowsPath(chosen))
+#endif
+        folderEnd = std::max(folderEnd, chosen.lastIndexOf(u'\\') + 1);
+    QString prefix = chosen.mid(folderEnd);
     const qsizetype caret = prefix.indexOf(u'^');
     if (caret >= 0)
         prefix.truncate(caret);
@@ -29,7 +37,7 @@ QString namePrefix(const QString &chosen, bool separatorPresent, const QString &
         prefix.truncate(own);
     if (separatorPresent)
         prefix += u'^';
-    return prefix;
+    return chosen.left(folderEnd) + prefix;
 }
 
 QStringList outputFileNames(const QString &prefix, const QStringList &suffixes, const QString &extension)

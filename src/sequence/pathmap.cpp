@@ -20,17 +20,42 @@ bool isSeparator(QChar ch)
 QString PathMap::apply(const QString &path) const
 {
     for (const PathMapping &pair : m_pairs) {
-        if (pair.local.isEmpty() || !path.startsWith(pair.local))
+        // Trailing separators say nothing: the pair joins at exactly one.
+        QString local = pair.local;
+        while (!local.isEmpty() && isSeparator(local.back()))
+            local.chop(1);
+        if (pair.local.isEmpty())
             continue;
-        // "/mnt/efir" covers "/mnt/efir/a.avi", not "/mnt/efir2/a.avi".
-        const bool boundary = path.size() == pair.local.size() || isSeparator(pair.local.back())
-            || isSeparator(path[pair.local.size()]);
-        if (!boundary)
+        // A Windows side names its files without letter case and with either slash.
+        const bool windows = isWindowsPath(pair.local);
+        bool matches = path.size() >= local.size();
+        for (qsizetype i = 0; matches && i < local.size(); ++i) {
+            const QChar a = path[i];
+            const QChar b = local[i];
+            matches = windows ? (isSeparator(a) && isSeparator(b)) || a.toCaseFolded() == b.toCaseFolded()
+                              : a == b;
+        }
+        // "/mnt/efir" covers "/mnt/efir/a.avi", not "/mnt/efir2/a.avi"; "/" covers every absolute path.
+        if (!matches || (path.size() > local.size() && !isSeparator(path[local.size()]))
+            || (local.isEmpty() && path.isEmpty()))
             continue;
-        QString rest = path.mid(pair.local.size());
-        if (isWindowsPath(pair.remote))
-            rest.replace(u'/', u'\\');
-        return pair.remote + rest;
+        QString rest = path.mid(local.size());
+        while (!rest.isEmpty() && isSeparator(rest.front()))
+            rest.remove(0, 1);
+        QString remote = pair.remote;
+        while (remote.size() > 1 && isSeparator(remote.back()) && remote != QStringLiteral("\\\\"))
+            remote.chop(1);
+        if (remote.size() == 1 && isSeparator(remote.front()))
+            remote.clear();
+        // The remote side's style: "\\" after a drive or a server, "/" otherwise.
+        const QChar separator = isWindowsPath(pair.remote) ? u'\\' : u'/';
+        for (QChar &ch : rest) {
+            if (ch == u'/' || (ch == u'\\' && (windows || isWindowsPath(path))))
+                ch = separator;
+        }
+        if (rest.isEmpty())
+            return remote.isEmpty() ? QString(separator) : remote;
+        return remote + separator + rest;
     }
     return path;
 }

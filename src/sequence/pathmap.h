@@ -31,8 +31,12 @@ public:
     bool isEmpty() const { return m_pairs.isEmpty(); }
 
     // The first pair whose local prefix the path starts with, at a folder
-    // boundary, gives the path; after a Windows target prefix the rest of the
-    // path takes "\" for "/". Unmatched paths stay as they are.
+    // boundary, gives the path: the remote prefix and the rest joined at one
+    // separator, whatever either side ends with, every separator in the style
+    // of the remote side ("\" after a drive or "\\server", "/" otherwise).
+    // A Windows local side compares without letter case and takes "/" for
+    // "\"; "/" as local side covers every absolute path. Unmatched paths
+    // stay as they are.
     QString apply(const QString &path) const;
 
     // The stored text (the PathMap setting): a JSON array of [local, remote]

@@ -32,6 +32,8 @@ const QList<SequenceFormatInfo> &sequenceFormats()
             QStringLiteral("EDL CMX 3600 (*.edl)|*.edl") },
         { SequenceFormat::Mlt, QStringLiteral("mlt"), QStringLiteral(".mlt"),
             QStringLiteral("MLT (*.mlt)|*.mlt") },
+        { SequenceFormat::Kdenlive, QStringLiteral("kdenlive"), QStringLiteral(".kdenlive"),
+            QStringLiteral("Kdenlive (*.kdenlive)|*.kdenlive") },
     };
     return formats;
 }
@@ -64,7 +66,9 @@ std::unique_ptr<SequenceWriter> makeSequenceWriter(SequenceFormat format)
     case SequenceFormat::Edl:
         return std::make_unique<EdlWriter>();
     case SequenceFormat::Mlt:
-        return std::make_unique<MltWriter>();
+        return std::make_unique<MltWriter>(MltWriter::Editor::Shotcut);
+    case SequenceFormat::Kdenlive:
+        return std::make_unique<MltWriter>(MltWriter::Editor::Kdenlive);
     }
     return std::make_unique<PsqWriter>();
 }

@@ -44,7 +44,7 @@ public:
     virtual QByteArray render(const SequenceFile &file) const = 0;
 };
 
-enum class SequenceFormat { Psq, FcpXml, Edl, Mlt };
+enum class SequenceFormat { Psq, FcpXml, Edl, Mlt, Kdenlive };
 
 struct SequenceFormatInfo
 {

@@ -495,51 +495,50 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         QString err = {};
     };
     const QList<Case> cases = {
-        {"a block title without a clip: its cassette's file begins at the next clip",
-         {"(Rolik1);K1", " ;K2", "(Rolik1);"},
-         {"--separator", "1"},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25, "2\tempty\t ", "3\tfound\t(Rolik1)\t" + rolik + found25,
-          "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
-          "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00"},
-         0,
-         "строк без ролика: 1\n"},
-        {"rows above the first separator value are listed but do not stop the conversion; mixed rates",
-         {"Unknown;;", "(Rolik1);K1;10:30", "Заставка;K1;10:30", "( NTSC );K2;10:30", "a\t(Rolik1);;"},
-         {"--separator", "1", "--separator", "2"},
-         {"1\tmissing\tUnknown\tнет сопоставления \"Unknown\"", "2\tfound\t(Rolik1)\t" + rolik + found25,
-          "3\tfound\tЗаставка\t" + rolik + found25,
-          "4\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1",
-          "5\tfound\ta (Rolik1)\t" + rolik + found25,
-          "#\t^.K1.10_30\tclips=2\tframes=500\tduration=00:00:20:00",
-          // 1800 frames at 29.97 and 10 seconds more: 2100 frames, drop-frame time code.
-          "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02"},
-         1},
-        {"a row the conversion would stop at: no file lines",
-         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2"},
-         {"--separator", "1"},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25,
-          "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
-          "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
-          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi"},
-         1},
-        {"no separator columns: one file without a name; all found",
-         {"(Rolik1)", " (Sound)"},
-         {},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25,
-          "2\tfound\t (Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=1",
-          "#\t\tclips=2\tframes=275\tduration=00:00:11:00"},
-         0},
-        {"--audio decides the WAV companion",
-         {"(Sound)"},
-         {"--audio", "."},
-         {"1\tfound\t(Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=3",
-          "#\t\tclips=1\tframes=25\tduration=00:00:01:00"},
-         0},
-        {"a separator column empty throughout: nothing to convert, no files",
-         {"(Rolik1);"},
-         {"--separator", "1"},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25},
-         0},
+        { "a block title without a clip: its cassette's file begins at the next clip",
+            { "(Rolik1);K1", " ;K2", "(Rolik1);" }, { "--separator", "1" },
+            { "1\tfound\t(Rolik1)\t" + rolik + found25, "2\tempty\t ",
+                "3\tfound\t(Rolik1)\t" + rolik + found25,
+                "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
+                "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00" },
+            0, "строк без ролика: 1\n" },
+        { "rows above the first separator value are listed but do not stop the conversion; mixed rates",
+            { "Unknown;;", "(Rolik1);K1;10:30", "Заставка;K1;10:30", "( NTSC );K2;10:30", "a\t(Rolik1);;" },
+            { "--separator", "1", "--separator", "2" },
+            { "1\tmissing\tUnknown\tнет сопоставления \"Unknown\"", "2\tfound\t(Rolik1)\t" + rolik + found25,
+                "3\tfound\tЗаставка\t" + rolik + found25,
+                "4\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1",
+                "5\tfound\ta (Rolik1)\t" + rolik + found25,
+                "#\t^.K1.10_30\tclips=2\tframes=500\tduration=00:00:20:00",
+                // 1800 frames at 29.97 and 10 seconds more: 2100 frames, drop-frame time code.
+                "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02" },
+            1 },
+        { "a row the conversion would stop at: no file lines",
+            { "(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2" }, { "--separator", "1" },
+            { "1\tfound\t(Rolik1)\t" + rolik + found25,
+                "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
+                "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
+                "4\tmissing\t(Missing) 12\tнет файла Missing*.avi" },
+            1 },
+        { "no separator columns: one file without a name; all found", { "(Rolik1)", " (Sound)" }, {},
+            { "1\tfound\t(Rolik1)\t" + rolik + found25,
+                "2\tfound\t (Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=1",
+                "#\t\tclips=2\tframes=275\tduration=00:00:11:00" },
+            0 },
+        { "--audio decides the WAV companion", { "(Sound)" }, { "--audio", "." },
+            { "1\tfound\t(Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=3",
+                "#\t\tclips=1\tframes=25\tduration=00:00:01:00" },
+            0 },
+        { "rows chosen, the first inside the K1 block: the others are listed as skipped",
+            { "(Rolik1);K1", "(Missing);K1", "(Rolik1);", " ;K2", "(Rolik1);", "(Missing);" },
+            { "--separator", "1", "--rows", "5", "--rows=3-4" },
+            { "1\tskipped\t(Rolik1)", "2\tskipped\t(Missing)", "3\tfound\t(Rolik1)\t" + rolik + found25,
+                "4\tempty\t ", "5\tfound\t(Rolik1)\t" + rolik + found25, "6\tskipped\t(Missing)",
+                "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
+                "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00" },
+            0, "строк без ролика: 1\n" },
+        { "a separator column empty throughout: nothing to convert, no files", { "(Rolik1);" },
+            { "--separator", "1" }, { "1\tfound\t(Rolik1)\t" + rolik + found25 }, 0 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -553,6 +552,15 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
     }
     const Outcome plain = run("check", {writeSchedule({"(Rolik1)"}), "--source", "0", "--audio", "."});
     EXPECT_EQ(plain.status, 2) << "--audio belongs to the deep check";
+
+    // The check and the conversion take the same rows; one row given is that row alone.
+    const QString chosen = writeSchedule({ "(Rolik1);K1", "(Missing);K1", "(Rolik1);", " ;K2", "(Rolik1);" });
+    const QStringList columns = { "--source", "0", "--separator", "1" };
+    EXPECT_EQ(run("check", QStringList { chosen, "--rows", "2" } + columns).out, "(Missing)\n");
+    EXPECT_EQ(run("check", QStringList { chosen, "--rows", "3–5" } + columns).status, 0);
+    const Outcome converted = convert(chosen, m_out + "/Day1", QStringList { "--rows", "3-5" } + columns);
+    EXPECT_EQ(converted.status, 0) << converted.err.toStdString();
+    EXPECT_EQ(outputFiles(), (QStringList { "Day1^.K1.psq", "Day1^.K2.psq" }));
 }
 
 TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
@@ -583,38 +591,51 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         QString err; // the first line, when it matters
     };
     const QList<Case> cases = {
-        {{"check", missing, "--source", "0"}, "Cannot open file " + missing},
-        {{"check", m_root.path(), "--source", "0"}, "Cannot open file " + m_root.path()},
-        {{"check", empty, "--source", "0"}, "Расписание " + empty + " пусто"},
-        {{"check", binary, "--source", "0"}, "Расписание " + binary + " пусто"},
-        {{"check", schedule, "--source", "2"}, "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1"},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5"}, {}},
-        {{"convert", missing, "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file " + missing},
-        {{"check", pipe, "--source", "0"}, "Cannot open file " + pipe},
-        {{"convert", "/dev/zero", "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file /dev/zero"},
+        { { "check", missing, "--source", "0" }, "Cannot open file " + missing },
+        { { "check", m_root.path(), "--source", "0" }, "Cannot open file " + m_root.path() },
+        { { "check", empty, "--source", "0" }, "Расписание " + empty + " пусто" },
+        { { "check", binary, "--source", "0" }, "Расписание " + binary + " пусто" },
+        { { "check", schedule, "--source", "2" },
+            "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1" },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5" }, {} },
+        { { "convert", missing, "--save-as", m_out + "/x", "--source", "0" }, "Cannot open file " + missing },
+        { { "check", pipe, "--source", "0" }, "Cannot open file " + pipe },
+        { { "convert", "/dev/zero", "--save-as", m_out + "/x", "--source", "0" },
+            "Cannot open file /dev/zero" },
         // A folder is no name: "out/" would give the hidden "out/.psq".
-        {{"convert", schedule, "--save-as", m_out + "/", "--source", "0"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/.psq", "--source", "0", "--separator", "1"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/^.K1.psq", "--source", "0", "--separator", "1"}, {}},
-        {{"check"}, {}},
-        {{"check", schedule, schedule}, {}},
-        {{"check", schedule, "--source"}, {}},
-        {{"check", schedule, "--source", "-1"}, {}},
-        {{"check", schedule, "--source", "one"}, {}},
-        {{"check", schedule, "--source", "0", "--source", "1"}, {}},
-        {{"check", schedule, "--separator", "1"}, {}},
-        {{"check", schedule, "--source", "1", "--separator", "1"}, {}},
-        {{"check", schedule, "--save-as", "x"}, {}},
-        {{"convert", schedule, "--source", "0"}, {}},
-        {{"convert", schedule, "--save-as", "", "--source", "0"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD"}, {}},
-        {{"convert", schedule, "--save-as"}, {}},
-        {{"check", schedule, "--source", "0", "--type", "mpg"}, {}},
-        {{"check", schedule, "--source", "0", "--type"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
-        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
+        { { "convert", schedule, "--save-as", m_out + "/", "--source", "0" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/.psq", "--source", "0", "--separator", "1" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/^.K1.psq", "--source", "0", "--separator", "1" },
+            {} },
+        { { "check" }, {} },
+        { { "check", schedule, schedule }, {} },
+        { { "check", schedule, "--source" }, {} },
+        { { "check", schedule, "--source", "-1" }, {} },
+        { { "check", schedule, "--source", "one" }, {} },
+        { { "check", schedule, "--source", "0", "--source", "1" }, {} },
+        { { "check", schedule, "--separator", "1" }, {} },
+        { { "check", schedule, "--source", "1", "--separator", "1" }, {} },
+        { { "check", schedule, "--save-as", "x" }, {} },
+        { { "convert", schedule, "--source", "0" }, {} },
+        { { "convert", schedule, "--save-as", "", "--source", "0" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD" }, {} },
+        { { "convert", schedule, "--save-as" }, {} },
+        { { "check", schedule, "--source", "0", "--type", "mpg" }, {} },
+        { { "check", schedule, "--source", "0", "--type" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt" }, {} },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:" }, {} },
+        { { "check", schedule, "--source", "0", "--rows", "1-2" },
+            "В расписании нет строки 2, всего строк: 1" },
+        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--rows", "1", "--rows", "3" },
+            "В расписании нет строки 3, всего строк: 1" },
+        { { "check", schedule, "--source", "0", "--deep", "--rows", "2-1" },
+            "В диапазоне строк --rows 2-1 начало больше конца" },
+        { { "check", schedule, "--source", "0", "--rows", "0-1" }, "Строки нумеруются с 1: --rows 0-1" },
+        { { "check", schedule, "--source", "0", "--rows", "1-" }, {} },
+        { { "check", schedule, "--source", "0", "--rows", " 1" }, {} },
+        { { "check", schedule, "--source", "0", "--rows" }, {} },
     };
     const Snapshot before = snapshot(m_root.path());
     for (const Case &c : cases) {
@@ -642,6 +663,7 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         const Outcome help = run(command, {"--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--source"));
+        EXPECT_TRUE(help.out.contains("--rows A-B"));
         EXPECT_EQ(help.out.contains("--format psq|xml|edl|mlt"), command == QByteArray("convert"));
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
     }

@@ -96,7 +96,7 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
         return {};
     };
 
-    const ConversionWalkResult walk = walkSchedule(table, walkHooks);
+    const ConversionWalkResult walk = walkSchedule(table, walkHooks, m_selection);
     result.emptyRows = walk.emptyRows;
     if (walk.cancelled) {
         result.outcome = Outcome::Interrupted;

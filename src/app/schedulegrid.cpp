@@ -43,6 +43,14 @@ QItemSelectionModel::SelectionFlags ScheduleGrid::selectionCommand(
     // Moving the current cell from code (a run, the deep check) leaves the selection.
     if (!event)
         return QItemSelectionModel::NoUpdate;
+    const auto rows = QItemSelectionModel::Rows;
+    if (event->type() == QEvent::MouseMove) {
+        if (m_pressModifiers & Qt::ShiftModifier)
+            return QItemSelectionModel::SelectCurrent | rows;
+        if (m_pressModifiers & Qt::ControlModifier)
+            return QItemSelectionModel::ToggleCurrent | rows; // the view turns it into the press's select or deselect
+        return QItemSelectionModel::Clear | QItemSelectionModel::SelectCurrent | rows;
+    }
     const Qt::KeyboardModifiers modifiers = event->isInputEvent()
         ? static_cast<const QInputEvent *>(event)->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)
         : Qt::NoModifier;
@@ -100,6 +108,7 @@ void ScheduleGrid::keyPressEvent(QKeyEvent *event)
 void ScheduleGrid::mousePressEvent(QMouseEvent *event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
+    m_pressModifiers = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
     m_pressedCurrent = m_clickEdits && event->button() == Qt::LeftButton
             && event->modifiers() == Qt::NoModifier && index.isValid() && index == currentIndex()
         ? QPersistentModelIndex(index)

@@ -40,6 +40,8 @@ protected:
 
 private:
     bool m_clickEdits = false;
+    // A drag keeps the meaning of the press that began it, Ctrl released or not.
+    Qt::KeyboardModifiers m_pressModifiers;
     QPersistentModelIndex m_pressedCurrent; // the current cell a plain click was pressed on
 };
 

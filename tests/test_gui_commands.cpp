@@ -220,6 +220,11 @@ TEST_F(CommandsTest, TheFirstFailingRowStopsTheRunAndNothingIsWritten)
 TEST_F(CommandsTest, EscAsksWhetherToStopAndAStoppedRunWritesNothing)
 {
     start(QStringLiteral("(N1)\r\n(R2)\r\n(N1)\r\n"), 0);
+    // Rows chosen before the run stay chosen, whatever Esc does to the run.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    for (const auto &[row, modifiers] : {std::pair(0, Qt::NoModifier), std::pair(1, Qt::ShiftModifier)})
+        QTest::mouseClick(m_form->grid()->viewport(), Qt::LeftButton, modifiers,
+                          m_form->grid()->visualRect(m_form->model().index(row, 0)).center());
     for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
         SCOPED_TRACE(answer == MessageAnswer::Yes ? "Yes" : "No");
         QDir(m_out).removeRecursively();
@@ -246,6 +251,7 @@ TEST_F(CommandsTest, EscAsksWhetherToStopAndAStoppedRunWritesNothing)
         }
         EXPECT_EQ(m_form->progress(), 0);
         EXPECT_FALSE(m_form->isConverting());
+        EXPECT_EQ(m_form->grid()->selectedRows().ranges, (QList<std::pair<int, int>>{{1, 2}}));
     }
 }
 

@@ -47,8 +47,9 @@ QItemSelectionModel::SelectionFlags ScheduleGrid::selectionCommand(
     if (event->type() == QEvent::MouseMove) {
         if (m_pressModifiers & Qt::ShiftModifier)
             return QItemSelectionModel::SelectCurrent | rows;
+        // The view turns the toggle into the press's select or deselect.
         if (m_pressModifiers & Qt::ControlModifier)
-            return QItemSelectionModel::ToggleCurrent | rows; // the view turns it into the press's select or deselect
+            return QItemSelectionModel::ToggleCurrent | rows;
         return QItemSelectionModel::Clear | QItemSelectionModel::SelectCurrent | rows;
     }
     const Qt::KeyboardModifiers modifiers = event->isInputEvent()

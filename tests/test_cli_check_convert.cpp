@@ -570,6 +570,15 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
          {"1\tfound\t(Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=3",
           "#\t\tclips=1\tframes=25\tduration=00:00:01:00"},
          0},
+        {"rows chosen, the first inside the K1 block: the others are listed as skipped",
+         {"(Rolik1);K1", "(Missing);K1", "(Rolik1);", " ;K2", "(Rolik1);", "(Missing);"},
+         {"--separator", "1", "--rows", "5", "--rows=3-4"},
+         {"1\tskipped\t(Rolik1)", "2\tskipped\t(Missing)", "3\tfound\t(Rolik1)\t" + rolik + found25,
+          "4\tempty\t ", "5\tfound\t(Rolik1)\t" + rolik + found25, "6\tskipped\t(Missing)",
+          "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
+          "#\t^.K2\tclips=1\tframes=250\tduration=00:00:10:00"},
+         0,
+         "строк без ролика: 1\n"},
         {"a separator column empty throughout: nothing to convert, no files",
          {"(Rolik1);"},
          {"--separator", "1"},
@@ -588,6 +597,15 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
     }
     const Outcome plain = run("check", {writeSchedule({"(Rolik1)"}), "--source", "0", "--audio", "."});
     EXPECT_EQ(plain.status, 2) << "--audio belongs to the deep check";
+
+    // The check and the conversion take the same rows; one row given is that row alone.
+    const QString chosen = writeSchedule({"(Rolik1);K1", "(Missing);K1", "(Rolik1);", " ;K2", "(Rolik1);"});
+    const QStringList columns = {"--source", "0", "--separator", "1"};
+    EXPECT_EQ(run("check", QStringList{chosen, "--rows", "2"} + columns).out, "(Missing)\n");
+    EXPECT_EQ(run("check", QStringList{chosen, "--rows", "3–5"} + columns).status, 0);
+    const Outcome converted = convert(chosen, m_out + "/Day1", QStringList{"--rows", "3-5"} + columns);
+    EXPECT_EQ(converted.status, 0) << converted.err.toStdString();
+    EXPECT_EQ(outputFiles(), (QStringList{"Day1^.K1.psq", "Day1^.K2.psq"}));
 }
 
 TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
@@ -650,6 +668,15 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
+        {{"check", schedule, "--source", "0", "--rows", "1-2"}, "В расписании нет строки 2, всего строк: 1"},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--rows", "1", "--rows", "3"},
+         "В расписании нет строки 3, всего строк: 1"},
+        {{"check", schedule, "--source", "0", "--deep", "--rows", "2-1"},
+         "В диапазоне строк --rows 2-1 начало больше конца"},
+        {{"check", schedule, "--source", "0", "--rows", "0-1"}, "Строки нумеруются с 1: --rows 0-1"},
+        {{"check", schedule, "--source", "0", "--rows", "1-"}, {}},
+        {{"check", schedule, "--source", "0", "--rows", " 1"}, {}},
+        {{"check", schedule, "--source", "0", "--rows"}, {}},
     };
     const Snapshot before = snapshot(m_root.path());
     for (const Case &c : cases) {
@@ -677,6 +704,7 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         const Outcome help = run(command, {"--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--source"));
+        EXPECT_TRUE(help.out.contains("--rows A-B"));
         EXPECT_EQ(help.out.contains("--format psq|xml|edl|mlt"), command == QByteArray("convert"));
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
     }

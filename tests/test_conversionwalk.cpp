@@ -133,9 +133,10 @@ TEST(ConversionWalk, RowsNotConvertedStillCountTheirSeparatorsAndStartNoFileOfTh
         EXPECT_EQ(recorder.visited.size(), 9);
         EXPECT_EQ(recorder.progress.size(), recorder.files.size()) << "only converted rows move the bar";
     }
-    // A pick of one row is a click, not a choice of rows.
+    // One row given is that row alone (the window passes none for a single row).
     const RowSelection one{{{3, 3}}};
-    EXPECT_EQ(rowUse(table, 1, &one), RowUse::Converted);
+    EXPECT_EQ(rowUse(table, 1, &one), RowUse::Skipped);
+    EXPECT_EQ(rowUse(table, 3, &one), RowUse::Converted);
 }
 
 TEST(OutputNames, SuffixesLoseForbiddenCharacters)

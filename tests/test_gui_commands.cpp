@@ -227,6 +227,11 @@ TEST_F(CommandsTest, TheFirstFailingRowStopsTheRunAndNothingIsWritten)
 TEST_F(CommandsTest, EscAsksWhetherToStopAndAStoppedRunWritesNothing)
 {
     start(QStringLiteral("(N1)\r\n(R2)\r\n(N1)\r\n"), 0);
+    // Rows chosen before the run stay chosen, whatever Esc does to the run.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    for (const auto &[row, modifiers] : {std::pair(0, Qt::NoModifier), std::pair(1, Qt::ShiftModifier)})
+        QTest::mouseClick(m_form->grid()->viewport(), Qt::LeftButton, modifiers,
+                          m_form->grid()->visualRect(m_form->model().index(row, 0)).center());
     for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
         SCOPED_TRACE(answer == MessageAnswer::Yes ? "Yes" : "No");
         QDir(m_out).removeRecursively();
@@ -253,6 +258,7 @@ TEST_F(CommandsTest, EscAsksWhetherToStopAndAStoppedRunWritesNothing)
         }
         EXPECT_EQ(m_form->progress(), 0);
         EXPECT_FALSE(m_form->isConverting());
+        EXPECT_EQ(m_form->grid()->selectedRows().ranges, (QList<std::pair<int, int>>{{1, 2}}));
     }
 }
 
@@ -536,6 +542,108 @@ TEST_F(CommandsTest, TextTypedIntoACellWithoutEnterCountsForTheCheckAndTheConver
               expectedPsq({{m_clips + kSep + QStringLiteral("R2.avi"), QString()}}));
     EXPECT_EQ(m_form->model().table().cell(0, 1), QStringLiteral("(R2)")); // kept after the run
     EXPECT_TRUE(m_form->isEditMode());
+}
+
+TEST_F(CommandsTest, RowsChosenInTheGridAreWhatEveryRunTakesAndNoRunChangesThem)
+{
+    // Cassette K1's title, two clips, K2's title, three clips.
+    start(QStringLiteral(" ;K1\r\n(N1);\r\n(R2);\r\n ;K2\r\n(N1);\r\n(Missing);\r\n(R2);\r\n"), 0, {1});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    ScheduleGrid *grid = m_form->grid();
+    QWidget *viewport = grid->viewport();
+    const auto at = [&](int row) { return grid->visualRect(m_form->model().index(row - 1, 0)).center(); };
+    const auto chosen = [&] { return grid->selectedRows().ranges; };
+    const QString path = m_form->statusText();
+
+    // Begun inside K1's block: row 3 still goes to K1's file; row 6 is not looked at.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at(3));
+    EXPECT_TRUE(chosen().isEmpty()) << "a click is no choice";
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, at(5));
+    const QList<std::pair<int, int>> threeToFive = {{3, 5}};
+    EXPECT_EQ(chosen(), threeToFive);
+    EXPECT_EQ(m_form->shownStatusText(), path + QStringLiteral("  Строки 3–5: 3"));
+    m_form->N6Click();
+    EXPECT_EQ(m_interaction.lastMessageText(), QStringLiteral("Все готово к конвертации"));
+    m_form->DeepCheck1Click();
+    QTableWidget *lines = m_form->deepCheckWindow()->rowTable();
+    QStringList statuses;
+    for (int i = 0; i < lines->rowCount(); ++i)
+        statuses << lines->item(i, 2)->text();
+    EXPECT_EQ(statuses, (QStringList{"не выбрана", "не выбрана", "найден", "пустая ячейка", "найден",
+                                     "не выбрана", "не выбрана"}));
+    emit lines->cellDoubleClicked(5, 0);
+    EXPECT_EQ(grid->currentIndex().row(), 5);
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_EQ(outputFiles(), (QStringList{"Day1^.K1.psq", "Day1^.K2.psq"}));
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1^.K1.psq")),
+              expectedPsq({{m_clips + kSep + QStringLiteral("R2.avi"), QString()}}));
+    EXPECT_EQ(chosen(), threeToFive) << "neither the double-click nor the run moved it";
+    EXPECT_TRUE(m_form->shownStatusText().startsWith(QStringLiteral("Конвертация завершена")));
+    QTest::keyClick(grid, Qt::Key_Control);
+    EXPECT_EQ(m_form->shownStatusText(), path + QStringLiteral("  Строки 3–5: 3")) << "back after a key";
+
+    // Keys: a plain move clears, Shift extends from the current cell (the run
+    // left it on its last row), Esc clears.
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_TRUE(chosen().isEmpty());
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(chosen(), (QList<std::pair<int, int>>{{5, 7}}));
+    QTest::keyClick(grid, Qt::Key_PageUp, Qt::ShiftModifier);
+    EXPECT_EQ(chosen(), (QList<std::pair<int, int>>{{1, 5}}));
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_TRUE(chosen().isEmpty());
+
+    // A drag, then a Ctrl+drag for a second range, which the check takes too.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at(1));
+    QTest::mouseMove(viewport, at(2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(2));
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::ControlModifier, at(5));
+    QTest::mouseMove(viewport, at(6));
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, at(6));
+    EXPECT_EQ(chosen(), (QList<std::pair<int, int>>{{1, 2}, {5, 6}}));
+    EXPECT_EQ(m_form->shownStatusText(), path + QStringLiteral("  Строки 1–2, 5–6: 4"));
+    m_form->N6Click();
+    EXPECT_EQ(m_listed, QStringList{"(Missing)"});
+
+    // In edit mode too; Esc in a cell editor closes the editor only.
+    QTest::keyClick(grid, Qt::Key_F2);
+    ASSERT_TRUE(m_form->isEditMode());
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, at(7));
+    EXPECT_EQ(chosen(), (QList<std::pair<int, int>>{{1, 2}, {5, 7}}));
+    QTest::keyClick(grid, Qt::Key_X); // typing opens the current cell's editor
+    QWidget *editor = grid->indexWidget(grid->currentIndex());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(grid->indexWidget(grid->currentIndex()), nullptr);
+    EXPECT_EQ(chosen(), (QList<std::pair<int, int>>{{1, 2}, {5, 7}}));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at(7));
+    EXPECT_TRUE(chosen().isEmpty());
+    EXPECT_NE(grid->indexWidget(grid->currentIndex()), nullptr) << "a click on the current cell edits it";
+}
+
+TEST_F(CommandsTest, HiddenRowsInAChoiceStayHiddenAndAreNotCounted)
+{
+    start(QStringLiteral("(N1)\r\n(Missing)\r\n(R2)\r\n(N1)\r\n(Missing)\r\n"), 0);
+    ScheduleTable table = m_form->model().table();
+    table.setRowHidden(2, true);
+    table.setRowHidden(5, true);
+    m_form->model().setTable(std::move(table));
+    QTest::mouseClick(m_form->grid()->viewport(), Qt::LeftButton, {},
+                      m_form->grid()->visualRect(m_form->model().index(0, 0)).center());
+    QTest::keyClick(m_form->grid(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(m_form->grid(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_TRUE(m_form->shownStatusText().endsWith(QStringLiteral("  Строки 1–3: 2")))
+        << m_form->shownStatusText().toStdString();
+    m_form->DeepCheck1Click();
+    QTableWidget *lines = m_form->deepCheckWindow()->rowTable();
+    ASSERT_EQ(lines->rowCount(), 5);
+    EXPECT_EQ(lines->item(1, 2)->text(), QStringLiteral("скрыта"));
+    EXPECT_EQ(lines->item(3, 2)->text(), QStringLiteral("не выбрана"));
+    EXPECT_EQ(lines->item(4, 2)->text(), QStringLiteral("скрыта")) << "hidden before not chosen";
+    EXPECT_TRUE(m_form->deepCheckWindow()->report().allFound());
 }
 
 TEST(UnknownFilesList, DeletingEntriesKeepsAtLeastOneRow)

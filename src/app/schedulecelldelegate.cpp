@@ -1,5 +1,6 @@
 #include "schedulecelldelegate.h"
 
+#include <QAbstractItemView>
 #include <QPainter>
 
 namespace lintaro {
@@ -12,7 +13,13 @@ ScheduleCellDelegate::ScheduleCellDelegate(OverPainter overPainter, QObject *key
 void ScheduleCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                  const QModelIndex &index) const
 {
-    QStyledItemDelegate::paint(painter, option, index);
+    QStyleOptionViewItem shown = option;
+    if (m_currentDrawnSelected) {
+        const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+        if (view && view->currentIndex() == index)
+            shown.state |= QStyle::State_Selected;
+    }
+    QStyledItemDelegate::paint(painter, shown, index);
     painter->save();
     m_overPainter(*painter, option.rect, index);
     painter->restore();

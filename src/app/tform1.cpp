@@ -109,11 +109,10 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     auto *frameLayout = new QVBoxLayout(m_backFrame);
     frameLayout->setContentsMargins(0, 0, 0, 0);
 
-    StringGrid1 = new QTableView(m_backFrame);
+    StringGrid1 = new ScheduleGrid(m_backFrame);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setModel(m_model);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    StringGrid1->setSelectionMode(QAbstractItemView::NoSelection);
     StringGrid1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     StringGrid1->setShowGrid(true);
     StringGrid1->setWordWrap(false);
@@ -145,6 +144,9 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
     StatusBar1 = new StatusPanel(
         [this](QPainter &painter, const QRect &panel) { StatusBar1DrawPanel(painter, panel); }, central);
     layout->addWidget(StatusBar1);
+    // The status bar names the selected rows.
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, StatusBar1,
+        [this] { StatusBar1->update(); });
     setCentralWidget(central);
 
     PopupMenu1 = new QMenu(this);
@@ -260,9 +262,17 @@ void TForm1::beginListingRun()
 
 void TForm1::showGridRow(int row)
 {
-    const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
-    StringGrid1->setCurrentIndex(index);
-    StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
+    StringGrid1->showRow(m_model->index(row - 1, std::max(0, m_model->table().sourceColumn())));
+}
+
+QString TForm1::shownStatusText() const
+{
+    if (!m_notice.isEmpty())
+        return m_notice;
+    const std::optional<RowSelection> rows = StringGrid1->chosenRows();
+    if (!rows)
+        return m_statusText;
+    return m_statusText + QStringLiteral("  ") + rowSelectionText(m_model->table(), *rows);
 }
 
 void TForm1::clearNotice()
@@ -326,7 +336,9 @@ void TForm1::N6Click()
         const ClipResolver resolver = checkResolver();
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const CheckRunResult result = checkSources(table, resolver, m_listings.get());
+        const std::optional<RowSelection> rows = StringGrid1->chosenRows();
+        const CheckRunResult result
+            = checkSources(table, resolver, m_listings.get(), rows ? &*rows : nullptr);
         QApplication::restoreOverrideCursor();
         showEmptyRows(m_statusText, result.emptyRows);
         warnUnavailable(result.unavailableFolders);
@@ -349,13 +361,14 @@ void TForm1::DeepCheck1Click()
         const ScheduleTable &table = m_model->table();
         if (!sourceMarked())
             return;
+        const std::optional<RowSelection> rows = StringGrid1->chosenRows();
         const ClipResolver resolver = checkResolver();
         const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         DeepCheckReport report;
         try {
-            report = deepCheck(table, resolver, audioLocation, m_listings.get());
+            report = deepCheck(table, resolver, audioLocation, m_listings.get(), rows ? &*rows : nullptr);
         } catch (...) {
             QApplication::restoreOverrideCursor();
             throw;
@@ -368,10 +381,8 @@ void TForm1::DeepCheck1Click()
             m_deepCheck->rowActivated = [this](int row) {
                 if (row < 1 || row >= m_model->table().rowCount())
                     return;
+                // The current cell moves there; the operator's selection stays.
                 showGridRow(row);
-                StringGrid1->selectionModel()->select(StringGrid1->currentIndex(),
-                                                      QItemSelectionModel::ClearAndSelect
-                                                          | QItemSelectionModel::Rows);
                 activateWindow();
             };
         }
@@ -412,6 +423,8 @@ void TForm1::Build1Click()
         run.setPathMap(PathMap::fromStored(m_settings.read(QStringLiteral("PathMap"))));
         beginListingRun();
         run.setListings(m_listings.get());
+        const std::optional<RowSelection> rows = StringGrid1->chosenRows();
+        run.setSelection(rows ? &*rows : nullptr);
 
         // The grid and the status bar follow the run, but repainting and
         // handling events for every row would cost more than the run itself:
@@ -475,6 +488,9 @@ void TForm1::setConverting(bool converting)
     if (!converting)
         Build1->setEnabled(m_model->columnCount() > 0);
     m_model->setEditable(m_editMode && !converting);
+    // The selection the run took stays as it is until the run ends.
+    StringGrid1->setSelectionMode(
+        converting ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
 }
 
 QList<QMenu *> TForm1::menus() const
@@ -707,11 +723,10 @@ void TForm1::setEditMode(bool on)
     m_editMode = on;
     m_model->setEditable(on);
     StringGrid1->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed
-                                          | QAbstractItemView::SelectedClicked
                                     : QAbstractItemView::NoEditTriggers);
-    StringGrid1->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::NoSelection);
-    if (!on)
-        StringGrid1->clearSelection();
+    // The selection is whole rows, in and out of edit mode; the cell edited is the current one.
+    StringGrid1->setClickEdits(on);
+    m_delegate->setCurrentDrawnSelected(on);
     QPalette palette = StringGrid1->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(on ? QPalette::ToolTipBase : QPalette::Base));
     StringGrid1->setPalette(palette);
@@ -820,6 +835,12 @@ void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QMo
         fill = kSeparatorFill;
     else
         return;
+    // A selected row keeps its roles' colours, half-covered by the selection's.
+    if (StringGrid1->selectionModel()->isSelected(index)) {
+        const QColor highlight = StringGrid1->palette().color(QPalette::Highlight);
+        fill = QColor((fill.red() + highlight.red()) / 2, (fill.green() + highlight.green()) / 2,
+            (fill.blue() + highlight.blue()) / 2);
+    }
     painter.setClipRect(rect);
     painter.fillRect(rect, fill);
     painter.setPen(Qt::black);

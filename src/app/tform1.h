@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/schedulegrid.h"
 #include "sequence/sequencewriter.h"
 
 #include <QElapsedTimer>
@@ -110,8 +111,9 @@ public:
     void setProgress(int percent);
     int progress() const { return m_progress; }
     QString statusText() const { return m_statusText; }
-    // What the status panel shows: a run's result until the next command or key, else the status text.
-    QString shownStatusText() const { return m_notice.isEmpty() ? m_statusText : m_notice; }
+    // What the status panel shows: a run's result until the next command or
+    // key, else the status text and, two blanks on, a selection of two rows or more.
+    QString shownStatusText() const;
     DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
     ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
@@ -126,7 +128,7 @@ public:
     SequenceFormat sequenceFormat() const { return m_format; }
 
     ScheduleModel &model() const { return *m_model; }
-    QTableView *grid() const { return StringGrid1; }
+    ScheduleGrid *grid() const { return StringGrid1; }
     QWidget *statusPanel() const;
     QMenu *popupMenu() const { return PopupMenu1; }
     QAction *recentFileAction() const { return m_recentFile; }
@@ -181,7 +183,7 @@ private:
     std::unique_ptr<ErrorReport> m_report;
 
     ScheduleModel *m_model = nullptr;
-    QTableView *StringGrid1 = nullptr;
+    ScheduleGrid *StringGrid1 = nullptr;
     ScheduleCellDelegate *m_delegate = nullptr;
     QFrame *m_backFrame = nullptr;
     StatusPanel *StatusBar1 = nullptr;

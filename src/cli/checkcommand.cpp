@@ -20,9 +20,9 @@ namespace {
 
 const char kCheckHelp[]
     = "Использование: lintaro-cli check РАСПИСАНИЕ [--source N] [--separator N]...\n"
-      "                        [--type РАСШИРЕНИЕ]...\n"
+      "                        [--type РАСШИРЕНИЕ]... [--rows A-B]...\n"
       "       lintaro-cli check РАСПИСАНИЕ --deep [--source N] [--separator N]...\n"
-      "                         [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
+      "                         [--audio МЕСТО] [--type РАСШИРЕНИЕ]... [--rows A-B]...\n"
       "\n"
       "Проверяет, все ли ролики расписания находятся, как пункт меню\n"
       "\"Проверить\": ничего не спрашивает и ничего не записывает. Каждая ячейка\n"
@@ -48,13 +48,20 @@ const char kCheckHelp[]
       "                 предыдущий не дал ни одного файла. Без него действуют типы,\n"
       "                 выбранные в программе (\"Типы файлов роликов\"), по\n"
       "                 умолчанию avi;\n"
+      "  --rows A-B     проверяются только строки данных с A по B включительно\n"
+      "                 (строки считаются с 1, как в файле); --rows N - одна\n"
+      "                 строка N; можно указать несколько, действуют все вместе.\n"
+      "                 Разделители остальных строк действуют, как при выборе\n"
+      "                 строк в окне программы. A больше B, 0 или строка дальше\n"
+      "                 конца расписания - неверный вызов;\n"
       "  --deep         подробная проверка: каждая строка данных печатается\n"
       "                 как СТРОКА<TAB>СОСТОЯНИЕ<TAB>ЯЧЕЙКА<TAB>ПОДРОБНОСТИ\n"
       "                 (строки считаются с 1, как в файле); СОСТОЯНИЕ - found\n"
       "                 (ФАЙЛ<TAB>frames=..<TAB>step=..<TAB>rate=..<TAB>media=..),\n"
       "                 missing, ambiguous (число файлов и сами файлы),\n"
-      "                 unreadable (файл и сообщение о его ошибке) или empty\n"
-      "                 (строка без ролика, не ошибка). Затем, если\n"
+      "                 unreadable (файл и сообщение о его ошибке), empty\n"
+      "                 (строка без ролика, не ошибка) или skipped (строка\n"
+      "                 вне --rows, не ошибка). Затем, если\n"
       "                 конвертация прошла бы все свои строки, по строке на\n"
       "                 каждый файл, который она запишет:\n"
       "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК;\n"
@@ -142,7 +149,9 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const DeepCheckReport report = deepCheck(*table, lookups.resolver(), audioLocation);
+        const std::optional<RowSelection> &rows = schedule.rows();
+        const DeepCheckReport report
+            = deepCheck(*table, lookups.resolver(), audioLocation, nullptr, rows ? &*rows : nullptr);
         printUnavailable(report.unavailableFolders);
         for (const DeepCheckRow &row : report.rows)
             printOut(rowLine(row));
@@ -194,7 +203,9 @@ int checkCommand(const QStringList &arguments)
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const CheckRunResult result = checkSources(*table, lookups.resolver());
+        const std::optional<RowSelection> &rows = schedule.rows();
+        const CheckRunResult result
+            = checkSources(*table, lookups.resolver(), nullptr, rows ? &*rows : nullptr);
         printUnavailable(result.unavailableFolders);
         for (const QString &cell : result.unresolved)
             printOut(cell);

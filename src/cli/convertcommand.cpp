@@ -22,6 +22,7 @@ const char kConvertHelp[]
     = "Использование: lintaro-cli convert РАСПИСАНИЕ --save-as ПУТЬ [--source N]\n"
       "                          [--separator N]... [--audio МЕСТО] [--type РАСШИРЕНИЕ]...\n"
       "                          [--format psq|xml|edl|mlt|kdenlive] [--map ЗДЕСЬ=ТАМ]...\n"
+      "                          [--rows A-B]...\n"
       "\n"
       "Конвертирует расписание в файлы монтажа, как пункт меню \"Конвертнуть\",\n"
       "но ничего не спрашивает: ПУТЬ - это имя, выбранное в окне сохранения.\n"
@@ -66,6 +67,12 @@ const char kConvertHelp[]
       "                  несколько, действует первая подходящая пара). Без --map\n"
       "                  действуют пары, сохраненные в программе (\"Настройка\" /\n"
       "                  \"Пути на монтажной станции\");\n"
+      "  --rows A-B      конвертируются только строки данных с A по B включительно\n"
+      "                  (строки считаются с 1, как в файле); --rows N - одна\n"
+      "                  строка N; можно указать несколько, действуют все вместе.\n"
+      "                  Разделители остальных строк действуют: выбор, начатый\n"
+      "                  внутри блока кассеты, идет в файл этой кассеты. A больше\n"
+      "                  B, 0 или строка дальше конца расписания - неверный вызов;\n"
       "  -h, --help      эта справка.\n"
       "\n"
       "Код выхода: 0 - файлы записаны (или конвертировать было нечего),\n"
@@ -176,6 +183,8 @@ int convertCommand(const QStringList &arguments)
         ConversionRun run(interaction, nullptr, lookups->resolver());
         run.setFormat(*format);
         run.setPathMap(pathMap);
+        const std::optional<RowSelection> &rows = schedule.rows();
+        run.setSelection(rows ? &*rows : nullptr);
         const ConversionRun::Result result = run.run(table, saveFileName, hooks);
         switch (result.outcome) {
         case ConversionRun::Outcome::Written:

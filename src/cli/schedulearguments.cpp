@@ -29,7 +29,48 @@ std::optional<QString> optionValue(
     return std::nullopt;
 }
 
+// A row number: digits only, no sign, no blanks.
+std::optional<int> rowNumber(QStringView text)
+{
+    bool ok = false;
+    const int row = text.toInt(&ok);
+    const bool digits = !text.isEmpty()
+        && std::all_of(text.begin(), text.end(), [](QChar ch) { return ch >= u'0' && ch <= u'9'; });
+    if (!ok || !digits)
+        return std::nullopt;
+    return row;
+}
+
 } // namespace
+
+ScheduleArguments::Take ScheduleArguments::takeRows(const QString &text)
+{
+    // "12-48", also with the dash the window's status bar shows, or "12".
+    qsizetype dash = text.indexOf(u'-');
+    if (dash < 0)
+        dash = text.indexOf(QChar(0x2013));
+    const std::optional<int> first = rowNumber(dash < 0 ? QStringView(text) : QStringView(text).left(dash));
+    const std::optional<int> last = dash < 0 ? first : rowNumber(QStringView(text).mid(dash + 1));
+    if (!first || !last) {
+        m_error
+            = QStringLiteral("После --rows нужен номер строки N или диапазон A-B (строки нумеруются с 1), "
+                             "а не \"%1\"")
+                  .arg(text);
+        return Take::Bad;
+    }
+    if (*first == 0 || *last == 0) {
+        m_error = QStringLiteral("Строки нумеруются с 1: --rows %1").arg(text);
+        return Take::Bad;
+    }
+    if (*first > *last) {
+        m_error = QStringLiteral("В диапазоне строк --rows %1 начало больше конца").arg(text);
+        return Take::Bad;
+    }
+    QList<std::pair<int, int>> ranges = m_rows ? m_rows->ranges : QList<std::pair<int, int>>();
+    ranges.append({ *first, *last });
+    m_rows = RowSelection::fromRanges(std::move(ranges));
+    return Take::Taken;
+}
 
 std::optional<int> ScheduleArguments::columnValue(const QString &option, const QString &text)
 {
@@ -62,6 +103,17 @@ ScheduleArguments::Take ScheduleArguments::takeOption(const QStringList &argumen
             if (!m_types.contains(type))
                 m_types.append(type);
             return Take::Taken;
+        }
+    }
+    {
+        bool missing = false;
+        if (const std::optional<QString> value
+            = optionValue(arguments, i, QStringLiteral("--rows"), missing)) {
+            if (missing) {
+                m_error = QStringLiteral("После --rows нужно указать строки: N или A-B");
+                return Take::Bad;
+            }
+            return takeRows(*value);
         }
     }
     for (const QString &name : {QStringLiteral("--source"), QStringLiteral("--separator")}) {
@@ -176,6 +228,10 @@ ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const
     ScheduleTable table = readScheduleFile(m_schedulePath);
     if (table.isEmpty())
         throw Failure(QStringLiteral("Расписание %1 пусто").arg(m_schedulePath));
+    if (m_rows && m_rows->ranges.last().second >= table.rowCount())
+        throw Failure(
+            QStringLiteral("В расписании нет строки %1, всего строк: %2")
+                .arg(QString::number(m_rows->ranges.last().second), QString::number(table.rowCount() - 1)));
     if (!m_source) {
         applyStoredLayout(table, settings);
         return table;

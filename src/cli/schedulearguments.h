@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule/rowuse.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,9 +17,9 @@ class SettingsStore;
 namespace lintaro::cli {
 
 // The schedule file and its column roles, as check and convert take them:
-// SCHEDULE [--source N] [--separator N]... [--type EXT]..., columns counted
-// from 0. Without --source the layout stored by the last conversion applies,
-// as on opening; without --type the stored clip types do.
+// SCHEDULE [--source N] [--separator N]... [--type EXT]... [--rows A-B]...,
+// columns counted from 0, data rows from 1. Without --source the layout stored by the last conversion
+// applies, as on opening; without --type the stored clip types do.
 class ScheduleArguments
 {
 public:
@@ -56,6 +58,8 @@ public:
     const QList<int> &separators() const { return m_separators; }
     // The clip types given with --type, in order; empty when none was given.
     const QStringList &types() const { return m_types; }
+    // The union of the --rows ranges; nothing when none was given (every row).
+    const std::optional<RowSelection> &rows() const { return m_rows; }
 
     // The clip types for this call: the given ones, which replace the stored
     // list for this call only, or the stored list. Throws what the store throws.
@@ -63,7 +67,7 @@ public:
 
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
-    // a column it does not have, or a damaged stored layout.
+    // a column or a --rows row it does not have, or a damaged stored layout.
     ScheduleTable loadTable(const SettingsStore &settings) const;
 
     // Said when neither --source nor a stored layout names the Source column:
@@ -72,11 +76,13 @@ public:
 
 private:
     std::optional<int> columnValue(const QString &option, const QString &text);
+    Take takeRows(const QString &text);
 
     QString m_schedulePath;
     std::optional<int> m_source;
     QList<int> m_separators;
     QStringList m_types;
+    std::optional<RowSelection> m_rows;
     QString m_error;
 };
 

@@ -9,14 +9,18 @@ namespace lintaro {
 
 class ScheduleTable;
 
-// The data rows the operator picked in the grid: inclusive row ranges, sorted
-// and apart. A pick of fewer than two rows is a click on a cell, not a choice.
+// The data rows the operator picked: inclusive row ranges, sorted and apart.
+// Only these rows are converted; the window passes none for a pick of fewer
+// than two rows, which is a click on a cell, not a choice.
 struct RowSelection
 {
     QList<std::pair<int, int>> ranges;
 
     bool contains(int row) const;
     int rowCount() const;
+
+    // Ranges in any order, overlapping or touching, as one selection.
+    static RowSelection fromRanges(QList<std::pair<int, int>> ranges);
 };
 
 // What a run does with one data row. Every row but a converted one is passed
@@ -34,5 +38,9 @@ RowUse rowUse(const ScheduleTable &table, int row, const RowSelection *selection
 
 // "строк без ролика: N", what a check or a conversion says of its empty rows.
 QString emptyRowsText(int count);
+
+// "Строки 12–20, 31–48: 27": the ranges and the number of rows in them that
+// are not hidden, as the status bar shows a selection.
+QString rowSelectionText(const ScheduleTable &table, const RowSelection &selection);
 
 } // namespace lintaro

@@ -113,7 +113,7 @@ ConversionRun::Result ConversionRun::run(
         return {};
     };
 
-    const ConversionWalkResult walk = walkSchedule(table, walkHooks);
+    const ConversionWalkResult walk = walkSchedule(table, walkHooks, m_selection);
     result.emptyRows = walk.emptyRows;
     if (walk.cancelled) {
         result.outcome = Outcome::Interrupted;

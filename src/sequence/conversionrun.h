@@ -14,6 +14,7 @@ class ClipResolver;
 class Interaction;
 class ListingCache;
 class ScheduleTable;
+struct RowSelection;
 class SettingsStore;
 
 // The Convert command: stores the column layout, walks the schedule resolving
@@ -68,6 +69,8 @@ public:
 
     // Folder listings kept from earlier runs; without it the run keeps its own.
     void setListings(ListingCache *listings) { m_listings = listings; }
+    // The rows chosen, kept by the caller until the run ends; null for every row.
+    void setSelection(const RowSelection *selection) { m_selection = selection; }
 
     // Runs the command. saveFileName is the save dialog's file name: its initial
     // file, and the name chosen, when one is. A file that cannot be created
@@ -101,6 +104,7 @@ private:
     SequenceFormat m_format = SequenceFormat::Psq;
     PathMap m_pathMap;
     ListingCache *m_listings = nullptr;
+    const RowSelection *m_selection = nullptr;
 };
 
 } // namespace lintaro

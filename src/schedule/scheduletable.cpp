@@ -94,4 +94,32 @@ QList<int> ScheduleTable::separatorColumns() const
     return columns;
 }
 
+void ScheduleTable::setRowHidden(int row, bool hidden)
+{
+    if (size_t(row) >= m_hiddenRows.size()) {
+        if (!hidden)
+            return;
+        m_hiddenRows.resize(size_t(row) + 1, false);
+    }
+    m_hiddenRows[size_t(row)] = hidden;
+}
+
+bool ScheduleTable::isRowHidden(int row) const
+{
+    return row >= 0 && size_t(row) < m_hiddenRows.size() && m_hiddenRows[size_t(row)];
+}
+
+void ScheduleTable::setMergedCell(int column, int row, bool merged)
+{
+    if (merged)
+        m_mergedCells.insert({row, column});
+    else
+        m_mergedCells.erase({row, column});
+}
+
+bool ScheduleTable::isMergedCell(int column, int row) const
+{
+    return !m_mergedCells.empty() && m_mergedCells.count({row, column}) > 0;
+}
+
 } // namespace lintaro

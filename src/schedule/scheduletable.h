@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace lintaro {
@@ -56,6 +58,14 @@ public:
     bool isSeparatorColumn(int column) const { return m_captions[column] == kSeparatorCaption; }
     QList<int> separatorColumns() const;
 
+    // A row the workbook hides, and a cell that a vertical merge covers (its
+    // text lives in the cell above). Both false unless set; nothing is stored
+    // for a table that never sets them.
+    void setRowHidden(int row, bool hidden);
+    bool isRowHidden(int row) const;
+    void setMergedCell(int column, int row, bool merged);
+    bool isMergedCell(int column, int row) const;
+
 private:
     struct Row
     {
@@ -70,6 +80,8 @@ private:
     std::vector<Row> m_rows;
     std::vector<int> m_widths;
     int m_sourceColumn = -1;
+    std::vector<bool> m_hiddenRows;              // by row, up to the last hidden one
+    std::set<std::pair<int, int>> m_mergedCells; // (row, column)
 };
 
 } // namespace lintaro

@@ -340,11 +340,16 @@ void TForm1::DeepCheck1Click()
             return;
         const ClipResolver resolver = checkResolver();
         const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
+        // As the next conversion would write, and it asks for missing names.
+        DeepCheckTarget target;
+        target.format = m_format;
+        target.pathMap = PathMap::fromStored(m_settings.read(QStringLiteral("PathMap")));
+        target.asksForFiles = true;
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         DeepCheckReport report;
         try {
-            report = deepCheck(table, resolver, audioLocation, m_listings.get());
+            report = deepCheck(table, resolver, audioLocation, m_listings.get(), nullptr, target);
         } catch (...) {
             QApplication::restoreOverrideCursor();
             throw;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sequence/pathmap.h"
+#include "sequence/sequencewriter.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,6 +64,18 @@ public:
     // list for this call only, or the stored list. Throws what the store throws.
     QStringList clipTypes(const SettingsStore &settings) const;
 
+    // "--format KEY" and "--map LOCAL=REMOTE" (any number), which convert and
+    // the deep check share; Bad for a pair that cannot be used.
+    Take takeOutputOption(const QStringList &arguments, qsizetype &i, QString &error);
+    bool hasOutputOptions() const { return m_formatKey || m_maps; }
+    // The format given, psq without --format; nothing for an unknown name,
+    // with formatError() saying so.
+    std::optional<SequenceFormat> format() const;
+    QString formatError() const;
+    // The given pairs, which replace the stored ones for this call, or the
+    // stored PathMap. Throws what the store throws and a damaged value.
+    PathMap pathMap(const SettingsStore &settings) const;
+
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
     // a column it does not have, or a damaged stored layout.
@@ -77,6 +92,8 @@ private:
     std::optional<int> m_source;
     QList<int> m_separators;
     QStringList m_types;
+    std::optional<QString> m_formatKey;
+    std::optional<QList<PathMapping>> m_maps;
     QString m_error;
 };
 

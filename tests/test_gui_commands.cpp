@@ -301,6 +301,16 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_TRUE(rows->item(0, 2)->text().startsWith(QStringLiteral("не запишется: ")))
         << rows->item(0, 2)->text().toStdString();
     EXPECT_EQ(window->report().stopRow, 1);
+
+    // A clip still to be asked for is one of its file's clips, not part of its length.
+    m_settings->write(QStringLiteral("PathMap"), QString());
+    start(QStringLiteral("(N1)\r\nФильм\r\n"), 0);
+    m_form->DeepCheck1Click();
+    const QList<DeepCheckGroup> groups = m_form->deepCheckWindow()->report().groups;
+    ASSERT_EQ(groups.size(), 1);
+    EXPECT_EQ(groups[0].clips, 2);
+    EXPECT_EQ(groups[0].asked, 1);
+    EXPECT_EQ(groups[0].frames, 250u);
 }
 
 TEST_F(CommandsTest, AScheduleNamedOnTheCommandLineOrDroppedOpensThroughTheOpenCommand)

@@ -50,9 +50,9 @@ QString groupCaption(const DeepCheckReport &report)
         asked += group.asked;
     }
     if (asked > 0)
-        return QStringLiteral("Файлы конвертации (она спросит файлы, их длительность не учтена: ")
-            + countOf(asked, QStringLiteral("ролик"), QStringLiteral("ролика"), QStringLiteral("роликов"))
-            + QStringLiteral("):");
+        return QStringLiteral("Файлы конвертации (она спросит файлы для ")
+            + countOf(asked, QStringLiteral("ролика"), QStringLiteral("роликов"), QStringLiteral("роликов"))
+            + QStringLiteral(", их длительность не учтена):");
     return QStringLiteral("Файлы конвертации:");
 }
 

@@ -8,9 +8,9 @@
 #include "lookup/listingcache.h"
 #include "schedule/rowuse.h"
 #include "schedule/scheduletable.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/conversionrun.h"
 #include "sequence/conversionwalk.h"
-#include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
 
 #include <cmath>

@@ -701,6 +701,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"check", schedule, "--source", "0", "--type"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
+        {{"check", schedule, "--source", "0", "--format", "edl"}, "--format и --map действуют только вместе с --deep"},
+        {{"check", schedule, "--deep", "--source", "0", "--format", "EDL"}, {}},
+        {{"check", schedule, "--deep", "--source", "0", "--map", "/mnt"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
     };

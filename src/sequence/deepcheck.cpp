@@ -1,6 +1,7 @@
 #include "deepcheck.h"
 
 #include "common/cp1251.h"
+#include "common/failure.h"
 #include "common/interaction.h"
 #include "common/plural.h"
 #include "common/textfile.h"
@@ -173,7 +174,7 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
         }
         if (row.status != DeepCheckRow::Status::Found)
             return row.reason.isEmpty() ? QStringLiteral("-") : row.reason;
-        files.last().clips.append(SequenceClip { *row.facts, row.path });
+        files.last().clips.append(sequenceClip(*row.facts, target.pathMap.apply(row.path)));
         return {};
     };
     const ConversionWalkResult walk = walkSchedule(table, hooks, selection);
@@ -204,8 +205,8 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
         group.frames = quint64(frames);
         group.duration = timelineDuration(frames, rate);
         // A clip still to be asked for is one more event, of a length not known yet.
+        files[k].name = group.name;
         SequenceFile file = files[k];
-        file.name = group.name;
         const MediaFacts firstFacts
             = file.clips.isEmpty() ? MediaFacts { 0, 1, 25, 1 } : file.clips.constFirst().facts;
         for (int i = 0; i < asked[k]; ++i) {
@@ -213,6 +214,14 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
             file.clips.last().facts.frameCount = 0;
         }
         group.error = writer->fileProblem(file);
+        // Whatever else the writer refuses (a name XML cannot carry), as it refuses it.
+        if (group.error.isEmpty()) {
+            try {
+                writer->render(files[k]);
+            } catch (const Failure &failure) {
+                group.error = failure.message();
+            }
+        }
         report.groups.append(group);
     }
     return report;

@@ -2,6 +2,7 @@
 // with its own configuration folder (Folders.cfg, Subst.cfg) and settings.
 #include "support/clirunner.h"
 #include "support/fixtures.h"
+#include "support/otioreader.h"
 #include "support/riffbuilder.h"
 
 #include "lookup/directorylisting.h"
@@ -16,6 +17,8 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLockFile>
 #include <QMap>
 #include <QProcess>
@@ -516,9 +519,16 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
     writeFile(m_clips + "/Sound.wav", "RIFF");
     writeFile(clip("NTSC"), riff::simpleAvi({{"vids", 100, 2997, 1800}}, 33367));
     writeFile(clip("Broken"), "not a RIFF file");
+    writeFile(clip("Half"), riff::simpleAvi({{"vids", 10, 125, 25}}, 80000));
+    addClip(QStringLiteral("Day"), 24 * 3600 * 25);
     writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
     const QString found25 = "\tframes=250\tstep=1\trate=25\tmedia=1";
     const QString rolik = clip("Rolik1");
+    const QString ntsc = "\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1";
+    // 12.5, 29.97 and 25 frames a second.
+    const QStringList mixed = {"1\tfound\t(Half)\t" + clip("Half") + "\tframes=25\tstep=10\trate=125\tmedia=1",
+                               "2" + ntsc, "3\tfound\t(Rolik1)\t" + rolik + found25};
+    const QString umlaut = QStringLiteral("/mnt/Müller");
 
     struct Case
     {
@@ -528,6 +538,7 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         QStringList lines;
         int status;
         QString err = {};
+        const char *readBack = nullptr; // the format converted and read back by OpenTimelineIO
     };
     const QList<Case> cases = {
         {"a block title without a clip: its cassette's file begins at the next clip; a %1 in a value",
@@ -543,19 +554,57 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
          {"--separator", "1", "--separator", "2"},
          {"1\tmissing\tUnknown\tнет сопоставления \"Unknown\"", "2\tfound\t(Rolik1)\t" + rolik + found25,
           "3\tfound\tЗаставка\t" + rolik + found25,
-          "4\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1",
-          "5\tfound\ta (Rolik1)\t" + rolik + found25,
+          "4" + ntsc, "5\tfound\ta (Rolik1)\t" + rolik + found25,
           "#\t^.K1.10_30\tclips=2\tframes=500\tduration=00:00:20:00",
-          // 1800 frames at 29.97 and 10 seconds more: 2100 frames, drop-frame time code.
-          "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02"},
+          // 1800 frames at 29.97 and 250 at 25 as 300 of them, drop-frame time code.
+          "#\t^.K2.10_30\tclips=2\tframes=2100\tduration=00:01:10;02"},
          1},
+        // The timeline's rate: PSQ the first clip's, 12.5; EDL and XML 25. Each
+        // clip rounded on its own: 1800 frames at 29.97 are 1501.5 at 25, so 1502.
+        {"mixed rates, PSQ",
+         {"(Half)", "( NTSC )", "(Rolik1)"},
+         {},
+         mixed + QStringList{"#\t\tclips=3\tframes=901\tduration=00:01:12:01"},
+         0},
+        {"mixed rates, EDL",
+         {"(Half)", "( NTSC )", "(Rolik1)"},
+         {"--format", "edl"},
+         mixed + QStringList{"#\t\tclips=3\tframes=1802\tduration=00:01:12:02"},
+         0, {}, "edl"},
+        {"mixed rates, XML",
+         {"(Half)", "( NTSC )", "(Rolik1)"},
+         {"--format=xml"},
+         mixed + QStringList{"#\t\tclips=3\tframes=1802\tduration=00:01:12:02"},
+         0, {}, "xml"},
+        {"an EDL limit: a whole day is the file's error",
+         {"(Day)"},
+         {"--format", "edl"},
+         {"1\tfound\t(Day)\t" + clip("Day") + "\tframes=2160000\tstep=1\trate=25\tmedia=1",
+          "#\t\tclips=1\tframes=2160000\tduration=24:00:00:00\terror=EDL длиннее 24 часов"},
+         1},
+        {"the mapped path is judged: one Windows-1251 cannot carry stops PSQ",
+         {"(Rolik1)"},
+         {"--map", m_clips + "=" + umlaut},
+         {"1\tunreadable\t(Rolik1)\t" + rolik + "\tСимвол \"ü\" (U+00FC) в тексте \"" + umlaut
+              + "/Rolik1.avi\" не может быть сохранён в кодировке Windows-1251"},
+         1},
+        {"the same mapped path in XML",
+         {"(Rolik1)"},
+         {"--format", "xml", "--map", m_clips + "=" + umlaut},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25, "#\t\tclips=1\tframes=250\tduration=00:00:10:00"},
+         0},
         {"a row the conversion would stop at: no file lines",
          {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2", "( );K2"},
          {"--separator", "1"},
          {"1\tfound\t(Rolik1)\t" + rolik + found25,
-          "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
+          "2\tambiguous\t(Amb)\t2 файла Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
           "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
           "4\tmissing\t(Missing) 12\tнет файла Missing*.avi", "5\tmissing\t( )\tпустой код"},
+         1},
+        {"every type searched is named",
+         {"(Missing)"},
+         {"--type", "mxf", "--type", "avi"},
+         {"1\tmissing\t(Missing)\tнет файла Missing*.mxf, Missing*.avi"},
          1},
         {"no separator columns: one file without a name; all found",
          {"Брат (16+) (Rolik1)", " (Sound)"},
@@ -585,6 +634,7 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
          {"1\tfound\t(Rolik1)\t" + rolik + found25},
          0},
     };
+    const OtioReader otio;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const QString schedule = writeSchedule(c.rows);
@@ -594,6 +644,22 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         EXPECT_EQ(outcome.err, c.err);
         EXPECT_EQ(outcome.outLines(), c.lines);
         EXPECT_EQ(snapshot(m_root.path()), before) << "the deep check writes nothing";
+        if (!c.readBack)
+            continue;
+        if (!otio.available()) {
+            std::printf("OpenTimelineIO not run, totals not read back: %s\n", qPrintable(otio.reason()));
+            continue;
+        }
+        // The timeline's end where its reader places the last clip (at 25, as the timeline).
+        ASSERT_EQ(convert(schedule, m_out + "/Back", QStringList{"--source", "0"} + c.options).status, 0);
+        const QJsonObject timeline
+            = otio.read(m_out + "/Back." + c.readBack, QByteArray(c.readBack) == "edl" ? "25" : QString());
+        const QJsonArray video = timeline["tracks"].toArray().first()["clips"].toArray();
+        ASSERT_FALSE(video.isEmpty()) << QJsonDocument(timeline).toJson().toStdString();
+        const QJsonObject last = video.last().toObject();
+        const qint64 end = qRound64(last["position"].toDouble() * last["rate"].toDouble())
+            + last["duration"].toInteger();
+        EXPECT_EQ(QStringLiteral("frames=%1").arg(end), c.lines.last().section(u'\t', 3, 3));
     }
     const Outcome plain = run("check", {writeSchedule({"(Rolik1)"}), "--source", "0", "--audio", "."});
     EXPECT_EQ(plain.status, 2) << "--audio belongs to the deep check";
@@ -666,6 +732,9 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         {{"check", schedule, "--source", "0", "--type"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
+        {{"check", schedule, "--source", "0", "--format", "edl"}, "--format и --map действуют только вместе с --deep"},
+        {{"check", schedule, "--deep", "--source", "0", "--format", "EDL"}, {}},
+        {{"check", schedule, "--deep", "--source", "0", "--map", "/mnt"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
         {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
         {{"check", schedule, "--source", "0", "--rows", "1-2"}, "В расписании нет строки 2, всего строк: 1"},
@@ -705,7 +774,7 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--source"));
         EXPECT_TRUE(help.out.contains("--rows A-B"));
-        EXPECT_EQ(help.out.contains("--format psq|xml|edl|mlt"), command == QByteArray("convert"));
+        EXPECT_TRUE(help.out.contains("--format psq|xml|edl|mlt"));
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
     }
 }

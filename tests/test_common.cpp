@@ -2,6 +2,7 @@
 #include "common/errorreport.h"
 #include "common/failure.h"
 #include "common/fileset.h"
+#include "common/plural.h"
 #include "common/textfile.h"
 #include "support/fixtures.h"
 #include "support/scriptedinteraction.h"
@@ -39,6 +40,18 @@ TEST(Cp1251, CharactersOutsideTheCodePageAreRefusedWithTheirName)
     EXPECT_EQ(cp1251::firstUnencodable(text), 5);
     EXPECT_TRUE(cp1251::unencodableMessage(text).contains(QStringLiteral("U+4E2D")));
     EXPECT_TRUE(cp1251::canEncode(QStringLiteral("Новости ёЁ №5")));
+}
+
+TEST(Plural, TheNounAgreesWithTheNumber)
+{
+    const QString one = QStringLiteral("файл"), few = QStringLiteral("файла"),
+                  many = QStringLiteral("файлов");
+    for (const qint64 n : { 1, 21, 101, 1001 })
+        EXPECT_EQ(countOf(n, one, few, many), QString::number(n) + u' ' + one);
+    for (const qint64 n : { 2, 4, 22, 34, 102 })
+        EXPECT_EQ(countOf(n, one, few, many), QString::number(n) + u' ' + few);
+    for (const qint64 n : { 0, 5, 11, 12, 14, 20, 111, 112, 1000 })
+        EXPECT_EQ(countOf(n, one, few, many), QString::number(n) + u' ' + many);
 }
 
 TEST(TextFile, LineEndsOfEveryKindAndTheFinalEnd)

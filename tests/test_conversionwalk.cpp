@@ -195,6 +195,8 @@ TEST(DeepCheckTimecode, CountsAtTheClipsRateWithDropFrameWhereItApplies)
         SCOPED_TRACE(c.expected);
         EXPECT_EQ(timecode(c.frames, c.rate), QString::fromLatin1(c.expected));
     }
-    // A file of mixed rates adds up each clip's own time, counted at the first clip's rate.
-    EXPECT_EQ(groupDuration({{250, 1, 25, 1}, {330, 100, 2997, 1}}), QStringLiteral("00:00:21:00"));
+    // A timeline counts as its writer does; hours run past a day, 12.5 in real seconds.
+    EXPECT_EQ(timelineDuration(90061 * 25 + 7, EditRate(2500)), QStringLiteral("25:01:01:07"));
+    EXPECT_EQ(timelineDuration(1800, EditRate(2997)), QStringLiteral("00:01:00;02"));
+    EXPECT_EQ(timelineDuration(901, EditRate(1250)), QStringLiteral("00:01:12:01"));
 }

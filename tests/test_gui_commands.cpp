@@ -267,7 +267,8 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     writeClip(QStringLiteral("AMB1.avi"), {{"vids", 1, 25, 10}});
     writeClip(QStringLiteral("AMB2.avi"), {{"vids", 1, 25, 10}});
     test::writeFile(m_clips + QStringLiteral("/Bad.avi"), "not an avi");
-    start(QStringLiteral("(N1);K1\r\n(R2);K1\r\n(AMB);K2\r\n(Bad);K2\r\nФильм;K2\r\n"), 0, {1});
+    // The window's conversion asks for the file of a missing name, and stops a row later.
+    start(QStringLiteral("(N1);K1\r\n(R2);K1\r\nФильм;K2\r\n(AMB);K2\r\n(Bad);K2\r\n"), 0, { 1 });
     const QByteArray settingsBefore = test::readFile(m_dir.filePath(QStringLiteral("settings.ini")));
     m_form->DeepCheck1Click();
     EXPECT_TRUE(m_interaction.messages.isEmpty()) << "the probe's box is recorded, not shown";
@@ -277,8 +278,8 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_TRUE(window->isVisible());
     QTableWidget *rows = window->rowTable();
     ASSERT_EQ(rows->rowCount(), 5);
-    const QStringList statuses = {"найден", "найден", "неоднозначен: 2 файлов", "ошибка AVI: Не могу открыть AVI",
-                                  "не найден"};
+    const QStringList statuses = { "найден", "найден", "не найден, спросит файл", "неоднозначен: 2 файла",
+        "ошибка AVI: Не могу открыть AVI" };
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(rows->item(i, 0)->text(), QString::number(i + 1));
         EXPECT_EQ(rows->item(i, 2)->text(), statuses[i]);
@@ -286,8 +287,8 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_EQ(rows->item(0, 3)->text(), m_clips + kSep + QStringLiteral("N1.avi"));
     EXPECT_EQ(rows->item(0, 5)->text(), QStringLiteral("00:00:10:00"));
     EXPECT_EQ(rows->item(1, 5)->text(), QStringLiteral("00:00:10;00")); // 300 frames at 29.97, drop-frame
-    EXPECT_EQ(window->groupTable()->rowCount(), 0) << "the conversion would stop at the third row";
-    EXPECT_EQ(window->report().stopRow, 3);
+    EXPECT_EQ(window->groupTable()->rowCount(), 0) << "the conversion would stop at the fourth row";
+    EXPECT_EQ(window->report().stopRow, 4);
     EXPECT_FALSE(QFile::exists(m_config + QStringLiteral("/Subst.cfg")));
     EXPECT_EQ(test::readFile(m_dir.filePath(QStringLiteral("settings.ini"))), settingsBefore);
 
@@ -301,7 +302,26 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     ASSERT_EQ(m_interaction.pickers.size(), 1);
     EXPECT_EQ(m_interaction.pickers[0].request.filters.first().description, QStringLiteral("Файлы Excel (*.csv)"));
     EXPECT_EQ(test::readFile(saved), deepCheckCsv(window->report()));
-    EXPECT_TRUE(test::readFile(saved).contains(test::cp1251(QStringLiteral("3;(AMB);неоднозначен: 2 файлов;"))));
+    EXPECT_TRUE(
+        test::readFile(saved).contains(test::cp1251(QStringLiteral("4;(AMB);неоднозначен: 2 файла;"))));
+
+    // The stored pairs apply as in the next conversion: a PSQ file cannot carry "ü".
+    m_settings->write(
+        QStringLiteral("PathMap"), PathMap({ { m_clips, QStringLiteral("/mnt/Müller") } }).toStored());
+    m_form->DeepCheck1Click();
+    EXPECT_TRUE(rows->item(0, 2)->text().startsWith(QStringLiteral("не запишется: ")))
+        << rows->item(0, 2)->text().toStdString();
+    EXPECT_EQ(window->report().stopRow, 1);
+
+    // A clip still to be asked for is one of its file's clips, not part of its length.
+    m_settings->write(QStringLiteral("PathMap"), QString());
+    start(QStringLiteral("(N1)\r\nФильм\r\n"), 0);
+    m_form->DeepCheck1Click();
+    const QList<DeepCheckGroup> groups = m_form->deepCheckWindow()->report().groups;
+    ASSERT_EQ(groups.size(), 1);
+    EXPECT_EQ(groups[0].clips, 2);
+    EXPECT_EQ(groups[0].asked, 1);
+    EXPECT_EQ(groups[0].frames, 250u);
 }
 
 TEST_F(CommandsTest, AScheduleNamedOnTheCommandLineOrDroppedOpensThroughTheOpenCommand)

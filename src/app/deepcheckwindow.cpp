@@ -2,6 +2,7 @@
 
 #include "common/errorreport.h"
 #include "common/interaction.h"
+#include "common/plural.h"
 #include "common/textfile.h"
 
 #include <QHBoxLayout>
@@ -36,6 +37,23 @@ void setRow(QTableWidget *table, int row, const QStringList &texts)
 {
     for (int c = 0; c < texts.size(); ++c)
         table->setItem(row, c, new QTableWidgetItem(texts[c]));
+}
+
+QString groupCaption(const DeepCheckReport &report)
+{
+    if (!report.conversionPasses)
+        return QStringLiteral("Конвертация остановится на строке ") + QString::number(report.stopRow);
+    int asked = 0;
+    for (const DeepCheckGroup &group : report.groups) {
+        if (!group.error.isEmpty())
+            return QStringLiteral("Конвертация не запишет файлы: ") + group.error;
+        asked += group.asked;
+    }
+    if (asked > 0)
+        return QStringLiteral("Файлы конвертации (она спросит файлы для ")
+            + countOf(asked, QStringLiteral("ролика"), QStringLiteral("роликов"), QStringLiteral("роликов"))
+            + QStringLiteral(", их длительность не учтена):");
+    return QStringLiteral("Файлы конвертации:");
 }
 
 } // namespace
@@ -99,11 +117,13 @@ void DeepCheckWindow::showReport(const DeepCheckReport &report)
         const DeepCheckGroup &group = report.groups[i];
         setRow(m_groups, i,
                {group.name, QString::number(group.clips), QString::number(group.frames), group.duration});
+        for (int c = 0; !group.error.isEmpty() && c < m_groups->columnCount(); ++c) {
+            m_groups->item(i, c)->setForeground(QColor(192, 0, 0));
+            m_groups->item(i, c)->setToolTip(group.error);
+        }
     }
     m_groups->resizeColumnsToContents();
-    m_groupCaption->setText(report.conversionPasses
-                                ? QStringLiteral("Файлы конвертации:")
-                                : QStringLiteral("Конвертация остановится на строке %1").arg(report.stopRow));
+    m_groupCaption->setText(groupCaption(report));
 }
 
 void DeepCheckWindow::saveClick()

@@ -364,11 +364,16 @@ void TForm1::DeepCheck1Click()
         const std::optional<RowSelection> rows = StringGrid1->chosenRows();
         const ClipResolver resolver = checkResolver();
         const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
+        // As the next conversion would write, and it asks for missing names.
+        DeepCheckTarget target;
+        target.format = m_format;
+        target.pathMap = PathMap::fromStored(m_settings.read(QStringLiteral("PathMap")));
+        target.asksForFiles = true;
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         DeepCheckReport report;
         try {
-            report = deepCheck(table, resolver, audioLocation, m_listings.get(), rows ? &*rows : nullptr);
+            report = deepCheck(table, resolver, audioLocation, m_listings.get(), rows ? &*rows : nullptr, target);
         } catch (...) {
             QApplication::restoreOverrideCursor();
             throw;

@@ -23,6 +23,7 @@ const char kCheckHelp[]
       "                        [--type РАСШИРЕНИЕ]... [--rows A-B]...\n"
       "       lintaro-cli check РАСПИСАНИЕ --deep [--source N] [--separator N]...\n"
       "                         [--audio МЕСТО] [--type РАСШИРЕНИЕ]... [--rows A-B]...\n"
+      "                         [--format psq|xml|edl|mlt|kdenlive] [--map ЗДЕСЬ=ТАМ]...\n"
       "\n"
       "Проверяет, все ли ролики расписания находятся, как пункт меню\n"
       "\"Проверить\": ничего не спрашивает и ничего не записывает. Каждая ячейка\n"
@@ -59,20 +60,29 @@ const char kCheckHelp[]
       "                 (строки считаются с 1, как в файле); СОСТОЯНИЕ - found\n"
       "                 (ФАЙЛ<TAB>frames=..<TAB>step=..<TAB>rate=..<TAB>media=..),\n"
       "                 missing, ambiguous (число файлов и сами файлы),\n"
-      "                 unreadable (файл и сообщение о его ошибке), empty\n"
+      "                 unreadable (файл и сообщение о его ошибке, также путь,\n"
+      "                 который формат не может записать после --map), empty\n"
       "                 (строка без ролика, не ошибка) или skipped (строка\n"
       "                 вне --rows, не ошибка). Затем, если\n"
       "                 конвертация прошла бы все свои строки, по строке на\n"
       "                 каждый файл, который она запишет:\n"
-      "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК;\n"
-      "  --audio МЕСТО  (с --deep) где лежит звук роликов, как у convert.\n"
+      "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК,\n"
+      "                 кадры и длительность - на монтажном столе формата\n"
+      "                 (с частотой первого ролика, для EDL и XML - ее целым\n"
+      "                 кратным: 12,5 как 25); файл, который формат не может\n"
+      "                 записать (пределы EDL: частота, 24 часа, 999 событий),\n"
+      "                 получает последнее поле error=ПРИЧИНА;\n"
+      "  --audio МЕСТО  (с --deep) где лежит звук роликов, как у convert;\n"
+      "  --format, --map (с --deep) формат файлов и пары путей, как у convert:\n"
+      "                 по умолчанию psq и пары, сохраненные в программе.\n"
       "  -h, --help     эта справка.\n"
       "\n"
       "Директория поиска, которая не существует или не читается, называется в\n"
       "потоке ошибок до всего остального: \"Директория поиска недоступна: ПУТЬ\".\n"
       "\n"
       "Код выхода: 0 - все ролики найдены (и читаются) и все директории поиска\n"
-      "доступны, 1 - есть ненайденные или недоступная директория поиска,\n"
+      "доступны, 1 - есть ненайденные, недоступная директория поиска или\n"
+      "файл, который конвертация не запишет,\n"
       "2 - ошибка (файл не читается, не назначен столбец Источника, неверный вызов).\n";
 
 int usageError(const QString &text)
@@ -136,6 +146,16 @@ std::optional<ScheduleTable> tableWithSource(const ScheduleArguments &schedule, 
     return table;
 }
 
+QString groupLine(const DeepCheckGroup &group)
+{
+    QString line = QStringLiteral("#\t") + field(group.name) + QStringLiteral("\tclips=")
+        + QString::number(group.clips) + QStringLiteral("\tframes=") + QString::number(group.frames)
+        + QStringLiteral("\tduration=") + group.duration;
+    if (!group.error.isEmpty())
+        line += QStringLiteral("\terror=") + field(group.error);
+    return line;
+}
+
 int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QString> &audio)
 {
     try {
@@ -150,15 +170,16 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
         const std::optional<RowSelection> &rows = schedule.rows();
+        DeepCheckTarget target;
+        target.format = *schedule.format();
+        target.pathMap = schedule.pathMap(settings);
         const DeepCheckReport report
-            = deepCheck(*table, lookups.resolver(), audioLocation, nullptr, rows ? &*rows : nullptr);
+            = deepCheck(*table, lookups.resolver(), audioLocation, nullptr, rows ? &*rows : nullptr, target);
         printUnavailable(report.unavailableFolders);
         for (const DeepCheckRow &row : report.rows)
             printOut(rowLine(row));
         for (const DeepCheckGroup &group : report.groups)
-            printOut(QStringLiteral("#\t%1\tclips=%2\tframes=%3\tduration=%4")
-                         .arg(field(group.name), QString::number(group.clips), QString::number(group.frames),
-                              group.duration));
+            printOut(groupLine(group));
         printEmptyRows(report.emptyRows);
         return report.allFound() && report.unavailableFolders.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
@@ -179,7 +200,9 @@ int checkCommand(const QStringList &arguments)
             deep = true;
             return ScheduleArguments::Take::Taken;
         }
-        return ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+        const ScheduleArguments::Take taken
+            = ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
+        return taken == ScheduleArguments::Take::NotMine ? schedule.takeOutputOption(list, i, error) : taken;
     };
     switch (schedule.parse(arguments, ownOptions)) {
     case ScheduleArguments::Parsed::Help: printText(stdout, QString::fromUtf8(kCheckHelp)); return 0;
@@ -188,6 +211,10 @@ int checkCommand(const QStringList &arguments)
     }
     if (audio && !deep)
         return usageError(QStringLiteral("--audio действует только вместе с --deep"));
+    if (schedule.hasOutputOptions() && !deep)
+        return usageError(QStringLiteral("--format и --map действуют только вместе с --deep"));
+    if (!schedule.format())
+        return usageError(schedule.formatError());
     if (audio && !isAudioLocation(*audio))
         return usageError(
             QStringLiteral("Место звука \"%1\" должно быть пустым, точкой или буквой диска").arg(*audio));

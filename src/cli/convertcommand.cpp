@@ -109,29 +109,13 @@ int convertCommand(const QStringList &arguments)
     ScheduleArguments schedule;
     std::optional<QString> saveAs;
     std::optional<QString> audio;
-    std::optional<QString> formatKey;
-    std::optional<QList<PathMapping>> maps;
     const auto ownOptions = [&](const QStringList &list, qsizetype &i, QString &error) {
         ScheduleArguments::Take taken
             = ScheduleArguments::takeValue(list, i, QStringLiteral("--save-as"), saveAs, error);
         if (taken == ScheduleArguments::Take::NotMine)
             taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--audio"), audio, error);
         if (taken == ScheduleArguments::Take::NotMine)
-            taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--format"), formatKey, error);
-        if (taken != ScheduleArguments::Take::NotMine)
-            return taken;
-        std::optional<QString> map;
-        taken = ScheduleArguments::takeValue(list, i, QStringLiteral("--map"), map, error);
-        if (taken == ScheduleArguments::Take::Taken) {
-            const std::optional<PathMapping> pair = PathMap::parseArgument(*map);
-            const QString problem = pair ? PathMap::pairProblem(*pair) : QString();
-            if (!pair || !problem.isEmpty()) {
-                error = pair ? problem
-                             : QStringLiteral("После --map нужна пара ЗДЕСЬ=ТАМ, а не \"%1\"").arg(*map);
-                return ScheduleArguments::Take::Bad;
-            }
-            maps = maps.value_or(QList<PathMapping>()) << *pair;
-        }
+            taken = schedule.takeOutputOption(list, i, error);
         return taken;
     };
     switch (schedule.parse(arguments, ownOptions)) {
@@ -141,9 +125,9 @@ int convertCommand(const QStringList &arguments)
     }
     if (!saveAs || saveAs->isEmpty())
         return usageError(QStringLiteral("Не указано имя файлов (--save-as)"));
-    const std::optional<SequenceFormat> format = formatFromKey(formatKey.value_or(QStringLiteral("psq")));
+    const std::optional<SequenceFormat> format = schedule.format();
     if (!format)
-        return usageError(QStringLiteral("Формат \"%1\" неизвестен: psq, xml, edl, mlt или kdenlive").arg(*formatKey));
+        return usageError(schedule.formatError());
     // "out/" would give the hidden "out/.psq": a folder is no name.
     if (QFileInfo(namePrefix(*saveAs, false, formatInfo(*format).extension)).fileName().isEmpty())
         return usageError(QStringLiteral("В имени файлов \"%1\" нет имени файла, только папка").arg(*saveAs));
@@ -166,7 +150,7 @@ int convertCommand(const QStringList &arguments)
         audioLocation = audio
             ? audioLocationArgument(*audio)
             : audioLocationFromStored(settings.read(QStringLiteral("Audio")), QDir::currentPath());
-        pathMap = maps ? PathMap(*maps) : PathMap::fromStored(settings.read(QStringLiteral("PathMap")));
+        pathMap = schedule.pathMap(settings);
         lookups.emplace(settings, interaction);
         lookups->load();
         lookups->resolver().setClipTypes(schedule.clipTypes(settings));

@@ -5,6 +5,7 @@
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/scheduletable.h"
+#include "settings/settingsstore.h"
 
 #include <algorithm>
 
@@ -215,6 +216,42 @@ QString ScheduleArguments::validate() const
 QStringList ScheduleArguments::clipTypes(const SettingsStore &settings) const
 {
     return m_types.isEmpty() ? cliptypes::read(settings) : m_types;
+}
+
+ScheduleArguments::Take ScheduleArguments::takeOutputOption(
+    const QStringList &arguments, qsizetype &i, QString &error)
+{
+    Take taken = takeValue(arguments, i, QStringLiteral("--format"), m_formatKey, error);
+    if (taken != Take::NotMine)
+        return taken;
+    std::optional<QString> map;
+    taken = takeValue(arguments, i, QStringLiteral("--map"), map, error);
+    if (taken != Take::Taken)
+        return taken;
+    const std::optional<PathMapping> pair = PathMap::parseArgument(*map);
+    const QString problem = pair ? PathMap::pairProblem(*pair) : QString();
+    if (!pair || !problem.isEmpty()) {
+        error = pair ? problem : QStringLiteral("После --map нужна пара ЗДЕСЬ=ТАМ, а не \"") + *map + u'"';
+        return Take::Bad;
+    }
+    m_maps = m_maps.value_or(QList<PathMapping>()) << *pair;
+    return Take::Taken;
+}
+
+std::optional<SequenceFormat> ScheduleArguments::format() const
+{
+    return formatFromKey(m_formatKey.value_or(QStringLiteral("psq")));
+}
+
+QString ScheduleArguments::formatError() const
+{
+    return QStringLiteral("Формат \"") + m_formatKey.value_or(QString())
+        + QStringLiteral("\" неизвестен: psq, xml, edl, mlt или kdenlive");
+}
+
+PathMap ScheduleArguments::pathMap(const SettingsStore &settings) const
+{
+    return m_maps ? PathMap(*m_maps) : PathMap::fromStored(settings.read(QStringLiteral("PathMap")));
 }
 
 QString ScheduleArguments::noSourceText()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "schedule/rowuse.h"
+#include "sequence/pathmap.h"
+#include "sequence/sequencewriter.h"
 
 #include <QList>
 #include <QString>
@@ -65,6 +67,18 @@ public:
     // list for this call only, or the stored list. Throws what the store throws.
     QStringList clipTypes(const SettingsStore &settings) const;
 
+    // "--format KEY" and "--map LOCAL=REMOTE" (any number), which convert and
+    // the deep check share; Bad for a pair that cannot be used.
+    Take takeOutputOption(const QStringList &arguments, qsizetype &i, QString &error);
+    bool hasOutputOptions() const { return m_formatKey || m_maps; }
+    // The format given, psq without --format; nothing for an unknown name,
+    // with formatError() saying so.
+    std::optional<SequenceFormat> format() const;
+    QString formatError() const;
+    // The given pairs, which replace the stored ones for this call, or the
+    // stored PathMap. Throws what the store throws and a damaged value.
+    PathMap pathMap(const SettingsStore &settings) const;
+
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
     // a column or a --rows row it does not have, or a damaged stored layout.
@@ -83,6 +97,8 @@ private:
     QList<int> m_separators;
     QStringList m_types;
     std::optional<RowSelection> m_rows;
+    std::optional<QString> m_formatKey;
+    std::optional<QList<PathMapping>> m_maps;
     QString m_error;
 };
 

@@ -1,6 +1,8 @@
 #include "deepcheck.h"
 
 #include "common/cp1251.h"
+#include "common/failure.h"
+#include "common/plural.h"
 #include "common/textfile.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
@@ -17,8 +19,23 @@ namespace lintaro {
 
 namespace {
 
+QString filesText(qint64 count)
+{
+    return countOf(count, QStringLiteral("файл"), QStringLiteral("файла"), QStringLiteral("файлов"));
+}
+
+// "CODE*.mxf, CODE*.avi": every pattern the bracket search tries, in order.
+QString patterns(const QString &code, const QStringList &types)
+{
+    QStringList all;
+    for (const QString &type : types)
+        all.append(code + QStringLiteral("*.") + type);
+    return all.join(QStringLiteral(", "));
+}
+
 DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &resolver,
-                      const QString &audioLocation, ListingCache &listings, const RowSelection *selection)
+    const QString &audioLocation, ListingCache &listings, const RowSelection *selection,
+    const DeepCheckTarget &target, const SequenceWriter &writer)
 {
     DeepCheckRow row;
     row.row = r;
@@ -39,26 +56,37 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
             row.status = DeepCheckRow::Status::Ambiguous;
             for (const ClipResolver::Candidate &candidate : candidates)
                 row.candidates.append(candidate.path());
-            row.reason = QStringLiteral("%1 файлов %2*.avi").arg(QString::number(candidates.size()), trimmed);
+            row.reason = filesText(candidates.size()) + u' '
+                + patterns(trimmed, QStringList { candidates.constFirst().type });
             return row;
         }
         if (!path)
-            row.reason = trimmed.isEmpty() ? QStringLiteral("пустой код")
-                                           : QStringLiteral("нет файла %1*.avi").arg(trimmed);
+            row.reason = trimmed.isEmpty()
+                ? QStringLiteral("пустой код")
+                : QStringLiteral("нет файла ") + patterns(trimmed, resolver.clipTypes());
     } else {
         const QString name = textfile::trimmedControl(row.cell).toString();
         path = resolver.substitutionLookup(name, true);
-        if (!path)
-            row.reason = QStringLiteral("нет сопоставления \"%1\"").arg(name);
+        if (!path) {
+            row.reason = QStringLiteral("нет сопоставления \"") + name + u'"';
+            // The empty name is never asked for.
+            row.asks = target.asksForFiles && !name.isEmpty();
+        }
     }
     if (!path) {
         row.status = DeepCheckRow::Status::Missing;
         return row;
     }
     row.path = *path;
-    // A path the sequence file cannot carry stops the conversion as a bad file does.
-    if (const QString problem = ConversionRun::pathProblem(*path); !problem.isEmpty()) {
+    // The conversion writes the mapped path; one the format cannot carry
+    // stops it as a bad file does.
+    const QString mapped = target.pathMap.apply(*path);
+    QString problem = ConversionRun::pathProblem(mapped);
+    if (problem.isEmpty())
+        problem = writer.pathProblem(mapped);
+    if (!problem.isEmpty()) {
         row.status = DeepCheckRow::Status::Unreadable;
+        row.unwritable = true;
         row.reason = problem;
         return row;
     }
@@ -87,11 +115,16 @@ bool DeepCheckReport::allFound() const
         if (row.status != DeepCheckRow::Status::Found && !row.passedOver())
             return false;
     }
+    for (const DeepCheckGroup &group : groups) {
+        if (!group.error.isEmpty())
+            return false;
+    }
     return true;
 }
 
-DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings, const RowSelection *selection)
+DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
+    const QString &audioLocation, ListingCache *listings, const RowSelection *selection,
+    const DeepCheckTarget &target)
 {
     DeepCheckReport report;
     if (table.sourceColumn() < 0)
@@ -99,23 +132,32 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
     report.unavailableFolders = resolver.unavailableFolders();
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
+    const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(target.format);
     for (int r = 1; r < table.rowCount(); ++r) {
-        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection));
+        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection, target, *writer));
         if (report.rows.last().status == DeepCheckRow::Status::Empty)
             ++report.emptyRows;
     }
 
     // The conversion's own walk decides which rows go into which file.
-    QList<QList<MediaFacts>> files;
+    QList<SequenceFile> files;
+    QList<int> asked;
     int current = 0;
     ConversionWalkHooks hooks;
     hooks.visitRow = [&](int r) { current = r; };
-    hooks.startFile = [&] { files.append(QList<MediaFacts>()); };
+    hooks.startFile = [&] {
+        files.append(SequenceFile());
+        asked.append(0);
+    };
     hooks.convertRow = [&](const QString &) -> QString {
         const DeepCheckRow &row = report.rows[current - 1];
+        if (row.asks) {
+            ++asked.last();
+            return {};
+        }
         if (row.status != DeepCheckRow::Status::Found)
             return row.reason.isEmpty() ? QStringLiteral("-") : row.reason;
-        files.last().append(*row.facts);
+        files.last().clips.append(sequenceClip(*row.facts, target.pathMap.apply(row.path)));
         return {};
     };
     const ConversionWalkResult walk = walkSchedule(table, hooks, selection);
@@ -134,10 +176,35 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
         // The name without its extension: what follows the prefix the operator picks.
         const QString &name = names[k];
         group.name = name.left(name.lastIndexOf(u'.'));
-        group.clips = int(files[k].size());
-        for (const MediaFacts &facts : std::as_const(files[k]))
-            group.frames += facts.frameCount;
-        group.duration = groupDuration(files[k]);
+        group.clips = int(files[k].clips.size()) + asked[k];
+        group.asked = asked[k];
+        // The timeline as the writer lays it out, and the limits it keeps.
+        const EditRate rate = files[k].clips.isEmpty()
+            ? EditRate()
+            : writer->timelineRate(EditRate::of(files[k].clips.constFirst().facts));
+        qint64 frames = 0;
+        for (const SequenceClip &clip : std::as_const(files[k].clips))
+            frames += timelineLength(clip.facts, rate);
+        group.frames = quint64(frames);
+        group.duration = timelineDuration(frames, rate);
+        // A clip still to be asked for is one more event, of a length not known yet.
+        files[k].name = group.name;
+        SequenceFile file = files[k];
+        const MediaFacts firstFacts
+            = file.clips.isEmpty() ? MediaFacts { 0, 1, 25, 1 } : file.clips.constFirst().facts;
+        for (int i = 0; i < asked[k]; ++i) {
+            file.clips.append(SequenceClip { firstFacts, QString() });
+            file.clips.last().facts.frameCount = 0;
+        }
+        group.error = writer->fileProblem(file);
+        // Whatever else the writer refuses (a name XML cannot carry), as it refuses it.
+        if (group.error.isEmpty()) {
+            try {
+                writer->render(files[k]);
+            } catch (const Failure &failure) {
+                group.error = failure.message();
+            }
+        }
         report.groups.append(group);
     }
     return report;
@@ -186,32 +253,28 @@ QString timecode(quint64 frames, const MediaFacts &rate)
     return twoDigits(hh) + u':' + twoDigits(mm) + u':' + twoDigits(ss) + frameMark + twoDigits(ff);
 }
 
-QString groupDuration(const QList<MediaFacts> &clips)
+QString timelineDuration(qint64 frames, const EditRate &rate)
 {
-    if (clips.isEmpty())
-        return timecode(0, MediaFacts{0, 1, 25, 1});
-    const MediaFacts &first = clips.first();
-    quint64 frames = 0;
-    long double otherSeconds = 0;
-    for (const MediaFacts &clip : clips) {
-        if (clip.sampleStep == first.sampleStep && clip.scaledRate == first.scaledRate)
-            frames += clip.frameCount;
-        else if (clip.scaledRate > 0)
-            otherSeconds += (long double)clip.frameCount * clip.sampleStep / clip.scaledRate;
-    }
-    if (otherSeconds > 0 && first.sampleStep > 0)
-        frames += quint64(std::llround(otherSeconds * first.scaledRate / first.sampleStep));
-    return timecode(frames, first);
+    // A rate timecode does not count (12.5) runs in seconds of real time.
+    if (!rate.hasTimecode())
+        return timecode(
+            quint64(frames), MediaFacts { 0, qint32(rate.denominator()), qint32(rate.numerator()), 1 });
+    const qint64 perDay = timecodeFrames(24, 0, 0, 0, rate);
+    const QString text = timecode(frames % perDay, rate);
+    return twoDigits(quint64(frames / perDay * 24 + text.left(2).toInt())) + text.mid(2);
 }
 
 QString deepCheckStatusText(const DeepCheckRow &row)
 {
     switch (row.status) {
     case DeepCheckRow::Status::Found: return QStringLiteral("найден");
-    case DeepCheckRow::Status::Missing: return QStringLiteral("не найден");
+    case DeepCheckRow::Status::Missing:
+        return row.asks ? QStringLiteral("не найден, спросит файл") : QStringLiteral("не найден");
     case DeepCheckRow::Status::Ambiguous:
-        return QStringLiteral("неоднозначен: %1 файлов").arg(row.candidates.size());
-    case DeepCheckRow::Status::Unreadable: return QStringLiteral("ошибка AVI: ") + row.reason;
+        return QStringLiteral("неоднозначен: ") + filesText(row.candidates.size());
+    case DeepCheckRow::Status::Unreadable:
+        return (row.unwritable ? QStringLiteral("не запишется: ") : QStringLiteral("ошибка AVI: "))
+            + row.reason;
     case DeepCheckRow::Status::Empty: return QStringLiteral("пустая ячейка");
     case DeepCheckRow::Status::Hidden: return QStringLiteral("скрыта");
     case DeepCheckRow::Status::Skipped: return QStringLiteral("не выбрана");
@@ -261,11 +324,11 @@ QByteArray deepCheckCsv(const DeepCheckReport &report)
     }
     if (!report.groups.isEmpty()) {
         bytes += "\r\n";
-        bytes += csvLine({QStringLiteral("Файл"), QStringLiteral("Роликов"), QStringLiteral("Кадров"),
-                          QStringLiteral("Длительность")});
+        bytes += csvLine({ QStringLiteral("Файл"), QStringLiteral("Роликов"), QStringLiteral("Кадров"),
+            QStringLiteral("Длительность"), QStringLiteral("Ошибка") });
         for (const DeepCheckGroup &group : report.groups)
-            bytes += csvLine({group.name, QString::number(group.clips), QString::number(group.frames),
-                              group.duration});
+            bytes += csvLine({ group.name, QString::number(group.clips), QString::number(group.frames),
+                group.duration, group.error });
     }
     return bytes;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sequence/mediafacts.h"
+#include "sequence/pathmap.h"
+#include "sequence/sequencewriter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,6 +34,10 @@ struct DeepCheckRow
     QStringList candidates;   // ambiguous: every file the code matches
     QString reason;           // missing: what was looked for; unreadable: the probe's message
     std::optional<MediaFacts> facts;
+    // Missing from the substitutions, where the conversion asks for the file.
+    bool asks = false;
+    // Unreadable because the format cannot carry the (mapped) path.
+    bool unwritable = false;
 
     bool passedOver() const { return status >= Status::Empty; }
 };
@@ -40,8 +46,12 @@ struct DeepCheckGroup
 {
     QString name;      // the output file's suffix, as its name carries it ("^.K1.10_30")
     int clips = 0;
-    quint64 frames = 0; // the clips' own frame counts added up
-    QString duration;  // HH:MM:SS:FF of the whole file
+    // On the timeline the format writes: every clip at its rate, rounded as
+    // the writer rounds, added up; the clips it will ask for are not counted.
+    quint64 frames = 0;
+    QString duration; // HH:MM:SS:FF of those frames at that rate
+    int asked = 0; // clips the conversion will ask for
+    QString error; // why the file cannot be written in the format, or empty
 };
 
 struct DeepCheckReport
@@ -54,25 +64,34 @@ struct DeepCheckReport
     int emptyRows = 0;
     QStringList unavailableFolders; // search folders that could not be listed
 
-    // Every row converted found and readable.
+    // Every row converted found and readable, and every file writable.
     bool allFound() const;
 };
 
+// What the conversion being predicted writes, and whether it asks.
+struct DeepCheckTarget
+{
+    SequenceFormat format = SequenceFormat::Psq;
+    PathMap pathMap;
+    // The window's conversion asks for a file a substitution lacks; the tool's stops there.
+    bool asksForFiles = false;
+};
+
 // audioLocation decides the probe's WAV companion, as for the conversion.
-DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings = nullptr, const RowSelection *selection = nullptr);
+DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
+    const QString &audioLocation, ListingCache *listings = nullptr, const RowSelection *selection = nullptr,
+    const DeepCheckTarget &target = {});
 
 // HH:MM:SS:FF of a number of frames at a clip's rate; drop-frame rates
 // (29.97, 59.94) count as drop-frame time code with ";" before the frames.
 // Other fractional rates count whole seconds of real time.
 QString timecode(quint64 frames, const MediaFacts &rate);
 
-// A group's length: every clip's own time added up, in frames of the first
-// clip's rate, shown at that rate.
-QString groupDuration(const QList<MediaFacts> &clips);
+// A timeline's length at its rate; hours run past a day.
+QString timelineDuration(qint64 frames, const EditRate &rate);
 
-// "найден", "не найден", "неоднозначен: N файлов", "ошибка AVI: ...", "пустая
-// ячейка", "скрыта", "не выбрана"
+// "найден", "не найден", "не найден, спросит файл", "неоднозначен: 2 файла",
+// "ошибка AVI: ...", "не запишется: ...", "пустая ячейка", "скрыта", "не выбрана"
 QString deepCheckStatusText(const DeepCheckRow &row);
 
 // The report as the window shows it, a ';'-separated Windows-1251 table;

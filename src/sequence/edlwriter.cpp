@@ -101,30 +101,42 @@ QString EdlWriter::asciiTitle(const QString &name)
     return oneLine(ascii.left(kMaxTitle));
 }
 
+EditRate EdlWriter::timelineRate(const EditRate &first) const
+{
+    return listRate(first).value_or(first);
+}
+
+QString EdlWriter::fileProblem(const SequenceFile &file) const
+{
+    if (file.clips.isEmpty())
+        return {};
+    const EditRate first = EditRate::of(file.clips.constFirst().facts);
+    const std::optional<EditRate> rate = listRate(first);
+    if (!rate)
+        return QStringLiteral("EDL не поддерживает частоту ") + rateText(first) + QStringLiteral(" кадр/с");
+    if (file.clips.size() > kMaxEvents)
+        return QStringLiteral("В EDL больше 999 событий");
+    qint64 total = 0;
+    for (const SequenceClip &clip : file.clips)
+        total += timelineLength(clip.facts, *rate);
+    // Record time wraps at 24:00:00:00.
+    if (total >= timecodeFrames(24, 0, 0, 0, *rate))
+        return QStringLiteral("EDL длиннее 24 часов");
+    return {};
+}
+
 QByteArray EdlWriter::render(const SequenceFile &file) const
 {
-    const QString fileName = file.name + QStringLiteral(".edl");
-    EditRate rate;
-    if (!file.clips.isEmpty()) {
-        const EditRate first = EditRate::of(file.clips.constFirst().facts);
-        const std::optional<EditRate> list = listRate(first);
-        if (!list)
-            throw Failure(QStringLiteral("EDL не поддерживает частоту ") + rateText(first)
-                + QStringLiteral(" кадр/с: ") + fileName);
-        rate = *list;
-    }
-    if (file.clips.size() > kMaxEvents)
-        throw Failure(QStringLiteral("В EDL больше 999 событий: ") + fileName);
-
+    if (const QString problem = fileProblem(file); !problem.isEmpty())
+        throw Failure(problem + QStringLiteral(": ") + file.name + QStringLiteral(".edl"));
+    const EditRate rate
+        = file.clips.isEmpty() ? EditRate() : timelineRate(EditRate::of(file.clips.constFirst().facts));
     QList<qint64> lengths;
     qint64 total = 0;
     for (const SequenceClip &clip : file.clips) {
-        lengths.append(convertFrames(clip.facts.frameCount, EditRate::of(clip.facts), rate));
+        lengths.append(timelineLength(clip.facts, rate));
         total += lengths.back();
     }
-    // Record time wraps at 24:00:00:00.
-    if (total >= timecodeFrames(24, 0, 0, 0, rate))
-        throw Failure(QStringLiteral("EDL длиннее 24 часов: ") + fileName);
 
     QString text;
     text += QStringLiteral("TITLE: ") + asciiTitle(file.name) + QStringLiteral("\r\n");

@@ -17,6 +17,8 @@ class EdlWriter : public SequenceWriter
 {
 public:
     QByteArray render(const SequenceFile &file) const override;
+    EditRate timelineRate(const EditRate &first) const override;
+    QString fileProblem(const SequenceFile &file) const override;
 
     // The rate itself when SMPTE timecode counts it, else the lowest of 24, 25,
     // 30, 48, 50 and 60 that is a whole multiple of it; nothing when none is.

@@ -156,7 +156,7 @@ QByteArray FcpXmlWriter::render(const SequenceFile &file) const
 {
     const MediaFacts firstFacts
         = file.clips.isEmpty() ? MediaFacts { 0, 1, 25, 1 } : file.clips.constFirst().facts;
-    const EditRate sequenceRate = xmlRate(firstFacts);
+    const EditRate sequenceRate = timelineRate(EditRate::of(firstFacts));
 
     // Where each row lands, and which rows bring a new file element.
     QList<Placement> placements;
@@ -169,8 +169,7 @@ QByteArray FcpXmlWriter::render(const SequenceFile &file) const
         const SequenceClip &clip = file.clips[row];
         Placement placement;
         placement.start = position;
-        position
-            += convertFrames(xmlFrames(clip.facts.frameCount, clip.facts), xmlRate(clip.facts), sequenceRate);
+        position += timelineLength(clip.facts, sequenceRate);
         placement.end = position;
         placement.fileIndex = fileOfPath.value(clip.path, int(fileOfPath.size()) + 1);
         fileOfPath.insert(clip.path, placement.fileIndex);

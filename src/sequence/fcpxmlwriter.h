@@ -15,6 +15,8 @@ class FcpXmlWriter : public SequenceWriter
 {
 public:
     QByteArray render(const SequenceFile &file) const override;
+    // The lowest whole multiple: 12.5 as 25.
+    EditRate timelineRate(const EditRate &first) const override { return first.wholeMultiple(); }
 
     // A file:// URL of the path as given, percent-encoded UTF-8; a Windows
     // path's backslashes become slashes and a drive path goes after

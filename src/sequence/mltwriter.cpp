@@ -62,7 +62,7 @@ QByteArray MltWriter::render(const SequenceFile &file) const
     const bool kdenlive = m_editor == Editor::Kdenlive;
     const MediaFacts first
         = file.clips.isEmpty() ? MediaFacts { 0, 1, 25, 1 } : file.clips.constFirst().facts;
-    const EditRate rate = EditRate::of(first);
+    const EditRate rate = timelineRate(EditRate::of(first));
 
     // Lengths in profile frames, one producer per distinct path; an empty clip
     // has no frame to play and is left out.
@@ -73,7 +73,7 @@ QByteArray MltWriter::render(const SequenceFile &file) const
     for (qsizetype i = 0; i < file.clips.size(); ++i) {
         const SequenceClip &clip = file.clips[i];
         Row row;
-        row.length = convertFrames(clip.facts.frameCount, EditRate::of(clip.facts), rate);
+        row.length = timelineLength(clip.facts, rate);
         if (row.length == 0)
             continue;
         auto found = producerOfPath.constFind(clip.path);

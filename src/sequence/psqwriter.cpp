@@ -51,8 +51,8 @@ QByteArray PsqWriter::toBytes() const
 {
     // Named by the path, not by the whole file text.
     for (const QString &path : m_paths) {
-        if (!cp1251::canEncode(path))
-            throw Failure(cp1251::unencodableMessage(path));
+        if (const QString problem = pathProblem(path); !problem.isEmpty())
+            throw Failure(problem);
     }
     return textfile::encodeLines(entries());
 }
@@ -68,6 +68,11 @@ QByteArray PsqWriter::render(const SequenceFile &file) const
     for (const SequenceClip &clip : file.clips)
         writer.appendClip(clip.facts, clip.path);
     return writer.toBytes();
+}
+
+QString PsqWriter::pathProblem(const QString &path) const
+{
+    return cp1251::canEncode(path) ? QString() : cp1251::unencodableMessage(path);
 }
 
 QString PsqWriter::escapePath(const QString &path)

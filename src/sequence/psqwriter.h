@@ -42,6 +42,8 @@ public:
 
     // The bytes of a file of these clips; the source timecode has no place here.
     QByteArray render(const SequenceFile &file) const override;
+    // A character Windows-1251 cannot carry.
+    QString pathProblem(const QString &path) const override;
 
     // Every backslash doubled, nothing else changed.
     static QString escapePath(const QString &path);

@@ -22,6 +22,11 @@ SequenceClip sequenceClip(const MediaFacts &facts, const QString &path)
     return clip;
 }
 
+qint64 timelineLength(const MediaFacts &facts, const EditRate &timeline)
+{
+    return convertFrames(facts.frameCount, EditRate::of(facts), timeline);
+}
+
 const QList<SequenceFormatInfo> &sequenceFormats()
 {
     static const QList<SequenceFormatInfo> formats = {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editrate.h"
 #include "mediafacts.h"
 
 #include <QByteArray>
@@ -42,7 +43,19 @@ class SequenceWriter
 public:
     virtual ~SequenceWriter() = default;
     virtual QByteArray render(const SequenceFile &file) const = 0;
+
+    // The rate of the timeline written for a first clip of this rate.
+    virtual EditRate timelineRate(const EditRate &first) const { return first; }
+    // Why the format cannot carry this clip path, or empty.
+    virtual QString pathProblem(const QString &) const { return {}; }
+    // Why the file cannot be written in the format (one of its limits), or
+    // empty; render throws it as Failure, with the file's name.
+    virtual QString fileProblem(const SequenceFile &) const { return {}; }
 };
+
+// A clip's length on a timeline: its own frames at the timeline's rate, to
+// the nearest frame, a half up.
+qint64 timelineLength(const MediaFacts &facts, const EditRate &timeline);
 
 enum class SequenceFormat { Psq, FcpXml, Edl, Mlt, Kdenlive };
 

@@ -660,6 +660,7 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         const qint64 end = qRound64(last["position"].toDouble() * last["rate"].toDouble())
             + last["duration"].toInteger();
         EXPECT_EQ(QStringLiteral("frames=%1").arg(end), c.lines.last().section(u'\t', 3, 3));
+        QFile::remove(m_out + "/Back." + c.readBack);
     }
     const Outcome plain = run("check", {writeSchedule({"(Rolik1)"}), "--source", "0", "--audio", "."});
     EXPECT_EQ(plain.status, 2) << "--audio belongs to the deep check";

@@ -18,8 +18,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPainter>
+#include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,11 +103,25 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_EQ(menuCaptions(menus[0]),
               (QStringList{"&Открыть", "Открыть последний", "&Закрыть", "-", "Вы&ход"}));
     EXPECT_EQ(menus[1]->title(), QStringLiteral("&Конвертация"));
-    EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить", "Проверить &подробно"}));
+    EXPECT_EQ(menuCaptions(menus[1]), (QStringList { "&Конвертнуть", "&Проверить", "Проверить по&дробно" }));
     EXPECT_EQ(menuCaptions(menus[2]),
               (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле",
                            "Типы файлов роликов", "Пути на монтажной станции"}));
     EXPECT_EQ(menuCaptions(menus[3]), (QStringList{"&Справка", "&О..."}));
+    // Alt and one letter reach one item only, in the menu bar and in every menu.
+    QList<QList<QAction *>> levels { form->menuBar()->actions() };
+    for (const QMenu *menu : menus)
+        levels.append(menu->actions());
+    for (const QList<QAction *> &actions : levels) {
+        QSet<int> keys;
+        for (const QAction *action : actions) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+            if (mnemonic.isEmpty())
+                continue;
+            EXPECT_FALSE(keys.contains(mnemonic[0].key())) << action->text().toStdString();
+            keys.insert(mnemonic[0].key());
+        }
+    }
     EXPECT_FALSE(form->conversionMenu()->isEnabled());
     EXPECT_FALSE(form->recentFileMenu()->menuAction()->isVisible());
     EXPECT_FALSE(form->grid()->isVisible());
@@ -248,6 +263,28 @@ TEST_F(MainWindowTest, PopupOffersTheCommandsThatFitTheColumn)
     form->StringGrid1ContextPopup(QPoint(header->length() + 50, 3));
     EXPECT_EQ(form->targetColumn(), target);
     EXPECT_FALSE(form->popupMenu()->isVisible());
+}
+
+TEST_F(MainWindowTest, MenuKeyAndShiftF10OpenThePopupForTheCurrentColumn)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QTableView *grid = form->grid();
+    grid->setFocus();
+    grid->setCurrentIndex(form->model().index(1, 2));
+    QTest::keyClick(grid, Qt::Key_Menu);
+    ASSERT_TRUE(form->popupMenu()->isVisible());
+    EXPECT_EQ(form->targetColumn(), 2);
+    // The first item offered, chosen with the keyboard too.
+    QTest::keyClick(form->popupMenu(), Qt::Key_Down);
+    QTest::keyClick(form->popupMenu(), Qt::Key_Return);
+    EXPECT_EQ(form->model().table().sourceColumn(), 2);
+
+    grid->setCurrentIndex(form->model().index(0, 0));
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(form->popupMenu()->isVisible());
+    EXPECT_EQ(form->targetColumn(), 0);
+    form->popupMenu()->hide();
 }
 
 TEST_F(MainWindowTest, DataCellsArePaintedByTheirColumnsRole)

@@ -180,8 +180,8 @@ void TForm1::createMenus()
     Build1 = m_conversionMenu->menuAction();
     N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"), this, [this] { Build1Click(); });
     N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"), this, [this] { N6Click(); });
-    DeepCheck1 = m_conversionMenu->addAction(QStringLiteral("Проверить &подробно"), this,
-                                             [this] { DeepCheck1Click(); });
+    DeepCheck1 = m_conversionMenu->addAction(
+        QStringLiteral("Проверить по&дробно"), this, [this] { DeepCheck1Click(); });
     Build1->setEnabled(false);
 
     m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
@@ -698,6 +698,13 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             askToCancel();
             return true;
         }
+        // The keyboard's way to the column popup, for the current column.
+        if (watched == StringGrid1
+            && (keyEvent->key() == Qt::Key_Menu
+                || (keyEvent->key() == Qt::Key_F10 && keyEvent->modifiers() == Qt::ShiftModifier))) {
+            popupForCurrentColumn();
+            return true;
+        }
         // F2, with any modifiers, only toggles edit mode: in the grid and in a cell editor alike.
         if (keyEvent->key() == Qt::Key_F2) {
             StringGrid1KeyDown(keyEvent);
@@ -727,6 +734,23 @@ void TForm1::StringGrid1ContextPopup(const QPoint &pos)
     m_targetColumn = column;
     PopupMenu1Popup();
     PopupMenu1->popup(StringGrid1->horizontalHeader()->mapToGlobal(pos));
+}
+
+void TForm1::popupForCurrentColumn()
+{
+    if (m_converting || m_model->columnCount() == 0)
+        return;
+    QHeaderView *header = StringGrid1->horizontalHeader();
+    const QModelIndex current = StringGrid1->currentIndex();
+    const int column = current.isValid() ? current.column() : header->logicalIndexAt(0);
+    if (column < 0)
+        return;
+    StringGrid1->scrollTo(m_model->index(current.isValid() ? current.row() : 0, column));
+    m_targetColumn = column;
+    PopupMenu1Popup();
+    // Below the column's header cell, as a click there would show it.
+    const int left = std::max(header->sectionViewportPosition(column), 0);
+    PopupMenu1->popup(header->mapToGlobal(QPoint(left, header->height())));
 }
 
 void TForm1::PopupMenu1Popup()

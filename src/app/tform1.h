@@ -73,7 +73,7 @@ public:
     void Exit1Click();
     void Build1Click(); // "&Конвертнуть"
     void N6Click();     // "&Проверить"
-    void DeepCheck1Click(); // "Проверить &подробно"
+    void DeepCheck1Click(); // "Проверить по&дробно"
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
@@ -96,6 +96,8 @@ public:
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
     void PopupMenu1Popup();
+    // The Menu key and Shift+F10 in the grid: the popup for the current column.
+    void popupForCurrentColumn();
     void setsrcClick();
     void unsrcClick();
     void setbrClick();

@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/tform1.h"
 #include "common/qtinteraction.h"
+#include "dialogs/tform7.h"
 #include "schedule/schedulemodel.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -344,9 +346,17 @@ TEST_F(MainWindowTest, F2TogglesEditModeAndOnlyEditModeEdits)
 
 TEST_F(MainWindowTest, LastColumnStretchesWithTheWindowButNotWithABorderDrag)
 {
+    // Enough rows for a vertical scroll bar, and columns that fit: no horizontal one.
+    QByteArray rows;
+    for (int i = 0; i < 40; ++i)
+        rows += "06:00;(N1);K1\r\n";
+    test::writeFile(m_schedule, rows);
     auto form = createWindow();
     open(*form, m_schedule);
     QTableView *grid = form->grid();
+    QApplication::processEvents();
+    EXPECT_TRUE(grid->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
     const int columns = form->model().columnCount();
     const auto sumOfWidths = [&] {
         int sum = 0;
@@ -407,15 +417,32 @@ TEST_F(MainWindowTest, ProgressBarWidthAndStatusTextOnlyAtZero)
 
 TEST_F(MainWindowTest, RecentFileAndSaveNameSurviveARestart)
 {
+    const QRect placed(QPoint(40, 30), QSize(700, 500));
+    QPoint helpPlace;
     {
         auto form = createWindow();
         open(*form, m_schedule);
         form->setPsqFileName(QStringLiteral("/out/Day1^.K1.psq"));
+        form->setGeometry(placed);
+        TForm1::Windows windows;
+        windows.form7 = new TForm7(form.get());
+        form->attachWindows(windows);
+        form->N8Click();
+        windows.form7->move(windows.form7->pos() + QPoint(-50, 20));
+        helpPlace = windows.form7->pos();
     }
     EXPECT_EQ(m_settings->read(QStringLiteral("LastCSV")), m_schedule);
     EXPECT_EQ(m_settings->read(QStringLiteral("LastPSQ")), QStringLiteral("/out/Day1^.K1.psq"));
 
     auto form = createWindow();
+    EXPECT_EQ(form->geometry(), placed);
+    TForm1::Windows windows;
+    windows.form7 = new TForm7(form.get());
+    form->attachWindows(windows);
+    form->N8Click();
+    EXPECT_EQ(windows.form7->pos(), helpPlace);
+    EXPECT_EQ(windows.form7->size(), QSize(437, 342));
+    windows.form7->hide();
     EXPECT_TRUE(form->recentFileMenu()->menuAction()->isVisible());
     EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
     EXPECT_EQ(form->psqFileName(), QStringLiteral("/out/Day1^.K1.psq"));

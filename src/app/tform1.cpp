@@ -235,8 +235,15 @@ void TForm1::PathMapClick()
 
 void TForm1::N8Click()
 {
-    if (m_windows.form7)
-        m_windows.form7->showHelp();
+    if (!m_windows.form7)
+        return;
+    if (!m_windows.form7->wasShown()) {
+        QString stored;
+        m_report->guard([&] { stored = m_settings.read(kHelpPosition); });
+        if (!stored.isEmpty())
+            m_windows.form7->placeFrom(QByteArray::fromBase64(stored.toLatin1()));
+    }
+    m_windows.form7->showHelp();
 }
 
 void TForm1::Help1Click()
@@ -330,6 +337,7 @@ void TForm1::DeepCheck1Click()
         QApplication::restoreOverrideCursor();
         if (!m_deepCheck) {
             m_deepCheck = new DeepCheckWindow(m_interaction, this);
+            m_report->guard([this] { restoreWindowGeometry(m_deepCheck, kDeepCheckGeometry); });
             m_deepCheck->rowActivated = [this](int row) {
                 if (row < 1 || row >= m_model->table().rowCount())
                     return;
@@ -463,6 +471,8 @@ void TForm1::FormCreate()
     if (!lastPsq.isEmpty())
         m_psqFileName = lastPsq;
     m_format = formatFromKey(m_settings.read(QStringLiteral("LastFormat"))).value_or(SequenceFormat::Psq);
+    // Qt checks the stored bytes and keeps the window on a screen that exists.
+    restoreWindowGeometry(this, kMainGeometry);
 }
 
 void TForm1::FormDestroy()
@@ -470,6 +480,19 @@ void TForm1::FormDestroy()
     m_settings.write(QStringLiteral("LastCSV"), m_openFileName);
     m_settings.write(QStringLiteral("LastPSQ"), m_psqFileName);
     m_settings.write(QStringLiteral("LastFormat"), formatInfo(m_format).key);
+    m_settings.write(kMainGeometry, QString::fromLatin1(saveGeometry().toBase64()));
+    // The other two only when they were shown in this run, else they keep theirs.
+    if (m_deepCheck)
+        m_settings.write(kDeepCheckGeometry, QString::fromLatin1(m_deepCheck->saveGeometry().toBase64()));
+    if (m_windows.form7 && m_windows.form7->wasShown())
+        m_settings.write(kHelpPosition, QString::fromLatin1(m_windows.form7->saveGeometry().toBase64()));
+}
+
+void TForm1::restoreWindowGeometry(QWidget *window, const QString &setting)
+{
+    const QString stored = m_settings.read(setting);
+    if (!stored.isEmpty())
+        window->restoreGeometry(QByteArray::fromBase64(stored.toLatin1()));
 }
 
 void TForm1::Open1Click()

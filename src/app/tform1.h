@@ -92,6 +92,10 @@ public:
     static constexpr int kRepaintIntervalMs = 40;
     static inline const QString kCancelCaption = QStringLiteral("Конвертация");
     static inline const QString kCancelQuestion = QStringLiteral("Прервать конвертацию?");
+    // Where the main window, the deep check window and the help window were.
+    static inline const QString kMainGeometry = QStringLiteral("MainWindowGeometry");
+    static inline const QString kDeepCheckGeometry = QStringLiteral("DeepCheckGeometry");
+    static inline const QString kHelpPosition = QStringLiteral("HelpPosition");
 
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
@@ -170,6 +174,7 @@ private:
     void setStatusText(const QString &text);
     void setConverting(bool converting);
     void runModal(QDialog *dialog);
+    void restoreWindowGeometry(QWidget *window, const QString &setting);
 
     Interaction &m_interaction;
     SettingsStore &m_settings;

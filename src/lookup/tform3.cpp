@@ -32,6 +32,7 @@ TForm3::TForm3(Interaction &interaction, SettingsStore &settings, QWidget *paren
     StringGrid1->setColumnWidth(SubstitutionModel::NameColumn, 210);
     StringGrid1->setColumnWidth(SubstitutionModel::PathColumn, 210);
     StringGrid1->setShowGrid(true);
+    StringGrid1->setTextElideMode(Qt::ElideMiddle);
     // Tab goes on to the buttons; inside a cell editor it still moves to the next cell.
     StringGrid1->setTabKeyNavigation(false);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);

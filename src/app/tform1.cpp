@@ -2,6 +2,7 @@
 
 #include "app/deepcheckwindow.h"
 #include "app/fontmeasure.h"
+#include "app/runinteraction.h"
 #include "app/schedulecelldelegate.h"
 #include "app/statuspanel.h"
 #include "common/errorreport.h"
@@ -18,11 +19,11 @@
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
-#include "sequence/conversionrun.h"
-#include "sequence/deepcheck.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
+#include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "settings/settingsstore.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ namespace lintaro {
 namespace {
 
 constexpr int kRowHeight = 14;
+// The width of the frame around the row a run is on.
+constexpr int kRunFrame = 2;
 // The stretch never makes the last column narrower than a default column.
 constexpr int kMinimumLastColumn = 64;
 
@@ -262,9 +265,51 @@ void TForm1::beginListingRun()
 
 void TForm1::showGridRow(int row)
 {
-    const QModelIndex index = m_model->index(row - 1, std::max(0, m_model->table().sourceColumn()));
-    StringGrid1->setCurrentIndex(index);
+    // The row becomes current without touching the operator's selection, and
+    // the view keeps its sideways position, so the first columns stay in sight.
+    const int column = std::max(0, StringGrid1->columnAt(0));
+    const QModelIndex index = m_model->index(row - 1, column);
+    StringGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     StringGrid1->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void TForm1::setRunRow(int row)
+{
+    if (row == m_runRow)
+        return;
+    // Only the rows that gain or lose the frame are painted again.
+    const auto updateRow = [this](int scheduleRow) {
+        if (scheduleRow <= 0 || scheduleRow > m_model->rowCount())
+            return;
+        const int top = StringGrid1->rowViewportPosition(scheduleRow - 1);
+        StringGrid1->viewport()->update(
+            0, top, StringGrid1->viewport()->width(), StringGrid1->rowHeight(scheduleRow - 1));
+    };
+    updateRow(m_runRow);
+    m_runRow = row;
+    updateRow(m_runRow);
+}
+
+void TForm1::showRunRow()
+{
+    if (m_pendingRow > 0 && m_pendingRow != m_runRow) {
+        setRunRow(m_pendingRow);
+        showGridRow(m_pendingRow);
+    }
+    StatusBar1->repaint();
+}
+
+QString TForm1::runStatusText() const
+{
+    if (m_runRow <= 0)
+        return QString();
+    // The file once found, else the Source cell the run is asking about.
+    QString what;
+    if (!m_runFile.isEmpty())
+        what = QStringLiteral("…/") + QFileInfo(m_runFile).fileName();
+    else if (const int source = m_model->table().sourceColumn(); source >= 0)
+        what = m_model->table().cellView(source, m_runRow).trimmed().toString();
+    return QStringLiteral("Строка %1: ").arg(m_runRow) + what;
 }
 
 void TForm1::clearNotice()
@@ -377,9 +422,12 @@ void TForm1::Build1Click()
         // Widths belong to the view; the stored layout takes them from there.
         for (int c = 0; c < m_model->columnCount(); ++c)
             m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
-        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        // Every question of the run first shows the row it is about.
+        RunInteraction asking(m_interaction, [this] { showRunRow(); });
+        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), asking);
         resolver.setClipTypes(cliptypes::read(m_settings));
-        ConversionRun run(m_interaction, &m_settings, resolver);
+        ConversionRun run(asking, &m_settings, resolver);
+        run.setAskBeforeManyFiles(true);
         run.setFormat(m_format);
         run.setPathMap(PathMap::fromStored(m_settings.read(QStringLiteral("PathMap"))));
         beginListingRun();
@@ -387,20 +435,24 @@ void TForm1::Build1Click()
 
         // The grid and the status bar follow the run, but repainting and
         // handling events for every row would cost more than the run itself:
-        // they happen at most every kRepaintIntervalMs, and whenever the
-        // progress returns to 0 (the walk's end, any way out).
+        // they happen at most every kRepaintIntervalMs, before every question,
+        // and whenever the progress returns to 0 (the walk's end, any way out).
         m_pendingRow = 0;
+        setRunRow(0);
         m_cancelRequested = false;
         m_repaintTimer.invalidate();
         ConversionRun::Hooks hooks;
-        hooks.visitRow = [this](int row) { m_pendingRow = row; };
+        hooks.visitRow = [this](int row) {
+            m_pendingRow = row;
+            m_runFile.clear();
+            m_progress = std::clamp(row * 100 / std::max(m_model->table().rowCount(), 1), 0, 100);
+        };
+        hooks.clipFound = [this](const QString &path) { m_runFile = path; };
         hooks.progress = [this](int percent) {
             m_progress = std::clamp(percent, 0, 100);
             if (percent != 0 && m_repaintTimer.isValid() && m_repaintTimer.elapsed() < kRepaintIntervalMs)
                 return;
-            if (m_pendingRow > 0)
-                showGridRow(m_pendingRow);
-            StatusBar1->repaint();
+            showRunRow();
             QCoreApplication::processEvents();
             m_repaintTimer.start();
         };
@@ -418,9 +470,15 @@ void TForm1::Build1Click()
         }
         m_format = run.format();
         setConverting(false);
-        if (m_pendingRow > 0)
-            showGridRow(m_pendingRow); // the grid stays at the last row visited
-        if (result.outcome == ConversionRun::Outcome::Written) {
+        showRunRow(); // the grid stays at the last row visited
+        // The frame stays on the row a run stopped at, until the next command.
+        if (result.outcome != ConversionRun::Outcome::RowFailed
+            && result.outcome != ConversionRun::Outcome::Interrupted)
+            setRunRow(0);
+        if (result.outcome == ConversionRun::Outcome::RowFailed) {
+            m_notice = QStringLiteral("Конвертация остановлена на строке %1, файлы не записаны")
+                           .arg(result.failedRow);
+        } else if (result.outcome == ConversionRun::Outcome::Written) {
             if (result.files.isEmpty())
                 m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
             else
@@ -575,10 +633,13 @@ void TForm1::Exit1Click()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // A close asked for during a conversion run waits until the run has ended.
+    // A close during a conversion run asks as Esc does: Yes stops the run,
+    // with nothing written, and then closes; No goes on and forgets the close.
     if (m_converting) {
-        m_closeRequested = true;
         event->ignore();
+        askToCancel();
+        if (m_cancelRequested)
+            m_closeRequested = true;
         return;
     }
     event->accept();
@@ -626,6 +687,7 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
 
 void TForm1::closeSchedule()
 {
+    setRunRow(0);
     m_model->setSourceColumn(-1);
     setEditMode(false);
     m_model->clear();
@@ -820,21 +882,33 @@ void TForm1::unbrClick()
 
 void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QModelIndex &index) const
 {
-    if (m_editMode && index == StringGrid1->currentIndex())
-        return;
+    const bool focusedEditCell = m_editMode && index == StringGrid1->currentIndex();
     const QString caption = m_model->table().caption(index.column());
     QColor fill;
     if (caption == kSourceCaption)
         fill = kSourceFill;
     else if (caption == kSeparatorCaption)
         fill = kSeparatorFill;
-    else
-        return;
+    painter.save();
     painter.setClipRect(rect);
-    painter.fillRect(rect, fill);
-    painter.setPen(Qt::black);
-    painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     index.data(Qt::DisplayRole).toString());
+    if (fill.isValid() && !focusedEditCell) {
+        painter.fillRect(rect, fill);
+        painter.setPen(Qt::black);
+        painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+            index.data(Qt::DisplayRole).toString());
+    }
+    // The row a run is on, or stopped at: a frame around the whole row.
+    if (m_runRow > 0 && index.row() == m_runRow - 1) {
+        const QColor frame = palette().color(QPalette::Highlight);
+        painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), kRunFrame), frame);
+        painter.fillRect(QRect(rect.left(), rect.bottom() - kRunFrame + 1, rect.width(), kRunFrame), frame);
+        if (index.column() == 0)
+            painter.fillRect(QRect(rect.left(), rect.top(), kRunFrame, rect.height()), frame);
+        if (index.column() == m_model->columnCount() - 1)
+            painter.fillRect(
+                QRect(rect.right() - kRunFrame + 1, rect.top(), kRunFrame, rect.height()), frame);
+    }
+    painter.restore();
 }
 
 void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
@@ -843,12 +917,21 @@ void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
     if (barWidth > 0)
         painter.fillRect(QRect(panel.left(), panel.top(), barWidth, panel.height()),
                          palette().color(QPalette::Highlight));
-    if (m_progress == 0) {
-        painter.setClipRect(panel);
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(panel.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         shownStatusText());
-    }
+    // Outside a run the bar shows alone, as the progress a caller set.
+    const QString text = m_progress == 0 || m_converting ? shownStatusText() : QString();
+    if (text.isEmpty())
+        return;
+    // Over the bar in the highlight's text colour, beside it in the window's.
+    const QRect textRect = panel.adjusted(2, 0, 0, 0);
+    const QRect bar(panel.left(), panel.top(), barWidth, panel.height());
+    painter.save();
+    painter.setClipRect(bar);
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.setClipRect(panel.adjusted(barWidth, 0, 0, 0));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.restore();
 }
 
 } // namespace lintaro

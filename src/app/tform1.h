@@ -115,9 +115,17 @@ public:
     // The progress the conversion run shows, 0 to 100; the panel repaints at once.
     void setProgress(int percent);
     int progress() const { return m_progress; }
+    // The row framed as the one a run is on or stopped at, 0 for none.
+    int runRow() const { return m_runRow; }
     QString statusText() const { return m_statusText; }
     // What the status panel shows: a run's result until the next command or key, else the status text.
-    QString shownStatusText() const { return m_notice.isEmpty() ? m_statusText : m_notice; }
+    // During a run, the row it is on.
+    QString shownStatusText() const
+    {
+        if (m_converting && m_progress > 0)
+            return runStatusText();
+        return m_notice.isEmpty() ? m_statusText : m_notice;
+    }
     DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
     ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
@@ -166,6 +174,10 @@ private:
     bool sourceMarked();
     ClipResolver checkResolver();
     void showGridRow(int row);
+    // The run's row: framed in the grid and named in the status bar.
+    void setRunRow(int row);
+    void showRunRow();
+    QString runStatusText() const;
     void askToCancel();
     void clearNotice();
     void closeSchedule();
@@ -213,6 +225,8 @@ private:
     bool m_askingToCancel = false;
     QElapsedTimer m_repaintTimer;
     int m_pendingRow = 0;
+    int m_runRow = 0; // schedule row, 0 for none
+    QString m_runFile;
     QString m_notice;
 
     QString m_openFileName;

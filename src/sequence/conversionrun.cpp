@@ -57,6 +57,11 @@ QString ConversionRun::notFoundText(const QString &source)
     return QStringLiteral("Не могу найти файл \"%1\"").arg(source);
 }
 
+QString ConversionRun::manyFilesQuestion(int files)
+{
+    return QStringLiteral("Будет записано файлов: %1. Продолжить?").arg(files);
+}
+
 ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
 {
     Result result;
@@ -85,6 +90,8 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)
             return notFoundText(source);
+        if (hooks.clipFound)
+            hooks.clipFound(*path);
         const QString mappedPath = m_pathMap.apply(*path);
         const QString unwritable = pathProblem(mappedPath);
         if (!unwritable.isEmpty())
@@ -110,6 +117,13 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     }
     if (hooks.progress)
         hooks.progress(0);
+    if (m_askBeforeManyFiles && manyFiles(int(files.size()), walk.convertedRows)
+        && m_interaction.message(kManyFilesCaption, manyFilesQuestion(int(files.size())),
+               MessageIcon::Question, MessageButtons::YesNo)
+            != MessageAnswer::Yes) {
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
 
     QStringList suffixes;
     for (const QString &suffix : walk.suffixes)

@@ -26,12 +26,15 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QScopeGuard>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace lintaro;
@@ -307,6 +310,27 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_EQ(m_interaction.pickers[0].request.filters.first().description, QStringLiteral("Файлы Excel (*.csv)"));
     EXPECT_EQ(test::readFile(saved), deepCheckCsv(window->report()));
     EXPECT_TRUE(test::readFile(saved).contains(test::cp1251(QStringLiteral("3;(AMB);неоднозначен: 2 файлов;"))));
+
+    // Widened for its columns (the long paths here), within the screen; "Обновить" checks again.
+    EXPECT_EQ(window->width(), window->screen()->availableGeometry().width() - 40);
+    writeClip(QStringLiteral("Bad.avi"), { { "vids", 1, 25, 10 } });
+    window->refreshButton()->click();
+    EXPECT_EQ(rows->item(3, 2)->text(), QStringLiteral("найден"));
+
+    // While a check runs, commands wait; Esc stops it and the last report stays.
+    test::writeFile(m_clips + QStringLiteral("/Bad.avi"), "not an avi");
+    bool blocked = false;
+    QTimer::singleShot(0, window, [&] {
+        blocked = !m_form->menus()[1]->menuAction()->isEnabled() && !window->refreshButton()->isEnabled();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    window->refreshButton()->click();
+    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(rows->item(3, 2)->text(), QStringLiteral("найден"));
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Подробная проверка прервана на строке 1"));
+    EXPECT_TRUE(m_form->menus()[1]->menuAction()->isEnabled());
+    EXPECT_TRUE(window->refreshButton()->isEnabled());
 }
 
 TEST_F(CommandsTest, AScheduleNamedOnTheCommandLineOrDroppedOpensThroughTheOpenCommand)

@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QUrl>
@@ -299,6 +300,17 @@ void TForm1::showRunRow()
     StatusBar1->repaint();
 }
 
+QString TForm1::shownStatusText() const
+{
+    if (m_converting && m_progress > 0)
+        return runStatusText();
+    if (m_deepChecking && m_progress > 0)
+        return QStringLiteral("Подробная проверка: строка %1 из %2")
+            .arg(m_deepCheckRow)
+            .arg(m_model->table().rowCount() - 1);
+    return m_notice.isEmpty() ? m_statusText : m_notice;
+}
+
 QString TForm1::runStatusText() const
 {
     if (m_runRow <= 0)
@@ -362,6 +374,8 @@ void TForm1::N6Click()
 
 void TForm1::DeepCheck1Click()
 {
+    if (busy())
+        return;
     commitOpenEditor();
     clearNotice();
     m_report->guard([this] {
@@ -371,20 +385,14 @@ void TForm1::DeepCheck1Click()
         const ClipResolver resolver = checkResolver();
         const QString audioLocation = m_windows.form5 ? m_windows.form5->audioLocation() : QString();
         beginListingRun();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        DeepCheckReport report;
-        try {
-            report = deepCheck(table, resolver, audioLocation, m_listings.get());
-        } catch (...) {
-            QApplication::restoreOverrideCursor();
-            throw;
-        }
-        QApplication::restoreOverrideCursor();
         if (!m_deepCheck) {
             m_deepCheck = new DeepCheckWindow(m_interaction, this);
-            m_report->guard([this] { restoreWindowGeometry(m_deepCheck, kDeepCheckGeometry); });
+            QString stored;
+            m_report->guard([&] { stored = m_settings.read(kDeepCheckGeometry); });
+            if (!stored.isEmpty() && m_deepCheck->restoreGeometry(QByteArray::fromBase64(stored.toLatin1())))
+                m_deepCheck->keepSize();
             m_deepCheck->rowActivated = [this](int row) {
-                if (row < 1 || row >= m_model->table().rowCount())
+                if (busy() || row < 1 || row >= m_model->table().rowCount())
                     return;
                 showGridRow(row);
                 StringGrid1->selectionModel()->select(StringGrid1->currentIndex(),
@@ -392,11 +400,44 @@ void TForm1::DeepCheck1Click()
                                                           | QItemSelectionModel::Rows);
                 activateWindow();
             };
+            m_deepCheck->refreshRequested = [this] { DeepCheck1Click(); };
+            m_deepCheck->stopRequested = [this] { m_stopDeepCheck = true; };
         }
-        m_deepCheck->showReport(report);
-        m_deepCheck->show();
-        m_deepCheck->raise();
+        // Commands wait while it runs; the window repaints and Esc stops it.
+        m_deepChecking = true;
+        m_stopDeepCheck = false;
+        setCommandsBlocked(true);
+        m_deepCheck->setRunning(true);
+        const auto finish = qScopeGuard([this] {
+            m_deepChecking = false;
+            setCommandsBlocked(false);
+            m_deepCheck->setRunning(false);
+            m_progress = 0;
+            StatusBar1->update();
+        });
+        QElapsedTimer repaint; // invalid: the first row shows at once
+        const int rows = table.rowCount();
+        const DeepCheckReport report
+            = deepCheck(table, resolver, audioLocation, m_listings.get(), [&](int row) {
+                  if (!repaint.isValid() || repaint.elapsed() >= kRepaintIntervalMs) {
+                      m_progress = std::clamp(row * 100 / std::max(rows, 1), 0, 100);
+                      m_deepCheckRow = row;
+                      StatusBar1->repaint();
+                      QCoreApplication::processEvents();
+                      repaint.start();
+                  }
+                  return !m_stopDeepCheck;
+              });
+        if (report.stopped) {
+            m_notice = QStringLiteral("Подробная проверка прервана на строке %1").arg(m_deepCheckRow);
+        } else {
+            m_deepCheck->showReport(report);
+            m_deepCheck->show();
+            m_deepCheck->raise();
+        }
     });
+    if (m_closeRequested && !busy())
+        close();
 }
 
 void TForm1::askToCancel()
@@ -413,7 +454,7 @@ void TForm1::askToCancel()
 
 void TForm1::Build1Click()
 {
-    if (m_converting || !m_windows.form2 || !m_windows.form3)
+    if (busy() || !m_windows.form2 || !m_windows.form3)
         return;
     // Before the run makes the table read-only, which would refuse the text.
     commitOpenEditor();
@@ -496,14 +537,19 @@ void TForm1::Build1Click()
 
 void TForm1::setConverting(bool converting)
 {
-    // While a run is in progress only the help menu stays open, and the table
-    // the run is reading cannot be changed.
     m_converting = converting;
+    setCommandsBlocked(converting);
+}
+
+void TForm1::setCommandsBlocked(bool blocked)
+{
+    // While a run or a deep check is in progress only the help menu stays
+    // open, and the table being read cannot be changed.
     for (QMenu *menu : {m_fileMenu, m_conversionMenu, m_settingsMenu})
-        menu->menuAction()->setEnabled(!converting);
-    if (!converting)
+        menu->menuAction()->setEnabled(!blocked);
+    if (!blocked)
         Build1->setEnabled(m_model->columnCount() > 0);
-    m_model->setEditable(m_editMode && !converting);
+    m_model->setEditable(m_editMode && !blocked);
 }
 
 QList<QMenu *> TForm1::menus() const
@@ -576,7 +622,7 @@ void TForm1::Close1Click()
 
 void TForm1::openScheduleFile(const QString &path)
 {
-    if (m_converting || path.isEmpty())
+    if (busy() || path.isEmpty())
         return;
     commitOpenEditor();
     clearNotice();
@@ -603,14 +649,14 @@ void TForm1::openFromArguments(const QStringList &arguments)
 void TForm1::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *data = event->mimeData();
-    if (!m_converting && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
+    if (!busy() && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
         event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (m_converting || urls.isEmpty() || !urls.first().isLocalFile())
+    if (busy() || urls.isEmpty() || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     openScheduleFile(urls.first().toLocalFile());
@@ -621,6 +667,10 @@ void TForm1::keyPressEvent(QKeyEvent *event)
     clearNotice();
     if (event->key() == Qt::Key_Escape && m_converting) {
         askToCancel();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && m_deepChecking) {
+        m_stopDeepCheck = true;
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -640,6 +690,12 @@ void TForm1::closeEvent(QCloseEvent *event)
         askToCancel();
         if (m_cancelRequested)
             m_closeRequested = true;
+        return;
+    }
+    if (m_deepChecking) {
+        event->ignore();
+        m_stopDeepCheck = true;
+        m_closeRequested = true;
         return;
     }
     event->accept();
@@ -768,7 +824,7 @@ void TForm1::setEditMode(bool on)
 
 void TForm1::StringGrid1KeyDown(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_F2 || m_converting)
+    if (event->key() != Qt::Key_F2 || busy())
         return;
     setEditMode(!m_editMode);
     StringGrid1->viewport()->update();
@@ -781,6 +837,10 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         clearNotice();
         if (keyEvent->key() == Qt::Key_Escape && m_converting) {
             askToCancel();
+            return true;
+        }
+        if (keyEvent->key() == Qt::Key_Escape && m_deepChecking) {
+            m_stopDeepCheck = true; // a check writes nothing: no question
             return true;
         }
         // The keyboard's way to the column popup, for the current column.
@@ -810,7 +870,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::StringGrid1ContextPopup(const QPoint &pos)
 {
-    if (m_converting || pos.y() > StringGrid1->horizontalHeader()->height())
+    if (busy() || pos.y() > StringGrid1->horizontalHeader()->height())
         return;
     // The column under the pointer, also when the grid is scrolled sideways.
     const int column = StringGrid1->horizontalHeader()->logicalIndexAt(pos.x());
@@ -823,7 +883,7 @@ void TForm1::StringGrid1ContextPopup(const QPoint &pos)
 
 void TForm1::popupForCurrentColumn()
 {
-    if (m_converting || m_model->columnCount() == 0)
+    if (busy() || m_model->columnCount() == 0)
         return;
     QHeaderView *header = StringGrid1->horizontalHeader();
     const QModelIndex current = StringGrid1->currentIndex();
@@ -918,7 +978,7 @@ void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
         painter.fillRect(QRect(panel.left(), panel.top(), barWidth, panel.height()),
                          palette().color(QPalette::Highlight));
     // Outside a run the bar shows alone, as the progress a caller set.
-    const QString text = m_progress == 0 || m_converting ? shownStatusText() : QString();
+    const QString text = m_progress == 0 || busy() ? shownStatusText() : QString();
     if (text.isEmpty())
         return;
     // Over the bar in the highlight's text colour, beside it in the window's.

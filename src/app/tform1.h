@@ -120,16 +120,14 @@ public:
     QString statusText() const { return m_statusText; }
     // What the status panel shows: a run's result until the next command or key, else the status text.
     // During a run, the row it is on.
-    QString shownStatusText() const
-    {
-        if (m_converting && m_progress > 0)
-            return runStatusText();
-        return m_notice.isEmpty() ? m_statusText : m_notice;
-    }
+    QString shownStatusText() const;
     DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
     ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
     bool isConverting() const { return m_converting; }
+    bool isDeepChecking() const { return m_deepChecking; }
+    // A run or a deep check is in progress: other commands wait.
+    bool busy() const { return m_converting || m_deepChecking; }
     int targetColumn() const { return m_targetColumn; }
 
     // The open and save dialogs' current file names (LastCSV and LastPSQ).
@@ -185,6 +183,7 @@ private:
     void applyColumnWidths();
     void setStatusText(const QString &text);
     void setConverting(bool converting);
+    void setCommandsBlocked(bool blocked);
     void runModal(QDialog *dialog);
     void restoreWindowGeometry(QWidget *window, const QString &setting);
 
@@ -220,6 +219,9 @@ private:
     Windows m_windows;
     ModalRunner m_runModal;
     bool m_converting = false;
+    bool m_deepChecking = false;
+    bool m_stopDeepCheck = false;
+    int m_deepCheckRow = 0;
     bool m_closeRequested = false;
     bool m_cancelRequested = false;
     bool m_askingToCancel = false;

@@ -99,16 +99,21 @@ bool DeepCheckReport::allFound() const
     return true;
 }
 
-DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings)
+DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
+    const QString &audioLocation, ListingCache *listings, const std::function<bool(int row)> &goOn)
 {
     DeepCheckReport report;
     if (table.sourceColumn() < 0)
         return report;
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
-    for (int r = 1; r < table.rowCount(); ++r)
+    for (int r = 1; r < table.rowCount(); ++r) {
+        if (goOn && !goOn(r)) {
+            report.stopped = true;
+            return report;
+        }
         report.rows.append(checkRow(table, r, resolver, audioLocation, cache));
+    }
 
     // The conversion's own walk decides which rows go into which file.
     QList<QList<MediaFacts>> files;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "sequence/mediafacts.h"
 
 #include <QByteArray>
@@ -47,14 +49,18 @@ struct DeepCheckReport
     QList<DeepCheckGroup> groups;
     bool conversionPasses = false;
     int stopRow = -1; // the row the conversion would stop at, when it would
+    bool stopped = false; // goOn said no before the last row
 
     // Every row found and readable.
     bool allFound() const;
 };
 
 // audioLocation decides the probe's WAV companion, as for the conversion.
-DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings = nullptr);
+// goOn, when given, is asked before each row; false stops the check there,
+// with stopped set and no files.
+DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
+    const QString &audioLocation, ListingCache *listings = nullptr,
+    const std::function<bool(int row)> &goOn = {});
 
 // HH:MM:SS:FF of a number of frames at a clip's rate; drop-frame rates
 // (29.97, 59.94) count as drop-frame time code with ";" before the frames.

@@ -565,6 +565,29 @@ TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile
     EXPECT_EQ(labels, (QStringList{"*.psq", "Файлы Avi (*.avi)"}));
 }
 
+TEST(RealDialogs, AFolderEndingInASeparatorOpensThereWithNoFileChosen)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows shows its own file dialog, whose fields a test cannot reach";
+#endif
+    QTemporaryDir dir;
+    test::writeFile(dir.filePath(QStringLiteral("old.avi")), "x");
+    FileDialogRequest request;
+    request.filters = parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"));
+    request.initialFile = dir.path() + u'/';
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
+        const auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->text().isEmpty());
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    EXPECT_EQ(QtInteraction().openFile(request), std::nullopt);
+    EXPECT_TRUE(driver.acted());
+}
+
 TEST(RealDialogs, QtsOwnTextsAreRussianWhenItsTranslationIsInstalled)
 {
     const QString yes = QStringLiteral("&Yes");

@@ -403,6 +403,7 @@ TEST_F(LookupDialogs, LayoutFollowsTheWindowSize)
     const QString path = QStringLiteral("/mnt/efir/") + QString(80, u'x') + QStringLiteral("/R2001_a.avi");
     form.substitutions().setPath(0, path);
     EXPECT_EQ(grid->textElideMode(), Qt::ElideMiddle);
+    EXPECT_FALSE(grid->wordWrap()) << "a wrapped cell is cut at its end";
     EXPECT_EQ(grid->model()->index(0, 1).data(Qt::ToolTipRole).toString(), path);
     form.hide();
 

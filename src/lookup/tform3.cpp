@@ -32,6 +32,8 @@ TForm3::TForm3(Interaction &interaction, SettingsStore &settings, QWidget *paren
     StringGrid1->setColumnWidth(SubstitutionModel::NameColumn, 210);
     StringGrid1->setColumnWidth(SubstitutionModel::PathColumn, 210);
     StringGrid1->setShowGrid(true);
+    // One line per cell, so a long path is shortened in its middle, not wrapped.
+    StringGrid1->setWordWrap(false);
     StringGrid1->setTextElideMode(Qt::ElideMiddle);
     // Tab goes on to the buttons; inside a cell editor it still moves to the next cell.
     StringGrid1->setTabKeyNavigation(false);

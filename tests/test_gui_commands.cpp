@@ -29,11 +29,14 @@
 #include <QLockFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace lintaro;
@@ -186,6 +189,16 @@ TEST_F(CommandsTest, TheChosenFilterDecidesTheFormatAndIsRememberedForTheNextSta
 TEST_F(CommandsTest, SeparatorValuesSplitAndNameTheFiles)
 {
     start(QStringLiteral("(N1);K1;10:30\r\n(R2);K1;\r\n(N1);;\r\n(R2);K2;\r\n(N1);K1;\r\n"), 0, {1, 2});
+    // Three files from five rows: asked once before the save dialog, No writes nothing.
+    m_interaction.answerMessage(MessageAnswer::No);
+    m_form->Build1Click();
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Будет записано файлов: 3. Продолжить?"));
+    EXPECT_EQ(m_interaction.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(m_interaction.pickers.isEmpty());
+    EXPECT_TRUE(outputFiles().isEmpty());
+
+    m_interaction.answerMessage(MessageAnswer::Yes);
     m_interaction.answerPicker(m_out + QStringLiteral("/Day1^.K7.10_30.psq")); // an earlier file of a set
     m_form->Build1Click();
     EXPECT_EQ(outputFiles(),
@@ -210,6 +223,15 @@ TEST_F(CommandsTest, TheFirstFailingRowStopsTheRunAndNothingIsWritten)
     EXPECT_TRUE(outputFiles().isEmpty());
     EXPECT_EQ(m_form->progress(), 0);
     EXPECT_EQ(m_settings->read(QStringLiteral("Source")), QStringLiteral("0")); // the layout was stored first
+    // The row it stopped at stays framed, and the status bar names it.
+    EXPECT_EQ(m_form->runRow(), 2);
+    EXPECT_EQ(
+        m_form->shownStatusText(), QStringLiteral("Конвертация остановлена на строке 2, файлы не записаны"));
+    QTableView *grid = m_form->grid();
+    const QRect cell = grid->visualRect(m_form->model().index(1, 0));
+    const QImage shown = grid->viewport()->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(cell.center().x(), cell.top()), m_form->palette().color(QPalette::Highlight));
+    EXPECT_EQ(shown.pixelColor(cell.center()), QColor(0, 255, 0)) << "the row inside the frame as it was";
 
     // A clip the probe refuses: its box first, then the run's.
     test::writeFile(m_clips + QStringLiteral("/Missing.avi"), "not an avi");
@@ -305,6 +327,27 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
     EXPECT_TRUE(
         test::readFile(saved).contains(test::cp1251(QStringLiteral("4;(AMB);неоднозначен: 2 файла;"))));
 
+    // Widened for its columns (the long paths here), within the screen; "Обновить" checks again.
+    EXPECT_EQ(window->width(), window->screen()->availableGeometry().width() - 40);
+    writeClip(QStringLiteral("Bad.avi"), { { "vids", 1, 25, 10 } });
+    window->refreshButton()->click();
+    EXPECT_EQ(rows->item(4, 2)->text(), QStringLiteral("найден"));
+
+    // While a check runs, commands wait; Esc stops it and the last report stays.
+    test::writeFile(m_clips + QStringLiteral("/Bad.avi"), "not an avi");
+    bool blocked = false;
+    QTimer::singleShot(0, window, [&] {
+        blocked = !m_form->menus()[1]->menuAction()->isEnabled() && !window->refreshButton()->isEnabled();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    window->refreshButton()->click();
+    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(rows->item(4, 2)->text(), QStringLiteral("найден"));
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Подробная проверка прервана на строке 1"));
+    EXPECT_TRUE(m_form->menus()[1]->menuAction()->isEnabled());
+    EXPECT_TRUE(window->refreshButton()->isEnabled());
+
     // The stored pairs apply as in the next conversion: a PSQ file cannot carry "ü".
     m_settings->write(
         QStringLiteral("PathMap"), PathMap({ { m_clips, QStringLiteral("/mnt/Müller") } }).toStored());
@@ -376,6 +419,7 @@ TEST_F(CommandsTest, AnsweredPromptIsSavedAndServesLaterRowsWithoutAsking)
     start(QStringLiteral("Фильм\r\nФильм\r\n"), 0);
     m_interaction.answerPicker(m_clips + QStringLiteral("/N1.avi")); // the substitution prompt
     m_interaction.answerPicker(m_out + QStringLiteral("/Day2")); // the save dialog
+    m_interaction.answerMessage(MessageAnswer::No); // the close: go on
     bool menusDisabledDuringRun = false;
     m_interaction.beforePickerAnswer = [&](const ScriptedInteraction::Picker &picker) {
         if (picker.kind != ScriptedInteraction::PickerKind::Open)
@@ -383,19 +427,38 @@ TEST_F(CommandsTest, AnsweredPromptIsSavedAndServesLaterRowsWithoutAsking)
         const QList<QMenu *> menus = m_form->menus();
         menusDisabledDuringRun = !menus[0]->menuAction()->isEnabled() && !menus[1]->menuAction()->isEnabled()
             && !menus[2]->menuAction()->isEnabled() && menus[3]->menuAction()->isEnabled();
-        m_form->close(); // waits until the run has ended
+        // The prompt stands over the row it is about, named in the status bar.
+        EXPECT_EQ(m_form->runRow(), 1);
+        EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Строка 1: Фильм"));
+        EXPECT_EQ(m_form->progress(), 1 * 100 / 3);
+        m_form->close(); // asks, and No forgets the close
         EXPECT_TRUE(m_form->isVisible());
     };
     m_form->Build1Click();
     EXPECT_EQ(m_interaction.pickers.size(), 2);
     EXPECT_EQ(m_interaction.pickers[0].request.title, QStringLiteral("Укажите файл \"Фильм \""));
     EXPECT_TRUE(menusDisabledDuringRun);
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].text, TForm1::kCancelQuestion);
     EXPECT_EQ(test::readFile(m_config + QStringLiteral("/Subst.cfg")),
               test::cp1251(QStringLiteral("Фильм ; ") + m_clips + QStringLiteral("/N1.avi\r\n")));
     EXPECT_EQ(outputFiles(), QStringList{"Day2.psq"});
-    EXPECT_FALSE(m_form->isVisible()); // the close asked for during the run happened after it
+    EXPECT_TRUE(m_form->isVisible());
+    EXPECT_EQ(m_form->runRow(), 0) << "a run that wrote its files leaves no row marked";
     for (QMenu *menu : m_form->menus())
         EXPECT_TRUE(menu->menuAction()->isEnabled());
+
+    // Yes ends the run with nothing written, then closes the window.
+    m_interaction.beforePickerAnswer = nullptr;
+    start(QStringLiteral("Клип\r\n(N1)\r\n"), 0);
+    m_interaction.answerPicker(m_clips + QStringLiteral("/R2.avi"));
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    m_interaction.beforePickerAnswer = [&](const ScriptedInteraction::Picker &) { m_form->close(); };
+    QDir(m_out).removeRecursively();
+    m_form->Build1Click();
+    EXPECT_TRUE(outputFiles().isEmpty());
+    EXPECT_FALSE(m_form->isVisible());
+    EXPECT_TRUE(m_interaction.scriptUsedUp());
 }
 
 TEST_F(CommandsTest, StoredAudioPlacementIsInEffectRightAfterStartUp)

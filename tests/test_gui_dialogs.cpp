@@ -13,12 +13,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QMouseEvent>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
 
 using namespace lintaro;
 
@@ -266,42 +267,65 @@ TEST(HelpWindow, AskedTwiceGivesOneWindowKeptForTheNextOpening)
     EXPECT_EQ(main.findChildren<TForm7 *>().size(), 1);
 }
 
-TEST(PathMapDialog, LoadsOnShowingAndStoresOnlyCompletePairsOnOk)
+TEST(PathMapDialog, LoadsOnShowingAndStoresOnlyCompletePairsOnEveryClose)
 {
+    LINTARO_UNIX_FIXTURE("keyboard focus, which Wine without a window manager does not give");
     QTemporaryDir dir;
     SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
     test::ScriptedInteraction interaction;
     interaction.setAcceptUnscriptedMessages(false);
     const PathMapping stored{QStringLiteral("/mnt/efir"), QStringLiteral("E:")};
     settings.write(QStringLiteral("PathMap"), PathMap({stored}).toStored());
+    const auto storedPairs
+        = [&] { return PathMap::fromStored(settings.read(QStringLiteral("PathMap"))).pairs(); };
 
     PathMapDialog dialog(interaction, settings);
     dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     EXPECT_EQ(dialog.pairs(), QList<PathMapping>{stored});
-
-    dialog.addButton()->click();
     QTableWidget *table = dialog.table();
+    EXPECT_EQ(table->rowHeight(0), 14);
+
+    // "Добавить" opens the new row for typing; its other side is missing.
+    dialog.addButton()->click();
     ASSERT_EQ(table->rowCount(), 2);
-    table->setItem(1, 0, new QTableWidgetItem(QStringLiteral("/srv/a=b")));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/srv/a=b"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents(); // the editor's commit is queued
+    EXPECT_EQ(table->item(1, 0)->text(), QStringLiteral("/srv/a=b"));
     interaction.answerMessage(MessageAnswer::Ok);
-    dialog.accept(); // the editing-station side is missing
+    QTest::keyClick(table, Qt::Key_Escape); // stores, as OK does: refused here
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(interaction.messages.size(), 1);
-    EXPECT_EQ(PathMap::fromStored(settings.read(QStringLiteral("PathMap"))).pairs(), QList<PathMapping>{stored});
+    EXPECT_EQ(storedPairs(), QList<PathMapping> { stored });
 
+    // "Выше" puts the new pair first, where it wins; the folder button fills the local side.
     table->setItem(1, 1, new QTableWidgetItem(QStringLiteral("\\\\srv\\a")));
-    table->setCurrentCell(0, 0);
-    dialog.removeButton()->click();
-    dialog.accept();
+    table->setCurrentCell(1, 0);
+    dialog.upButton()->click();
+    EXPECT_EQ(table->currentRow(), 0);
+    interaction.answerPicker(QStringLiteral("/srv/b"));
+    dialog.folderButton()->click();
+    dialog.close();
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(PathMap::fromStored(settings.read(QStringLiteral("PathMap"))).pairs(),
-              (QList<PathMapping>{{QStringLiteral("/srv/a=b"), QStringLiteral("\\\\srv\\a")}}));
+    EXPECT_EQ(storedPairs(),
+        (QList<PathMapping> { { QStringLiteral("/srv/b"), QStringLiteral("\\\\srv\\a") }, stored }));
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    table->setCurrentCell(1, 0);
+    interaction.answerMessage(MessageAnswer::Yes);
+    dialog.removeButton()->click();
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    dialog.okButton()->click();
+    EXPECT_EQ(
+        storedPairs(), (QList<PathMapping> { { QStringLiteral("/srv/b"), QStringLiteral("\\\\srv\\a") } }));
 
     // A damaged stored text is reported on showing, and the table starts empty.
     settings.write(QStringLiteral("PathMap"), QStringLiteral("[oops"));
     interaction.answerMessage(MessageAnswer::Ok);
     dialog.show();
     EXPECT_TRUE(dialog.pairs().isEmpty());
-    EXPECT_EQ(interaction.messages.size(), 2);
+    EXPECT_EQ(interaction.messages.size(), 3);
     dialog.hide();
 }

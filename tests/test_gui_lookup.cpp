@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QLockFile>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -134,6 +135,74 @@ TEST_F(LookupDialogs, ReturnDeletesNoFolderButClosesTheSubstitutions)
     QTest::keyClick(substitutions.StringGrid1, Qt::Key_Return);
     EXPECT_FALSE(substitutions.isVisible()); // "ОК", the default button
     EXPECT_EQ(substitutions.result(), QDialog::Accepted);
+}
+
+TEST_F(LookupDialogs, TabLeavesTheGridTheButtonsHaveTheirOwnKeysAndDeleteGoesBackToTheGrid)
+{
+    LINTARO_UNIX_FIXTURE("keyboard focus, which Wine without a window manager does not give");
+    test::writeFile(foldersFile(), "a\r\nb\r\n");
+    TForm2 folders(m_interaction);
+    TForm3 substitutions(m_interaction, m_settings);
+    struct Window
+    {
+        QDialog *dialog;
+        QTableView *grid;
+        QList<QPushButton *> buttons; // in tab order, "ОК" last
+        QPushButton *remove;
+    };
+    const QList<Window> windows { { &folders, folders.StringGrid1,
+                                      { folders.Button4, folders.Button1, folders.Button2 },
+                                      folders.Button4 },
+        { &substitutions, substitutions.StringGrid1,
+            { substitutions.Button3, substitutions.Button4, substitutions.Button1, substitutions.Button2 },
+            substitutions.Button4 } };
+    for (const Window &window : windows) {
+        SCOPED_TRACE(window.dialog->windowTitle().toStdString());
+        QSet<int> keys;
+        for (const QPushButton *button : window.buttons) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+            ASSERT_FALSE(mnemonic.isEmpty()) << button->text().toStdString();
+            EXPECT_FALSE(keys.contains(mnemonic[0].key())) << button->text().toStdString();
+            keys.insert(mnemonic[0].key());
+        }
+        window.dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.dialog));
+        EXPECT_EQ(QApplication::focusWidget(), window.grid);
+
+        // In a cell editor Tab keeps to the grid; outside it, it leaves the grid.
+        window.grid->setCurrentIndex(window.grid->model()->index(0, 0));
+        QTest::keyClick(window.grid, Qt::Key_F2);
+        ASSERT_NE(QApplication::focusWidget(), window.grid) << "an editor is open";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_TRUE(window.grid->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_EQ(QApplication::focusWidget(), window.grid);
+        QTest::keyClick(window.grid, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), window.buttons[0]);
+
+        // "Удалить" by its key and by Space: the focus goes back to the grid.
+        const QKeyCombination key = QKeySequence::mnemonic(window.remove->text())[0];
+        m_interaction.answerMessage(MessageAnswer::No);
+        // With its text: QTest cannot make one for a Cyrillic key.
+        const qsizetype asked = m_interaction.messages.size();
+        QTest::sendKeyEvent(QTest::Click, window.buttons[0], key.key(), QString(QChar(key.key())).toLower(),
+            key.keyboardModifiers());
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return m_interaction.messages.size() > asked; })); // an animated click
+        window.remove->setFocus();
+        m_interaction.answerMessage(MessageAnswer::Cancel);
+        QTest::keyClick(window.remove, Qt::Key_Space);
+        EXPECT_EQ(QApplication::focusWidget(), window.grid);
+        EXPECT_TRUE(m_interaction.scriptUsedUp());
+
+        // Shown again, it opens on the grid, not on the button last pressed.
+        window.buttons.back()->setFocus();
+        window.dialog->hide();
+        window.dialog->show();
+        EXPECT_EQ(window.dialog->focusWidget(), window.grid);
+        window.dialog->hide();
+    }
+    EXPECT_EQ(shownFolders(folders), (QStringList { "a", "b" }));
 }
 
 TEST_F(LookupDialogs, FailedSaveAtCloseIsReportedAndKeepsTheRows)
@@ -273,8 +342,9 @@ TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)
     next.hide();
 }
 
-TEST_F(LookupDialogs, ClipTypesWindowShowsTheStoredOrderAndStoresOnlyOnOk)
+TEST_F(LookupDialogs, ClipTypesWindowShowsTheStoredOrderAndStoresOnEveryClose)
 {
+    LINTARO_UNIX_FIXTURE("keyboard focus, which Wine without a window manager does not give");
     m_settings.write("ClipTypes", "mxf;avi");
     ClipTypesDialog dialog(m_interaction, m_settings);
     dialog.show();
@@ -284,22 +354,35 @@ TEST_F(LookupDialogs, ClipTypesWindowShowsTheStoredOrderAndStoresOnlyOnOk)
         shown << list->item(i)->text();
     EXPECT_EQ(shown, (QStringList{"mxf", "avi", "mov", "mp4", "mkv"}));
     EXPECT_EQ(dialog.chosenTypes(), (QStringList{"mxf", "avi"}));
+    EXPECT_EQ(list->visualItemRect(list->item(1)).height(), 14);
 
+    // Nothing ticked is refused, by OK and by Esc alike, and the window stays.
+    for (int i = 0; i < 2; ++i)
+        list->item(i)->setCheckState(Qt::Unchecked);
+    dialog.okButton()->click();
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_EQ(m_interaction.messages[1].text, ClipTypesDialog::kNothingChosen);
+    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mxf;avi"));
+
+    // Esc stores what the window shows, like OK.
+    list->item(1)->setCheckState(Qt::Checked);
     list->item(3)->setCheckState(Qt::Checked); // mp4, moved above avi
     list->setCurrentRow(3);
     dialog.upButton()->click();
     dialog.upButton()->click();
-    dialog.reject();
-    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mxf;avi")) << "cancel stores nothing";
-    dialog.show();
-    EXPECT_EQ(dialog.chosenTypes(), (QStringList{"mxf", "avi"}));
-    list->item(3)->setCheckState(Qt::Checked);
-    list->setCurrentRow(3);
-    dialog.upButton()->click();
-    dialog.upButton()->click();
-    dialog.okButton()->click();
+    dialog.okButton()->setFocus();
+    QTest::keyClick(dialog.okButton(), Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mxf;mp4;avi"));
+    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mp4;avi"));
+
+    // Shown again, it opens on the list, not on the button pressed last.
+    dialog.show();
+    EXPECT_EQ(dialog.focusWidget(), list);
+    dialog.close();
+    EXPECT_EQ(m_settings.read("ClipTypes"), QStringLiteral("mp4;avi"));
+    m_settings.write("ClipTypes", "mxf;mp4;avi");
 
     // The substitution picker then shows the chosen types.
     TForm3 form(m_interaction, m_settings);
@@ -362,6 +445,12 @@ TEST_F(LookupDialogs, LayoutFollowsTheWindowSize)
     EXPECT_EQ(grid->columnWidth(0), 210);
     EXPECT_EQ(grid->columnWidth(0) + grid->columnWidth(1), grid->viewport()->width() - 1);
     EXPECT_EQ(grid->rowHeight(0), 14);
+    // A path too long for its column shows its both ends, and the whole of it as tooltip.
+    const QString path = QStringLiteral("/mnt/efir/") + QString(80, u'x') + QStringLiteral("/R2001_a.avi");
+    form.substitutions().setPath(0, path);
+    EXPECT_EQ(grid->textElideMode(), Qt::ElideMiddle);
+    EXPECT_FALSE(grid->wordWrap()) << "a wrapped cell is cut at its end";
+    EXPECT_EQ(grid->model()->index(0, 1).data(Qt::ToolTipRole).toString(), path);
     form.hide();
 
     TForm2 folders(m_interaction);

@@ -5,6 +5,7 @@
 #include "lookup/searchfoldermodel.h"
 #include "lookup/substitutionmodel.h"
 #include "schedule/scheduleimport.h"
+#include "dialogs/tform7.h"
 #include "schedule/schedulemodel.h"
 #include "sequence/conversionrun.h"
 #include "settings/settingsstore.h"
@@ -23,8 +24,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,11 +110,25 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_EQ(menuCaptions(menus[0]),
               (QStringList{"&Открыть", "Открыть последний", "&Закрыть", "-", "Вы&ход"}));
     EXPECT_EQ(menus[1]->title(), QStringLiteral("&Конвертация"));
-    EXPECT_EQ(menuCaptions(menus[1]), (QStringList{"&Конвертнуть", "&Проверить", "Проверить &подробно"}));
+    EXPECT_EQ(menuCaptions(menus[1]), (QStringList { "&Конвертнуть", "&Проверить", "Проверить по&дробно" }));
     EXPECT_EQ(menuCaptions(menus[2]),
               (QStringList{"Директории поиска", "Сопоставления", "Аудио в отдельном файле",
                            "Типы файлов роликов", "Пути на монтажной станции"}));
     EXPECT_EQ(menuCaptions(menus[3]), (QStringList{"&Справка", "&О..."}));
+    // Alt and one letter reach one item only, in the menu bar and in every menu.
+    QList<QList<QAction *>> levels { form->menuBar()->actions() };
+    for (const QMenu *menu : menus)
+        levels.append(menu->actions());
+    for (const QList<QAction *> &actions : levels) {
+        QSet<int> keys;
+        for (const QAction *action : actions) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+            if (mnemonic.isEmpty())
+                continue;
+            EXPECT_FALSE(keys.contains(mnemonic[0].key())) << action->text().toStdString();
+            keys.insert(mnemonic[0].key());
+        }
+    }
     EXPECT_FALSE(form->conversionMenu()->isEnabled());
     EXPECT_FALSE(form->recentFileMenu()->menuAction()->isVisible());
     EXPECT_FALSE(form->grid()->isVisible());
@@ -255,6 +272,28 @@ TEST_F(MainWindowTest, PopupOffersTheCommandsThatFitTheColumn)
     EXPECT_FALSE(form->popupMenu()->isVisible());
 }
 
+TEST_F(MainWindowTest, MenuKeyAndShiftF10OpenThePopupForTheCurrentColumn)
+{
+    auto form = createWindow();
+    open(*form, m_schedule);
+    QTableView *grid = form->grid();
+    grid->setFocus();
+    grid->setCurrentIndex(form->model().index(1, 2));
+    QTest::keyClick(grid, Qt::Key_Menu);
+    ASSERT_TRUE(form->popupMenu()->isVisible());
+    EXPECT_EQ(form->targetColumn(), 2);
+    // The first item offered, chosen with the keyboard too.
+    QTest::keyClick(form->popupMenu(), Qt::Key_Down);
+    QTest::keyClick(form->popupMenu(), Qt::Key_Return);
+    EXPECT_EQ(form->model().table().sourceColumn(), 2);
+
+    grid->setCurrentIndex(form->model().index(0, 0));
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(form->popupMenu()->isVisible());
+    EXPECT_EQ(form->targetColumn(), 0);
+    form->popupMenu()->hide();
+}
+
 TEST_F(MainWindowTest, DataCellsArePaintedByTheirColumnsRole)
 {
     auto form = createWindow();
@@ -312,9 +351,17 @@ TEST_F(MainWindowTest, F2TogglesEditModeAndOnlyEditModeEdits)
 
 TEST_F(MainWindowTest, LastColumnStretchesWithTheWindowButNotWithABorderDrag)
 {
+    // Enough rows for a vertical scroll bar, and columns that fit: no horizontal one.
+    QByteArray rows;
+    for (int i = 0; i < 40; ++i)
+        rows += "06:00;(N1);K1\r\n";
+    test::writeFile(m_schedule, rows);
     auto form = createWindow();
     open(*form, m_schedule);
     QTableView *grid = form->grid();
+    QApplication::processEvents();
+    EXPECT_TRUE(grid->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
     const int columns = form->model().columnCount();
     const auto sumOfWidths = [&] {
         int sum = 0;
@@ -375,15 +422,32 @@ TEST_F(MainWindowTest, ProgressBarWidthAndStatusTextOnlyAtZero)
 
 TEST_F(MainWindowTest, RecentFileAndSaveNameSurviveARestart)
 {
+    const QRect placed(QPoint(40, 30), QSize(700, 500));
+    QPoint helpPlace;
     {
         auto form = createWindow();
         open(*form, m_schedule);
         form->setPsqFileName(QStringLiteral("/out/Day1^.K1.psq"));
+        form->setGeometry(placed);
+        TForm1::Windows windows;
+        windows.form7 = new TForm7(form.get());
+        form->attachWindows(windows);
+        form->N8Click();
+        windows.form7->move(windows.form7->pos() + QPoint(-50, 20));
+        helpPlace = windows.form7->pos();
     }
     EXPECT_EQ(m_settings->read(QStringLiteral("LastCSV")), m_schedule);
     EXPECT_EQ(m_settings->read(QStringLiteral("LastPSQ")), QStringLiteral("/out/Day1^.K1.psq"));
 
     auto form = createWindow();
+    EXPECT_EQ(form->geometry(), placed);
+    TForm1::Windows windows;
+    windows.form7 = new TForm7(form.get());
+    form->attachWindows(windows);
+    form->N8Click();
+    EXPECT_EQ(windows.form7->pos(), helpPlace);
+    EXPECT_EQ(windows.form7->size(), QSize(437, 342));
+    windows.form7->hide();
     EXPECT_TRUE(form->recentFileMenu()->menuAction()->isVisible());
     EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
     EXPECT_EQ(form->psqFileName(), QStringLiteral("/out/Day1^.K1.psq"));
@@ -531,6 +595,29 @@ TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile
     labels.clear();
     EXPECT_EQ(typeAndOpen(QStringLiteral("day.csv"), &labels), dir.filePath(QStringLiteral("day.csv")));
     EXPECT_EQ(labels, (QStringList{"*.psq", "Файлы Avi (*.avi)"}));
+}
+
+TEST(RealDialogs, AFolderEndingInASeparatorOpensThereWithNoFileChosen)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows shows its own file dialog, whose fields a test cannot reach";
+#endif
+    QTemporaryDir dir;
+    test::writeFile(dir.filePath(QStringLiteral("old.avi")), "x");
+    FileDialogRequest request;
+    request.filters = parseFilterText(QStringLiteral("Файлы Avi (*.avi)|*.AVI"));
+    request.initialFile = dir.path() + u'/';
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
+        const auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->text().isEmpty());
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    EXPECT_EQ(QtInteraction().openFile(request), std::nullopt);
+    EXPECT_TRUE(driver.acted());
 }
 
 TEST(RealDialogs, QtsOwnTextsAreRussianWhenItsTranslationIsInstalled)

@@ -7,8 +7,11 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -75,14 +78,20 @@ DeepCheckWindow::DeepCheckWindow(Interaction &interaction, QWidget *parent)
                          this);
     layout->addWidget(m_groups, 1);
     auto *buttons = new QHBoxLayout;
+    m_refresh = new QPushButton(QStringLiteral("&Обновить"), this);
+    buttons->addWidget(m_refresh);
     buttons->addStretch();
-    m_save = new QPushButton(QStringLiteral("Сохранить..."), this);
+    m_save = new QPushButton(QStringLiteral("&Сохранить..."), this);
     buttons->addWidget(m_save);
-    auto *close = new QPushButton(QStringLiteral("Закрыть"), this);
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
     connect(m_save, &QPushButton::clicked, this, [this] { saveClick(); });
+    connect(m_refresh, &QPushButton::clicked, this, [this] {
+        if (refreshRequested)
+            refreshRequested();
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(m_rows, &QTableWidget::cellDoubleClicked, this, [this](int line, int) {
         if (rowActivated && line >= 0 && line < m_report.rows.size())
@@ -123,7 +132,37 @@ void DeepCheckWindow::showReport(const DeepCheckReport &report)
         }
     }
     m_groups->resizeColumnsToContents();
+    if (!m_fitted) {
+        // Wide enough for every column, within the screen.
+        m_fitted = true;
+        int columns = m_rows->verticalScrollBar()->sizeHint().width() + 2 * m_rows->frameWidth();
+        for (int c = 0; c < m_rows->columnCount(); ++c)
+            columns += m_rows->columnWidth(c);
+        const QMargins margins = layout()->contentsMargins();
+        int wanted = columns + margins.left() + margins.right();
+        if (const QScreen *shown = screen())
+            wanted = std::min(wanted, shown->availableGeometry().width() - 40);
+        if (wanted > width())
+            resize(wanted, height());
+    }
     m_groupCaption->setText(groupCaption(report));
+}
+
+void DeepCheckWindow::setRunning(bool running)
+{
+    m_running = running;
+    m_refresh->setEnabled(!running);
+    m_save->setEnabled(!running);
+}
+
+void DeepCheckWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (m_running && event->key() == Qt::Key_Escape) {
+        if (stopRequested)
+            stopRequested();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void DeepCheckWindow::saveClick()

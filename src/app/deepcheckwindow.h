@@ -35,9 +35,21 @@ public:
 
     // Called with the schedule row (1 for the file's first line) of a double-clicked line.
     std::function<void(int row)> rowActivated;
+    // "Обновить": the check again; Esc while it runs stops it.
+    std::function<void()> refreshRequested;
+    std::function<void()> stopRequested;
+
+    // While the check runs, "Обновить" and "Сохранить..." wait and Esc stops it.
+    void setRunning(bool running);
+    // A stored size is kept; otherwise the first report widens the window to its columns.
+    void keepSize() { m_fitted = true; }
 
     QTableWidget *rowTable() const { return m_rows; }
     QTableWidget *groupTable() const { return m_groups; }
+    QPushButton *refreshButton() const { return m_refresh; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     Interaction &m_interaction;
@@ -46,6 +58,9 @@ private:
     QLabel *m_groupCaption = nullptr;
     QTableWidget *m_groups = nullptr;
     QPushButton *m_save = nullptr;
+    QPushButton *m_refresh = nullptr;
+    bool m_running = false;
+    bool m_fitted = false;
 };
 
 } // namespace lintaro

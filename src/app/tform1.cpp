@@ -2,6 +2,7 @@
 
 #include "app/deepcheckwindow.h"
 #include "app/fontmeasure.h"
+#include "app/runinteraction.h"
 #include "app/schedulecelldelegate.h"
 #include "app/statuspanel.h"
 #include "common/errorreport.h"
@@ -18,12 +19,12 @@
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
-#include "sequence/conversionrun.h"
-#include "sequence/deepcheck.h"
 #include "schedule/columnlayout.h"
 #include "schedule/rowuse.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
+#include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "settings/settingsstore.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QUrl>
@@ -48,6 +50,8 @@ namespace lintaro {
 namespace {
 
 constexpr int kRowHeight = 14;
+// The width of the frame around the row a run is on.
+constexpr int kRunFrame = 2;
 // The stretch never makes the last column narrower than a default column.
 constexpr int kMinimumLastColumn = 64;
 
@@ -183,8 +187,8 @@ void TForm1::createMenus()
     Build1 = m_conversionMenu->menuAction();
     N5 = m_conversionMenu->addAction(QStringLiteral("&Конвертнуть"), this, [this] { Build1Click(); });
     N6 = m_conversionMenu->addAction(QStringLiteral("&Проверить"), this, [this] { N6Click(); });
-    DeepCheck1 = m_conversionMenu->addAction(QStringLiteral("Проверить &подробно"), this,
-                                             [this] { DeepCheck1Click(); });
+    DeepCheck1 = m_conversionMenu->addAction(
+        QStringLiteral("Проверить по&дробно"), this, [this] { DeepCheck1Click(); });
     Build1->setEnabled(false);
 
     m_settingsMenu = menuBar()->addMenu(QStringLiteral("&Настройка"));
@@ -242,8 +246,15 @@ void TForm1::PathMapClick()
 
 void TForm1::N8Click()
 {
-    if (m_windows.form7)
-        m_windows.form7->showHelp();
+    if (!m_windows.form7)
+        return;
+    if (!m_windows.form7->wasShown()) {
+        QString stored;
+        m_report->guard([&] { stored = m_settings.read(kHelpPosition); });
+        if (!stored.isEmpty())
+            m_windows.form7->placeFrom(QByteArray::fromBase64(stored.toLatin1()));
+    }
+    m_windows.form7->showHelp();
 }
 
 void TForm1::Help1Click()
@@ -262,17 +273,65 @@ void TForm1::beginListingRun()
 
 void TForm1::showGridRow(int row)
 {
-    StringGrid1->showRow(m_model->index(row - 1, std::max(0, m_model->table().sourceColumn())));
+    // The row becomes current without touching the operator's selection, and
+    // the view keeps its sideways position, so the first columns stay in sight.
+    const int column = std::max(0, StringGrid1->columnAt(0));
+    StringGrid1->showRow(m_model->index(row - 1, column));
+}
+
+void TForm1::setRunRow(int row)
+{
+    if (row == m_runRow)
+        return;
+    // Only the rows that gain or lose the frame are painted again.
+    const auto updateRow = [this](int scheduleRow) {
+        if (scheduleRow <= 0 || scheduleRow > m_model->rowCount())
+            return;
+        const int top = StringGrid1->rowViewportPosition(scheduleRow - 1);
+        StringGrid1->viewport()->update(
+            0, top, StringGrid1->viewport()->width(), StringGrid1->rowHeight(scheduleRow - 1));
+    };
+    updateRow(m_runRow);
+    m_runRow = row;
+    updateRow(m_runRow);
+}
+
+void TForm1::showRunRow()
+{
+    if (m_pendingRow > 0 && m_pendingRow != m_runRow) {
+        setRunRow(m_pendingRow);
+        showGridRow(m_pendingRow);
+    }
+    StatusBar1->repaint();
 }
 
 QString TForm1::shownStatusText() const
 {
+    if (m_converting && m_progress > 0)
+        return runStatusText();
+    if (m_deepChecking && m_progress > 0)
+        return QStringLiteral("Подробная проверка: строка %1 из %2")
+            .arg(m_deepCheckRow)
+            .arg(m_model->table().rowCount() - 1);
     if (!m_notice.isEmpty())
         return m_notice;
     const std::optional<RowSelection> rows = StringGrid1->chosenRows();
     if (!rows)
         return m_statusText;
     return m_statusText + QStringLiteral("  ") + rowSelectionText(m_model->table(), *rows);
+}
+
+QString TForm1::runStatusText() const
+{
+    if (m_runRow <= 0)
+        return QString();
+    // The file once found, else the Source cell the run is asking about.
+    QString what;
+    if (!m_runFile.isEmpty())
+        what = QStringLiteral("…/") + QFileInfo(m_runFile).fileName();
+    else if (const int source = m_model->table().sourceColumn(); source >= 0)
+        what = m_model->table().cellView(source, m_runRow).trimmed().toString();
+    return QStringLiteral("Строка %1: ").arg(m_runRow) + what;
 }
 
 void TForm1::clearNotice()
@@ -355,6 +414,8 @@ void TForm1::N6Click()
 
 void TForm1::DeepCheck1Click()
 {
+    if (busy())
+        return;
     commitOpenEditor();
     clearNotice();
     m_report->guard([this] {
@@ -370,31 +431,59 @@ void TForm1::DeepCheck1Click()
         target.pathMap = PathMap::fromStored(m_settings.read(QStringLiteral("PathMap")));
         target.asksForFiles = true;
         beginListingRun();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        DeepCheckReport report;
-        try {
-            report = deepCheck(table, resolver, audioLocation, m_listings.get(), rows ? &*rows : nullptr, target);
-        } catch (...) {
-            QApplication::restoreOverrideCursor();
-            throw;
-        }
-        QApplication::restoreOverrideCursor();
-        showEmptyRows(m_statusText, report.emptyRows);
-        warnUnavailable(report.unavailableFolders);
         if (!m_deepCheck) {
             m_deepCheck = new DeepCheckWindow(m_interaction, this);
+            QString stored;
+            m_report->guard([&] { stored = m_settings.read(kDeepCheckGeometry); });
+            if (!stored.isEmpty() && m_deepCheck->restoreGeometry(QByteArray::fromBase64(stored.toLatin1())))
+                m_deepCheck->keepSize();
             m_deepCheck->rowActivated = [this](int row) {
-                if (row < 1 || row >= m_model->table().rowCount())
+                if (busy() || row < 1 || row >= m_model->table().rowCount())
                     return;
                 // The current cell moves there; the operator's selection stays.
                 showGridRow(row);
                 activateWindow();
             };
+            m_deepCheck->refreshRequested = [this] { DeepCheck1Click(); };
+            m_deepCheck->stopRequested = [this] { m_stopDeepCheck = true; };
         }
-        m_deepCheck->showReport(report);
-        m_deepCheck->show();
-        m_deepCheck->raise();
+        // Commands wait while it runs; the window repaints and Esc stops it.
+        m_deepChecking = true;
+        m_stopDeepCheck = false;
+        setCommandsBlocked(true);
+        m_deepCheck->setRunning(true);
+        const auto finish = qScopeGuard([this] {
+            m_deepChecking = false;
+            setCommandsBlocked(false);
+            m_deepCheck->setRunning(false);
+            m_progress = 0;
+            StatusBar1->update();
+        });
+        QElapsedTimer repaint; // invalid: the first row shows at once
+        const int rowCount = table.rowCount();
+        const DeepCheckReport report = deepCheck(table, resolver, audioLocation, m_listings.get(),
+            rows ? &*rows : nullptr, target, [&](int row) {
+                  if (!repaint.isValid() || repaint.elapsed() >= kRepaintIntervalMs) {
+                      m_progress = std::clamp(row * 100 / std::max(rowCount, 1), 0, 100);
+                      m_deepCheckRow = row;
+                      StatusBar1->repaint();
+                      QCoreApplication::processEvents();
+                      repaint.start();
+                  }
+                  return !m_stopDeepCheck;
+              });
+        if (report.stopped) {
+            m_notice = QStringLiteral("Подробная проверка прервана на строке %1").arg(m_deepCheckRow);
+        } else {
+            showEmptyRows(m_statusText, report.emptyRows);
+            warnUnavailable(report.unavailableFolders);
+            m_deepCheck->showReport(report);
+            m_deepCheck->show();
+            m_deepCheck->raise();
+        }
     });
+    if (m_closeRequested && !busy())
+        close();
 }
 
 void TForm1::askToCancel()
@@ -411,7 +500,7 @@ void TForm1::askToCancel()
 
 void TForm1::Build1Click()
 {
-    if (m_converting || !m_windows.form2 || !m_windows.form3)
+    if (busy() || !m_windows.form2 || !m_windows.form3)
         return;
     // Before the run makes the table read-only, which would refuse the text.
     commitOpenEditor();
@@ -421,9 +510,12 @@ void TForm1::Build1Click()
         for (int c = 0; c < m_model->columnCount(); ++c)
             m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
         bringListsUpToDate();
-        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
+        // Every question of the run first shows the row it is about.
+        RunInteraction asking(m_interaction, [this] { showRunRow(); });
+        ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), asking);
         resolver.setClipTypes(cliptypes::read(m_settings));
-        ConversionRun run(m_interaction, &m_settings, resolver);
+        ConversionRun run(asking, &m_settings, resolver);
+        run.setAskBeforeManyFiles(true);
         run.setFormat(m_format);
         run.setPathMap(PathMap::fromStored(m_settings.read(QStringLiteral("PathMap"))));
         beginListingRun();
@@ -433,20 +525,24 @@ void TForm1::Build1Click()
 
         // The grid and the status bar follow the run, but repainting and
         // handling events for every row would cost more than the run itself:
-        // they happen at most every kRepaintIntervalMs, and whenever the
-        // progress returns to 0 (the walk's end, any way out).
+        // they happen at most every kRepaintIntervalMs, before every question,
+        // and whenever the progress returns to 0 (the walk's end, any way out).
         m_pendingRow = 0;
+        setRunRow(0);
         m_cancelRequested = false;
         m_repaintTimer.invalidate();
         ConversionRun::Hooks hooks;
-        hooks.visitRow = [this](int row) { m_pendingRow = row; };
+        hooks.visitRow = [this](int row) {
+            m_pendingRow = row;
+            m_runFile.clear();
+            m_progress = std::clamp(row * 100 / std::max(m_model->table().rowCount(), 1), 0, 100);
+        };
+        hooks.clipFound = [this](const QString &path) { m_runFile = path; };
         hooks.progress = [this](int percent) {
             m_progress = std::clamp(percent, 0, 100);
             if (percent != 0 && m_repaintTimer.isValid() && m_repaintTimer.elapsed() < kRepaintIntervalMs)
                 return;
-            if (m_pendingRow > 0)
-                showGridRow(m_pendingRow);
-            StatusBar1->repaint();
+            showRunRow();
             QCoreApplication::processEvents();
             m_repaintTimer.start();
         };
@@ -464,9 +560,15 @@ void TForm1::Build1Click()
         }
         m_format = run.format();
         setConverting(false);
-        if (m_pendingRow > 0)
-            showGridRow(m_pendingRow); // the grid stays at the last row visited
-        if (result.outcome == ConversionRun::Outcome::Written) {
+        showRunRow(); // the grid stays at the last row visited
+        // The frame stays on the row a run stopped at, until the next command.
+        if (result.outcome != ConversionRun::Outcome::RowFailed
+            && result.outcome != ConversionRun::Outcome::Interrupted)
+            setRunRow(0);
+        if (result.outcome == ConversionRun::Outcome::RowFailed) {
+            m_notice = QStringLiteral("Конвертация остановлена на строке %1, файлы не записаны")
+                           .arg(result.failedRow);
+        } else if (result.outcome == ConversionRun::Outcome::Written) {
             if (result.files.isEmpty())
                 m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
             else
@@ -485,17 +587,21 @@ void TForm1::Build1Click()
 
 void TForm1::setConverting(bool converting)
 {
-    // While a run is in progress only the help menu stays open, and the table
-    // the run is reading cannot be changed.
     m_converting = converting;
+    setCommandsBlocked(converting);
+}
+
+void TForm1::setCommandsBlocked(bool blocked)
+{
+    // While a run or a deep check is in progress only the help menu stays
+    // open, and the table being read cannot be changed.
     for (QMenu *menu : {m_fileMenu, m_conversionMenu, m_settingsMenu})
-        menu->menuAction()->setEnabled(!converting);
-    if (!converting)
+        menu->menuAction()->setEnabled(!blocked);
+    if (!blocked)
         Build1->setEnabled(m_model->columnCount() > 0);
-    m_model->setEditable(m_editMode && !converting);
+    m_model->setEditable(m_editMode && !blocked);
     // The selection the run took stays as it is until the run ends.
-    StringGrid1->setSelectionMode(
-        converting ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
+    StringGrid1->setSelectionMode(blocked ? QAbstractItemView::NoSelection : QAbstractItemView::ExtendedSelection);
 }
 
 QList<QMenu *> TForm1::menus() const
@@ -521,6 +627,8 @@ void TForm1::FormCreate()
     if (!lastPsq.isEmpty())
         m_psqFileName = lastPsq;
     m_format = formatFromKey(m_settings.read(QStringLiteral("LastFormat"))).value_or(SequenceFormat::Psq);
+    // Qt checks the stored bytes and keeps the window on a screen that exists.
+    restoreWindowGeometry(this, kMainGeometry);
 }
 
 void TForm1::FormDestroy()
@@ -528,6 +636,19 @@ void TForm1::FormDestroy()
     m_settings.write(QStringLiteral("LastCSV"), m_openFileName);
     m_settings.write(QStringLiteral("LastPSQ"), m_psqFileName);
     m_settings.write(QStringLiteral("LastFormat"), formatInfo(m_format).key);
+    m_settings.write(kMainGeometry, QString::fromLatin1(saveGeometry().toBase64()));
+    // The other two only when they were shown in this run, else they keep theirs.
+    if (m_deepCheck)
+        m_settings.write(kDeepCheckGeometry, QString::fromLatin1(m_deepCheck->saveGeometry().toBase64()));
+    if (m_windows.form7 && m_windows.form7->wasShown())
+        m_settings.write(kHelpPosition, QString::fromLatin1(m_windows.form7->saveGeometry().toBase64()));
+}
+
+void TForm1::restoreWindowGeometry(QWidget *window, const QString &setting)
+{
+    const QString stored = m_settings.read(setting);
+    if (!stored.isEmpty())
+        window->restoreGeometry(QByteArray::fromBase64(stored.toLatin1()));
 }
 
 void TForm1::Open1Click()
@@ -553,7 +674,7 @@ void TForm1::Close1Click()
 
 void TForm1::openScheduleFile(const QString &path)
 {
-    if (m_converting || path.isEmpty())
+    if (busy() || path.isEmpty())
         return;
     commitOpenEditor();
     clearNotice();
@@ -580,14 +701,14 @@ void TForm1::openFromArguments(const QStringList &arguments)
 void TForm1::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *data = event->mimeData();
-    if (!m_converting && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
+    if (!busy() && data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
         event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (m_converting || urls.isEmpty() || !urls.first().isLocalFile())
+    if (busy() || urls.isEmpty() || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     openScheduleFile(urls.first().toLocalFile());
@@ -600,6 +721,10 @@ void TForm1::keyPressEvent(QKeyEvent *event)
         askToCancel();
         return;
     }
+    if (event->key() == Qt::Key_Escape && m_deepChecking) {
+        m_stopDeepCheck = true;
+        return;
+    }
     QMainWindow::keyPressEvent(event);
 }
 
@@ -610,10 +735,19 @@ void TForm1::Exit1Click()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // A close asked for during a conversion run waits until the run has ended.
+    // A close during a conversion run asks as Esc does: Yes stops the run,
+    // with nothing written, and then closes; No goes on and forgets the close.
     if (m_converting) {
-        m_closeRequested = true;
         event->ignore();
+        askToCancel();
+        if (m_cancelRequested)
+            m_closeRequested = true;
+        return;
+    }
+    if (m_deepChecking) {
+        event->ignore();
+        m_stopDeepCheck = true;
+        m_closeRequested = true;
         return;
     }
     event->accept();
@@ -661,6 +795,7 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
 
 void TForm1::closeSchedule()
 {
+    setRunRow(0);
     m_model->setSourceColumn(-1);
     setEditMode(false);
     m_model->clear();
@@ -740,7 +875,7 @@ void TForm1::setEditMode(bool on)
 
 void TForm1::StringGrid1KeyDown(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_F2 || m_converting)
+    if (event->key() != Qt::Key_F2 || busy())
         return;
     setEditMode(!m_editMode);
     StringGrid1->viewport()->update();
@@ -753,6 +888,17 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         clearNotice();
         if (keyEvent->key() == Qt::Key_Escape && m_converting) {
             askToCancel();
+            return true;
+        }
+        if (keyEvent->key() == Qt::Key_Escape && m_deepChecking) {
+            m_stopDeepCheck = true; // a check writes nothing: no question
+            return true;
+        }
+        // The keyboard's way to the column popup, for the current column.
+        if (watched == StringGrid1
+            && (keyEvent->key() == Qt::Key_Menu
+                || (keyEvent->key() == Qt::Key_F10 && keyEvent->modifiers() == Qt::ShiftModifier))) {
+            popupForCurrentColumn();
             return true;
         }
         // F2, with any modifiers, only toggles edit mode: in the grid and in a cell editor alike.
@@ -775,7 +921,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::StringGrid1ContextPopup(const QPoint &pos)
 {
-    if (m_converting || pos.y() > StringGrid1->horizontalHeader()->height())
+    if (busy() || pos.y() > StringGrid1->horizontalHeader()->height())
         return;
     // The column under the pointer, also when the grid is scrolled sideways.
     const int column = StringGrid1->horizontalHeader()->logicalIndexAt(pos.x());
@@ -784,6 +930,23 @@ void TForm1::StringGrid1ContextPopup(const QPoint &pos)
     m_targetColumn = column;
     PopupMenu1Popup();
     PopupMenu1->popup(StringGrid1->horizontalHeader()->mapToGlobal(pos));
+}
+
+void TForm1::popupForCurrentColumn()
+{
+    if (busy() || m_model->columnCount() == 0)
+        return;
+    QHeaderView *header = StringGrid1->horizontalHeader();
+    const QModelIndex current = StringGrid1->currentIndex();
+    const int column = current.isValid() ? current.column() : header->logicalIndexAt(0);
+    if (column < 0)
+        return;
+    StringGrid1->scrollTo(m_model->index(current.isValid() ? current.row() : 0, column));
+    m_targetColumn = column;
+    PopupMenu1Popup();
+    // Below the column's header cell, as a click there would show it.
+    const int left = std::max(header->sectionViewportPosition(column), 0);
+    PopupMenu1->popup(header->mapToGlobal(QPoint(left, header->height())));
 }
 
 void TForm1::PopupMenu1Popup()
@@ -830,27 +993,39 @@ void TForm1::unbrClick()
 
 void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QModelIndex &index) const
 {
-    if (m_editMode && index == StringGrid1->currentIndex())
-        return;
+    const bool focusedEditCell = m_editMode && index == StringGrid1->currentIndex();
     const QString caption = m_model->table().caption(index.column());
     QColor fill;
     if (caption == kSourceCaption)
         fill = kSourceFill;
     else if (caption == kSeparatorCaption)
         fill = kSeparatorFill;
-    else
-        return;
     // A selected row keeps its roles' colours, half-covered by the selection's.
-    if (StringGrid1->selectionModel()->isSelected(index)) {
+    if (fill.isValid() && StringGrid1->selectionModel()->isSelected(index)) {
         const QColor highlight = StringGrid1->palette().color(QPalette::Highlight);
         fill = QColor((fill.red() + highlight.red()) / 2, (fill.green() + highlight.green()) / 2,
             (fill.blue() + highlight.blue()) / 2);
     }
+    painter.save();
     painter.setClipRect(rect);
-    painter.fillRect(rect, fill);
-    painter.setPen(Qt::black);
-    painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     index.data(Qt::DisplayRole).toString());
+    if (fill.isValid() && !focusedEditCell) {
+        painter.fillRect(rect, fill);
+        painter.setPen(Qt::black);
+        painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+            index.data(Qt::DisplayRole).toString());
+    }
+    // The row a run is on, or stopped at: a frame around the whole row.
+    if (m_runRow > 0 && index.row() == m_runRow - 1) {
+        const QColor frame = palette().color(QPalette::Highlight);
+        painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), kRunFrame), frame);
+        painter.fillRect(QRect(rect.left(), rect.bottom() - kRunFrame + 1, rect.width(), kRunFrame), frame);
+        if (index.column() == 0)
+            painter.fillRect(QRect(rect.left(), rect.top(), kRunFrame, rect.height()), frame);
+        if (index.column() == m_model->columnCount() - 1)
+            painter.fillRect(
+                QRect(rect.right() - kRunFrame + 1, rect.top(), kRunFrame, rect.height()), frame);
+    }
+    painter.restore();
 }
 
 void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
@@ -859,12 +1034,21 @@ void TForm1::StatusBar1DrawPanel(QPainter &painter, const QRect &panel) const
     if (barWidth > 0)
         painter.fillRect(QRect(panel.left(), panel.top(), barWidth, panel.height()),
                          palette().color(QPalette::Highlight));
-    if (m_progress == 0) {
-        painter.setClipRect(panel);
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(panel.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         shownStatusText());
-    }
+    // Outside a run the bar shows alone, as the progress a caller set.
+    const QString text = m_progress == 0 || busy() ? shownStatusText() : QString();
+    if (text.isEmpty())
+        return;
+    // Over the bar in the highlight's text colour, beside it in the window's.
+    const QRect textRect = panel.adjusted(2, 0, 0, 0);
+    const QRect bar(panel.left(), panel.top(), barWidth, panel.height());
+    painter.save();
+    painter.setClipRect(bar);
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.setClipRect(panel.adjusted(barWidth, 0, 0, 0));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.restore();
 }
 
 } // namespace lintaro

@@ -74,7 +74,7 @@ public:
     void Exit1Click();
     void Build1Click(); // "&Конвертнуть"
     void N6Click();     // "&Проверить"
-    void DeepCheck1Click(); // "Проверить &подробно"
+    void DeepCheck1Click(); // "Проверить по&дробно"
     void N3Click();     // "Директории поиска"
     void N4Click();     // "Сопоставления"
     void N7Click();     // "Аудио в отдельном файле"
@@ -93,10 +93,16 @@ public:
     static constexpr int kRepaintIntervalMs = 40;
     static inline const QString kCancelCaption = QStringLiteral("Конвертация");
     static inline const QString kCancelQuestion = QStringLiteral("Прервать конвертацию?");
+    // Where the main window, the deep check window and the help window were.
+    static inline const QString kMainGeometry = QStringLiteral("MainWindowGeometry");
+    static inline const QString kDeepCheckGeometry = QStringLiteral("DeepCheckGeometry");
+    static inline const QString kHelpPosition = QStringLiteral("HelpPosition");
 
     // Header-row popup: pos in the header's coordinates.
     void StringGrid1ContextPopup(const QPoint &pos);
     void PopupMenu1Popup();
+    // The Menu key and Shift+F10 in the grid: the popup for the current column.
+    void popupForCurrentColumn();
     void setsrcClick();
     void unsrcClick();
     void setbrClick();
@@ -110,14 +116,20 @@ public:
     // The progress the conversion run shows, 0 to 100; the panel repaints at once.
     void setProgress(int percent);
     int progress() const { return m_progress; }
+    // The row framed as the one a run is on or stopped at, 0 for none.
+    int runRow() const { return m_runRow; }
     QString statusText() const { return m_statusText; }
     // What the status panel shows: a run's result until the next command or
     // key, else the status text and, two blanks on, a selection of two rows or more.
+    // During a run, the row it is on.
     QString shownStatusText() const;
     DeepCheckWindow *deepCheckWindow() const { return m_deepCheck; }
     ListingCache &listings() const { return *m_listings; }
     bool isEditMode() const { return m_editMode; }
     bool isConverting() const { return m_converting; }
+    bool isDeepChecking() const { return m_deepChecking; }
+    // A run or a deep check is in progress: other commands wait.
+    bool busy() const { return m_converting || m_deepChecking; }
     int targetColumn() const { return m_targetColumn; }
 
     // The open and save dialogs' current file names (LastCSV and LastPSQ).
@@ -169,6 +181,10 @@ private:
     // changed them since their dialogs last loaded or saved them.
     void bringListsUpToDate();
     void showGridRow(int row);
+    // The run's row: framed in the grid and named in the status bar.
+    void setRunRow(int row);
+    void showRunRow();
+    QString runStatusText() const;
     void askToCancel();
     void clearNotice();
     void closeSchedule();
@@ -176,7 +192,9 @@ private:
     void applyColumnWidths();
     void setStatusText(const QString &text);
     void setConverting(bool converting);
+    void setCommandsBlocked(bool blocked);
     void runModal(QDialog *dialog);
+    void restoreWindowGeometry(QWidget *window, const QString &setting);
 
     Interaction &m_interaction;
     SettingsStore &m_settings;
@@ -210,11 +228,16 @@ private:
     Windows m_windows;
     ModalRunner m_runModal;
     bool m_converting = false;
+    bool m_deepChecking = false;
+    bool m_stopDeepCheck = false;
+    int m_deepCheckRow = 0;
     bool m_closeRequested = false;
     bool m_cancelRequested = false;
     bool m_askingToCancel = false;
     QElapsedTimer m_repaintTimer;
     int m_pendingRow = 0;
+    int m_runRow = 0; // schedule row, 0 for none
+    QString m_runFile;
     QString m_notice;
 
     QString m_openFileName;

@@ -31,7 +31,7 @@ struct FileDialogRequest
 {
     QString title;
     QList<FileFilter> filters;
-    QString initialFile;        // full path or empty
+    QString initialFile; // full path or empty; ending in "/", a folder with no file chosen
     QString defaultSuffix;      // without the dot, for a typed name that does not exist; empty for none
     bool confirmOverwrite = true; // save pickers only
     int selectedFilter = 0;       // the filter shown first

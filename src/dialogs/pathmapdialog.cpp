@@ -1,9 +1,10 @@
 #include "pathmapdialog.h"
 
 #include "common/interaction.h"
+#include "lookup/dialogplacement.h"
 #include "settings/settingsstore.h"
 
-#include <QDialogButtonBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,33 +48,51 @@ PathMapDialog::PathMapDialog(Interaction &interaction, SettingsStore &settings, 
         { QStringLiteral("Путь здесь"), QStringLiteral("Путь на монтажной станции") });
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
+    // Rows as high as in the other lists.
+    m_table->verticalHeader()->setMinimumSectionSize(1);
+    m_table->verticalHeader()->setDefaultSectionSize(14);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setTabKeyNavigation(false);
     layout->addWidget(m_table, 1);
 
     auto *buttons = new QHBoxLayout;
-    m_add = new QPushButton(QStringLiteral("Добавить"), this);
-    m_remove = new QPushButton(QStringLiteral("Удалить"), this);
-    buttons->addWidget(m_add);
-    buttons->addWidget(m_remove);
+    m_add = new QPushButton(QStringLiteral("&Добавить"), this);
+    m_remove = new QPushButton(QStringLiteral("&Удалить"), this);
+    m_up = new QPushButton(QStringLiteral("&Выше"), this);
+    m_down = new QPushButton(QStringLiteral("&Ниже"), this);
+    m_folder = new QPushButton(QStringLiteral("&Папка..."), this);
+    m_folder->setToolTip(QStringLiteral("Выбрать путь здесь в окне выбора папки"));
+    m_ok = new QPushButton(QStringLiteral("&ОК"), this);
+    m_ok->setDefault(true);
+    for (QPushButton *button : { m_add, m_remove, m_up, m_down, m_folder })
+        buttons->addWidget(button);
     buttons->addStretch(1);
-    auto *box = new QDialogButtonBox(this);
-    box->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    box->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    buttons->addWidget(box);
+    buttons->addWidget(m_ok);
     layout->addLayout(buttons);
 
     connect(m_add, &QPushButton::clicked, this, [this] {
         const int row = m_table->rowCount();
         m_table->insertRow(row);
+        m_table->setItem(row, 0, new QTableWidgetItem);
+        m_table->setItem(row, 1, new QTableWidgetItem);
+        m_table->setFocus();
         m_table->setCurrentCell(row, 0);
         m_table->editItem(m_table->item(row, 0));
     });
     connect(m_remove, &QPushButton::clicked, this, [this] {
-        if (m_table->currentRow() >= 0)
-            m_table->removeRow(m_table->currentRow());
+        const int row = m_table->currentRow();
+        m_table->setFocus();
+        if (row < 0)
+            return;
+        if (m_interaction.message(QStringLiteral("Удаление записи"), QStringLiteral("Действительно удалить?"),
+                MessageIcon::Question, MessageButtons::YesNoCancel)
+            == MessageAnswer::Yes)
+            m_table->removeRow(row);
     });
-    connect(box, &QDialogButtonBox::accepted, this, &PathMapDialog::accept);
-    connect(box, &QDialogButtonBox::rejected, this, &PathMapDialog::reject);
+    connect(m_up, &QPushButton::clicked, this, [this] { moveCurrent(-1); });
+    connect(m_down, &QPushButton::clicked, this, [this] { moveCurrent(1); });
+    connect(m_folder, &QPushButton::clicked, this, &PathMapDialog::chooseLocalFolder);
+    connect(m_ok, &QPushButton::clicked, this, &PathMapDialog::accept);
 }
 
 QList<PathMapping> PathMapDialog::pairs() const
@@ -103,6 +122,45 @@ void PathMapDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     setPairs({});
     m_report.guard([this] { setPairs(PathMap::fromStored(m_settings.read(kPathMap)).pairs()); });
+    dialogplacement::focusFirstControl(this);
+}
+
+void PathMapDialog::moveCurrent(int step)
+{
+    const int from = m_table->currentRow();
+    const int to = from + step;
+    m_table->setFocus();
+    if (from < 0 || to < 0 || to >= m_table->rowCount())
+        return;
+    for (int column = 0; column < 2; ++column) {
+        QTableWidgetItem *moved = m_table->takeItem(from, column);
+        m_table->setItem(from, column, m_table->takeItem(to, column));
+        m_table->setItem(to, column, moved);
+    }
+    m_table->setCurrentCell(to, m_table->currentColumn());
+}
+
+void PathMapDialog::chooseLocalFolder()
+{
+    const std::optional<QString> folder
+        = m_interaction.chooseFolder(QStringLiteral("Выберите папку роликов на этом компьютере"));
+    m_table->setFocus();
+    if (!folder)
+        return;
+    int row = m_table->currentRow();
+    if (row < 0) {
+        row = m_table->rowCount();
+        m_table->insertRow(row);
+        m_table->setItem(row, 1, new QTableWidgetItem);
+    }
+    m_table->setItem(row, 0, new QTableWidgetItem(QDir::toNativeSeparators(*folder)));
+    m_table->setCurrentCell(row, 1);
+}
+
+void PathMapDialog::reject()
+{
+    // Esc and the close box keep the pairs, as in the other settings windows.
+    accept();
 }
 
 void PathMapDialog::accept()

@@ -2,6 +2,7 @@
 
 #include "common/failure.h"
 #include "dialogs/drivecombobox.h"
+#include "lookup/dialogplacement.h"
 #include "settings/settingsstore.h"
 
 #include <QApplication>
@@ -162,6 +163,7 @@ void TForm5::showEvent(QShowEvent *event)
     }
     QDialog::showEvent(event);
     FormShow();
+    dialogplacement::focusFirstControl(this);
 }
 
 } // namespace lintaro

@@ -50,6 +50,13 @@ void TForm7::showHelp()
     activateWindow();
 }
 
+void TForm7::placeFrom(const QByteArray &geometry)
+{
+    // Its size stays fixed; only the place is taken.
+    if (restoreGeometry(geometry))
+        m_placed = true;
+}
+
 void TForm7::Button1Click()
 {
     setResult(QDialog::Accepted);

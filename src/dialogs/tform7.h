@@ -20,6 +20,9 @@ public:
     // What the main window's "Справка" does: shows the window, or brings it to
     // the front when it is already shown.
     void showHelp();
+    // Puts the window where saveGeometry() found it, for its first showing.
+    void placeFrom(const QByteArray &geometry);
+    bool wasShown() const { return m_placed; }
 
     QFrame *Bevel1;
     QPlainTextEdit *Memo1;

@@ -156,7 +156,8 @@ std::optional<QString> ClipResolver::substitutionLookup(const QString &name, boo
     }
     FilePicker &picker = m_substitutions.picker();
     for (;;) {
-        const std::optional<QString> chosen = picker.pick(m_interaction, FilePicker::titleFor(name), m_types);
+        const std::optional<QString> chosen
+            = picker.pick(m_interaction, FilePicker::titleFor(name), m_types, false);
         if (!chosen)
             return std::nullopt;
         if (const QString why = SubstitutionTable::pathRefusal(*chosen); !why.isEmpty()) {

@@ -1,9 +1,10 @@
 #include "cliptypesdialog.h"
 
+#include "common/interaction.h"
 #include "lookup/cliptypes.h"
+#include "lookup/dialogplacement.h"
 #include "settings/settingsstore.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -12,8 +13,15 @@
 
 namespace lintaro {
 
+namespace {
+constexpr int kRowHeight = 14;
+} // namespace
+
 ClipTypesDialog::ClipTypesDialog(Interaction &interaction, SettingsStore &settings, QWidget *parent)
-    : QDialog(parent), m_settings(settings), m_report(interaction)
+    : QDialog(parent)
+    , m_interaction(interaction)
+    , m_settings(settings)
+    , m_report(interaction)
 {
     setWindowTitle(QStringLiteral("Типы файлов роликов"));
     auto *layout = new QVBoxLayout(this);
@@ -26,24 +34,25 @@ ClipTypesDialog::ClipTypesDialog(Interaction &interaction, SettingsStore &settin
     m_list = new QListWidget(this);
     row->addWidget(m_list, 1);
     auto *moves = new QVBoxLayout;
-    m_up = new QPushButton(QStringLiteral("Выше"), this);
-    m_down = new QPushButton(QStringLiteral("Ниже"), this);
+    m_up = new QPushButton(QStringLiteral("&Выше"), this);
+    m_down = new QPushButton(QStringLiteral("&Ниже"), this);
     moves->addWidget(m_up);
     moves->addWidget(m_down);
     moves->addStretch(1);
     row->addLayout(moves);
     layout->addLayout(row, 1);
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("ОК"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    // Like the other settings windows: no cancel, every close stores.
+    auto *buttons = new QHBoxLayout;
+    m_ok = new QPushButton(QStringLiteral("&ОК"), this);
     m_ok->setDefault(true);
-    layout->addWidget(buttons);
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    layout->addLayout(buttons);
 
     connect(m_up, &QPushButton::clicked, this, [this] { moveCurrent(-1); });
     connect(m_down, &QPushButton::clicked, this, [this] { moveCurrent(1); });
-    connect(buttons, &QDialogButtonBox::accepted, this, &ClipTypesDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &ClipTypesDialog::reject);
+    connect(m_ok, &QPushButton::clicked, this, &ClipTypesDialog::accept);
     showTypes(cliptypes::defaults());
 }
 
@@ -70,6 +79,8 @@ void ClipTypesDialog::showTypes(const QStringList &types)
         auto *item = new QListWidgetItem(type, m_list);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(chosen.contains(type) ? Qt::Checked : Qt::Unchecked);
+        // Room for the tick box and the text; rows as high as in the other lists.
+        item->setSizeHint(QSize(m_list->fontMetrics().horizontalAdvance(type) + 40, kRowHeight));
     }
     m_list->setCurrentRow(0);
 }
@@ -89,11 +100,21 @@ void ClipTypesDialog::showEvent(QShowEvent *event)
 {
     m_report.guard([this] { showTypes(cliptypes::read(m_settings)); });
     QDialog::showEvent(event);
+    dialogplacement::focusFirstControl(this);
+}
+
+void ClipTypesDialog::reject()
+{
+    accept();
 }
 
 void ClipTypesDialog::accept()
 {
-    // Nothing ticked means the search as it always was: avi alone.
+    // Stored as empty, nothing ticked would quietly mean avi alone.
+    if (chosenTypes().isEmpty()) {
+        m_interaction.message(windowTitle(), kNothingChosen, MessageIcon::Warning);
+        return;
+    }
     if (m_report.guard([this] { m_settings.write(cliptypes::kSettingName, cliptypes::toStored(chosenTypes())); }))
         QDialog::accept();
 }

@@ -15,7 +15,7 @@ class SettingsStore;
 
 // The clip types window: which file types the bracket search looks for, and
 // in which order. It shows the stored list each time it opens and stores the
-// list when its OK button is pressed; cancelling stores nothing.
+// list whenever it closes (OK, Esc, the close box).
 class ClipTypesDialog : public QDialog
 {
     Q_OBJECT
@@ -33,8 +33,12 @@ public:
     QPushButton *downButton() const { return m_down; }
     QPushButton *okButton() const { return m_ok; }
 
-    // Stores the list and closes; a refused write leaves the window open.
+    static inline const QString kNothingChosen = QStringLiteral(
+        "Отметьте хотя бы один тип файлов: без него код в скобках не найдет ни одного ролика.");
+
+    // Stores the list and closes; nothing ticked or a refused write leaves the window open.
     void accept() override;
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -42,6 +46,7 @@ protected:
 private:
     void moveCurrent(int step);
 
+    Interaction &m_interaction;
     SettingsStore &m_settings;
     ErrorReport m_report;
     QListWidget *m_list = nullptr;

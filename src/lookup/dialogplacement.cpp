@@ -21,4 +21,16 @@ void placeCentred(QDialog *dialog, int outerWidth, int outerHeight)
     }
 }
 
+void focusFirstControl(QWidget *window)
+{
+    for (QWidget *widget = window->nextInFocusChain(); widget && widget != window;
+         widget = widget->nextInFocusChain()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && widget->window() == window
+            && widget->isVisibleTo(window)) {
+            widget->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 } // namespace lintaro::dialogplacement

@@ -23,8 +23,10 @@ public:
 
     // Opens the picker on the current file name, showing files of the given
     // clip types; the chosen file, or nothing on cancel. The caller makes an
-    // accepted file the current file name.
-    std::optional<QString> pick(Interaction &interaction, const QString &title, const QStringList &types) const;
+    // accepted file the current file name. Without selectCurrent it opens in
+    // that file's folder with no file chosen, so a hasty Enter picks nothing.
+    std::optional<QString> pick(Interaction &interaction, const QString &title, const QStringList &types,
+        bool selectCurrent = true) const;
 
 private:
     QString m_fileName;

@@ -49,9 +49,12 @@ QVariant SubstitutionModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    const Substitution &pair = m_table.row(index.row());
+    // A long path shows shortened in the middle; the whole of it as tooltip.
+    if (role == Qt::ToolTipRole && index.column() == PathColumn && !pair.path.isEmpty())
+        return pair.path;
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    const Substitution &pair = m_table.row(index.row());
     return index.column() == NameColumn ? pair.name : pair.path;
 }
 

@@ -27,6 +27,8 @@ TForm2::TForm2(Interaction &interaction, QWidget *parent)
     StringGrid1->verticalHeader()->setDefaultSectionSize(14);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
     StringGrid1->setShowGrid(true);
+    // Tab goes on to the buttons; inside a cell editor it still moves to the next cell.
+    StringGrid1->setTabKeyNavigation(false);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                  | QAbstractItemView::AnyKeyPressed);
@@ -35,11 +37,11 @@ TForm2::TForm2(Interaction &interaction, QWidget *parent)
                                                           return SearchFolderList::refusal(text);
                                                       }));
 
-    Button4 = new QPushButton(QStringLiteral("Удалить"), this);
+    Button4 = new QPushButton(QStringLiteral("&Удалить"), this);
     Button4->setObjectName(QStringLiteral("Button4"));
-    Button1 = new QPushButton(QStringLiteral("Указать"), this);
+    Button1 = new QPushButton(QStringLiteral("У&казать"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button2 = new QPushButton(QStringLiteral("ОК"), this);
+    Button2 = new QPushButton(QStringLiteral("&ОК"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     // No default button: Return in the grid must not reach "Удалить".
     for (QPushButton *button : {Button4, Button1, Button2}) {
@@ -111,6 +113,8 @@ void TForm2::Button4Click()
     const MessageAnswer answer = m_interaction.message(QStringLiteral("Удаление записи"),
                                                        QStringLiteral("Действительно удалить?"),
                                                        MessageIcon::Question, MessageButtons::YesNoCancel);
+    // Back in the grid, so that the next Enter does not ask to delete again.
+    StringGrid1->setFocus();
     if (answer != MessageAnswer::Yes)
         return;
     GridCellDelegate::commitOpenEditor(StringGrid1);
@@ -126,6 +130,7 @@ void TForm2::showEvent(QShowEvent *event)
         dialogplacement::placeCentred(this, 457, 360);
     }
     FormResize();
+    dialogplacement::focusFirstControl(this);
 }
 
 void TForm2::hideEvent(QHideEvent *event)

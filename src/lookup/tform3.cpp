@@ -32,6 +32,11 @@ TForm3::TForm3(Interaction &interaction, SettingsStore &settings, QWidget *paren
     StringGrid1->setColumnWidth(SubstitutionModel::NameColumn, 210);
     StringGrid1->setColumnWidth(SubstitutionModel::PathColumn, 210);
     StringGrid1->setShowGrid(true);
+    // One line per cell, so a long path is shortened in its middle, not wrapped.
+    StringGrid1->setWordWrap(false);
+    StringGrid1->setTextElideMode(Qt::ElideMiddle);
+    // Tab goes on to the buttons; inside a cell editor it still moves to the next cell.
+    StringGrid1->setTabKeyNavigation(false);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                  | QAbstractItemView::AnyKeyPressed);
@@ -40,13 +45,13 @@ TForm3::TForm3(Interaction &interaction, SettingsStore &settings, QWidget *paren
                                                           return SubstitutionModel::refusal(index.column(), text);
                                                       }));
 
-    Button3 = new QPushButton(QStringLiteral("Добавить"), this);
+    Button3 = new QPushButton(QStringLiteral("&Добавить"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
-    Button4 = new QPushButton(QStringLiteral("Удалить"), this);
+    Button4 = new QPushButton(QStringLiteral("&Удалить"), this);
     Button4->setObjectName(QStringLiteral("Button4"));
-    Button1 = new QPushButton(QStringLiteral("Указать"), this);
+    Button1 = new QPushButton(QStringLiteral("У&казать"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button2 = new QPushButton(QStringLiteral("ОК"), this);
+    Button2 = new QPushButton(QStringLiteral("&ОК"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setDefault(true);
     for (QPushButton *button : {Button3, Button4, Button1, Button2})
@@ -145,6 +150,8 @@ void TForm3::Button4Click()
     const MessageAnswer answer = m_interaction.message(QStringLiteral("Удаление записи"),
                                                        QStringLiteral("Действительно удалить?"),
                                                        MessageIcon::Question, MessageButtons::YesNoCancel);
+    // Back in the grid, so that the next Enter does not ask to delete again.
+    StringGrid1->setFocus();
     if (answer != MessageAnswer::Yes)
         return;
     GridCellDelegate::commitOpenEditor(StringGrid1);
@@ -167,6 +174,7 @@ void TForm3::showEvent(QShowEvent *event)
         dialogplacement::placeCentred(this, 457, 360);
     }
     FormResize();
+    dialogplacement::focusFirstControl(this);
 }
 
 void TForm3::hideEvent(QHideEvent *event)

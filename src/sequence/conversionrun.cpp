@@ -63,8 +63,12 @@ QString ConversionRun::busyText(const QString &prefix)
     return QStringLiteral("Файлы заняты другой конвертацией: ") + prefix;
 }
 
-ConversionRun::Result ConversionRun::run(
-    const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
+QString ConversionRun::manyFilesQuestion(int files)
+{
+    return QStringLiteral("Будет записано файлов: %1. Продолжить?").arg(files);
+}
+
+ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
 {
     Result result;
     if (table.sourceColumn() < 0) {
@@ -102,6 +106,8 @@ ConversionRun::Result ConversionRun::run(
                                                  : m_resolver.substitutionLookup(source, false);
         if (!path)
             return notFoundText(source);
+        if (hooks.clipFound)
+            hooks.clipFound(*path);
         const QString mappedPath = m_pathMap.apply(*path);
         const QString unwritable = pathProblem(mappedPath);
         if (!unwritable.isEmpty())
@@ -128,6 +134,13 @@ ConversionRun::Result ConversionRun::run(
     }
     if (hooks.progress)
         hooks.progress(0);
+    if (m_askBeforeManyFiles && manyFiles(int(files.size()), walk.convertedRows)
+        && m_interaction.message(kManyFilesCaption, manyFilesQuestion(int(files.size())),
+               MessageIcon::Question, MessageButtons::YesNo)
+            != MessageAnswer::Yes) {
+        result.outcome = Outcome::Cancelled;
+        return result;
+    }
 
     QStringList suffixes;
     for (const QString &suffix : walk.suffixes)

@@ -35,6 +35,8 @@ public:
         // A sequence file replaced its target; a failed run replaces none
         // (see writeFileSet for the one exception).
         std::function<void(const QString &path)> fileWritten;
+        // The file the current row's clip was found in, before it is read.
+        std::function<void(const QString &path)> clipFound;
         // Asked before each row; true ends the run there with nothing written.
         std::function<bool()> cancelled;
     };
@@ -43,6 +45,7 @@ public:
     static inline const QString kNoSourceText
         = QStringLiteral("Пожалуйста, назначьте столбец Источника правой кнопкой мыши");
     static inline const QString kErrorCaption = QStringLiteral("Ошибка конвертации");
+    static inline const QString kManyFilesCaption = QStringLiteral("Конвертация");
     static inline const QString kProbeFailed = QStringLiteral("Ошибка обработки AVI файла");
     static inline const QString kSaveTitle
         = QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов");
@@ -81,6 +84,13 @@ public:
     // The format the save dialog offers first (the last one chosen); the
     // filter chosen in the dialog decides the format of the run.
     // After a run, the format chosen in it, also when writing failed.
+    // More files than one, and more than half the converted rows, usually mean
+    // a wrong separator column: the window asks before the save dialog, with
+    // this text; No ends the run with nothing written. The tool never asks.
+    void setAskBeforeManyFiles(bool ask) { m_askBeforeManyFiles = ask; }
+    static QString manyFilesQuestion(int files);
+    static bool manyFiles(int files, int convertedRows) { return files > 1 && files * 2 > convertedRows; }
+
     void setFormat(SequenceFormat format) { m_format = format; }
     SequenceFormat format() const { return m_format; }
     // Applied to every clip path written into the files; lookup and probing
@@ -102,6 +112,7 @@ private:
     SettingsStore *m_settings;
     ClipResolver &m_resolver;
     SequenceFormat m_format = SequenceFormat::Psq;
+    bool m_askBeforeManyFiles = false;
     PathMap m_pathMap;
     ListingCache *m_listings = nullptr;
     const RowSelection *m_selection = nullptr;

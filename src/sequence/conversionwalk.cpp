@@ -72,6 +72,7 @@ ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWa
             result.failedRow = r;
             break;
         }
+        ++result.convertedRows;
         if (hooks.progress)
             hooks.progress(r * 100 / table.rowCount());
     }

@@ -35,6 +35,7 @@ struct ConversionWalkResult
     int failedRow = -1;
     bool cancelled = false; // stopped on request before failedRow
     int fileCount = 0;
+    int convertedRows = 0;
     bool separatorPresent = false;
     // One suffix per file, ".K1" or ".K1.10"; empty without separator columns.
     QStringList suffixes;

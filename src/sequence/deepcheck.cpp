@@ -124,7 +124,7 @@ bool DeepCheckReport::allFound() const
 
 DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
     const QString &audioLocation, ListingCache *listings, const RowSelection *selection,
-    const DeepCheckTarget &target)
+    const DeepCheckTarget &target, const std::function<bool(int row)> &goOn)
 {
     DeepCheckReport report;
     if (table.sourceColumn() < 0)
@@ -134,6 +134,10 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
     ListingCache &cache = listings ? *listings : ownListings;
     const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(target.format);
     for (int r = 1; r < table.rowCount(); ++r) {
+        if (goOn && !goOn(r)) {
+            report.stopped = true;
+            return report;
+        }
         report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection, target, *writer));
         if (report.rows.last().status == DeepCheckRow::Status::Empty)
             ++report.emptyRows;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "sequence/mediafacts.h"
 #include "sequence/pathmap.h"
 #include "sequence/sequencewriter.h"
@@ -63,6 +65,7 @@ struct DeepCheckReport
     int stopRow = -1; // the row the conversion would stop at, when it would
     int emptyRows = 0;
     QStringList unavailableFolders; // search folders that could not be listed
+    bool stopped = false; // goOn said no before the last row
 
     // Every row converted found and readable, and every file writable.
     bool allFound() const;
@@ -78,9 +81,11 @@ struct DeepCheckTarget
 };
 
 // audioLocation decides the probe's WAV companion, as for the conversion.
+// goOn, when given, is asked before each row; false stops the check there,
+// with stopped set and no files.
 DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver,
     const QString &audioLocation, ListingCache *listings = nullptr, const RowSelection *selection = nullptr,
-    const DeepCheckTarget &target = {});
+    const DeepCheckTarget &target = {}, const std::function<bool(int row)> &goOn = {});
 
 // HH:MM:SS:FF of a number of frames at a clip's rate; drop-frame rates
 // (29.97, 59.94) count as drop-frame time code with ";" before the frames.

@@ -656,6 +656,7 @@ TEST_F(CommandsTest, RowsChosenInTheGridAreWhatEveryRunTakesAndNoRunChangesThem)
                                      "не выбрана", "не выбрана"}));
     emit lines->cellDoubleClicked(5, 0);
     EXPECT_EQ(grid->currentIndex().row(), 5);
+    m_interaction.answerMessage(MessageAnswer::Yes); // two files for two clips
     m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
     m_form->Build1Click();
     EXPECT_EQ(outputFiles(), (QStringList{"Day1^.K1.psq", "Day1^.K2.psq"}));

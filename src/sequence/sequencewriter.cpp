@@ -25,13 +25,14 @@ SequenceClip sequenceClip(const MediaFacts &facts, const QString &path)
 const QList<SequenceFormatInfo> &sequenceFormats()
 {
     static const QList<SequenceFormatInfo> formats = {
-        { SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq") },
+        { SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq"),
+            QStringLiteral("PSQ") },
         { SequenceFormat::FcpXml, QStringLiteral("xml"), QStringLiteral(".xml"),
-            QStringLiteral("Final Cut Pro XML (*.xml)|*.xml") },
+            QStringLiteral("Final Cut Pro XML (*.xml)|*.xml"), QStringLiteral("Final Cut Pro XML") },
         { SequenceFormat::Edl, QStringLiteral("edl"), QStringLiteral(".edl"),
-            QStringLiteral("EDL CMX 3600 (*.edl)|*.edl") },
+            QStringLiteral("EDL CMX 3600 (*.edl)|*.edl"), QStringLiteral("EDL CMX 3600") },
         { SequenceFormat::Mlt, QStringLiteral("mlt"), QStringLiteral(".mlt"),
-            QStringLiteral("MLT (*.mlt)|*.mlt") },
+            QStringLiteral("MLT (*.mlt)|*.mlt"), QStringLiteral("MLT") },
     };
     return formats;
 }

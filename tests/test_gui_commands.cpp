@@ -4,16 +4,19 @@
 #include "app/application.h"
 #include "app/deepcheckwindow.h"
 #include "app/tform1.h"
+#include "common/qtinteraction.h"
 #include "dialogs/tform5.h"
 #include "lookup/directorylisting.h"
 #include "lookup/tform3.h"
 #include "lookup/tform4.h"
 #include "schedule/schedulemodel.h"
 #include "sequence/aviprobe.h"
+#include "sequence/conversionrun.h"
 #include "sequence/pathmap.h"
 #include "sequence/psqwriter.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
+#include "support/modaldriver.h"
 #include "support/riffbuilder.h"
 #include "support/scriptedinteraction.h"
 
@@ -21,11 +24,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
 #include <QMimeData>
@@ -72,9 +78,12 @@ protected:
     }
 
     // Start-up, then open a schedule and mark its columns as the popup does.
-    void start(const QString &schedule, int source, QList<int> separators = {})
+    // With the real dialogs, the schedule opens as one named on the command line.
+    void start(const QString &schedule, int source, QList<int> separators = {}, QtInteraction *real = nullptr)
     {
-        m_form = createWindows(m_interaction, *m_settings);
+        if (real)
+            real->setOwnDialogs(true);
+        m_form = real ? createWindows(*real, *m_settings) : createWindows(m_interaction, *m_settings);
         m_form->setModalRunner([this](QDialog &dialog) {
             m_shown.append(&dialog);
             if (auto *list = qobject_cast<TForm4 *>(&dialog))
@@ -83,8 +92,12 @@ protected:
         m_form->show();
         const QString path = m_dir.filePath(QStringLiteral("day.csv"));
         test::writeFile(path, test::cp1251(schedule));
-        m_interaction.answerPicker(path);
-        m_form->Open1Click();
+        if (real) {
+            m_form->openScheduleFile(path);
+        } else {
+            m_interaction.answerPicker(path);
+            m_form->Open1Click();
+        }
         ASSERT_TRUE(m_form->grid()->isVisible());
         mark(source, [this] { m_form->setsrcClick(); });
         for (const int c : separators)
@@ -149,8 +162,8 @@ TEST_F(CommandsTest, ConvertsWithoutSeparatorsIntoOneFile)
     EXPECT_EQ(m_settings->read(QStringLiteral("Brakes")), QStringLiteral("0;0"));
     EXPECT_EQ(m_form->grid()->currentIndex().row(), 1); // the grid followed the run to its last row
     // The status bar says how the run ended, until the next key; then the path returns.
-    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов: 1 в ")
-                                             + QDir::toNativeSeparators(m_out));
+    EXPECT_EQ(m_form->shownStatusText(),
+        QStringLiteral("Конвертация завершена: записано файлов PSQ: 1 в ") + QDir::toNativeSeparators(m_out));
     QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
     QCoreApplication::sendEvent(m_form->grid(), &f2);
     EXPECT_EQ(m_form->shownStatusText(), TForm1::kEditPrefix + m_dir.filePath(QStringLiteral("day.csv")));
@@ -174,16 +187,148 @@ TEST_F(CommandsTest, TheChosenFilterDecidesTheFormatAndIsRememberedForTheNextSta
                     .contains(QStringLiteral("* SOURCE FILE: E:\\ролики\\N1.avi\r\n").toUtf8()));
     EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
 
+    // A dialog that names no filter it offered writes nothing, rather than guess.
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day2"));
+    m_interaction.answerSaveFilter(-1);
+    m_form->Build1Click();
+    EXPECT_EQ(m_interaction.lastMessageText(), ConversionRun::kUnknownFilter);
+    EXPECT_EQ(outputFiles(), QStringList { "Day1.edl" });
+    EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Edl);
+
+    m_interaction.answerPicker(std::nullopt);
+    m_form->Build1Click();
+    EXPECT_EQ(m_interaction.pickers[2].request.selectedFilter, 2);
+
     m_interaction.answerPicker(m_out + QStringLiteral("/Day1.psq"));
     m_interaction.answerSaveFilter(4); // "Kdenlive (*.kdenlive)", after MLT
     m_form->Build1Click();
-    EXPECT_EQ(m_interaction.pickers[1].request.selectedFilter, 2);
+    EXPECT_EQ(m_interaction.pickers[3].request.selectedFilter, 2);
     EXPECT_EQ(outputFiles(), (QStringList{"Day1.edl", "Day1.kdenlive"}));
 
     m_form.reset(); // exit stores the format beside the last name
     EXPECT_EQ(m_settings->read(QStringLiteral("LastFormat")), QStringLiteral("kdenlive"));
     m_form = createWindows(m_interaction, *m_settings);
     EXPECT_EQ(m_form->sequenceFormat(), SequenceFormat::Kdenlive);
+}
+
+// The real save dialog: each filter in turn, the last one chosen offered
+// first, the name typed with or without the format's extension.
+TEST_F(CommandsTest, RealSaveDialogWritesTheFormatOfTheFilterChosen)
+{
+    m_settings->write(QStringLiteral("LastFormat"), QStringLiteral("edl"));
+    m_settings->write(QStringLiteral("LastPSQ"), m_out + QStringLiteral("/Day0^.К1.edl"));
+    QtInteraction real;
+    start(QStringLiteral("(N1);К1\r\n(R2);К1\r\n"), 0, { 1 }, &real);
+    struct Case
+    {
+        int filter;
+        QString typed, written, name;
+        QByteArray marker;
+    };
+    const Case cases[] = {
+        { 2, "Day2", "Day2^.К1.edl", "EDL CMX 3600", "TITLE: Day2^.К1\r\n" },
+        { 1, "Day1", "Day1^.К1.xml", "Final Cut Pro XML", "<xmeml version=\"5\">" },
+        { 0, "Day0.psq", "Day0^.К1.psq", "PSQ", {} },
+        { 3, "Day3.mlt", "Day3^.К1.mlt", "MLT", "<mlt " },
+    };
+    QStringList written;
+    int offered = 2; // the stored format
+    QString shownName = QStringLiteral("Day0^.К1.edl");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.written.toStdString());
+        test::ModalDriver driver([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), ConversionRun::kSaveTitle);
+            auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_TRUE(types && name);
+            EXPECT_EQ(types->count(), 5);
+            EXPECT_EQ(types->currentIndex(), offered);
+            EXPECT_EQ(QDir(dialog->directory()), QDir(m_out));
+            EXPECT_EQ(name->text(), shownName);
+            QTest::keyClick(types, Qt::Key_Home);
+            for (int i = 0; i < c.filter; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            test::enterFileName(dialog, c.typed);
+        });
+        m_form->Build1Click();
+        EXPECT_TRUE(driver.acted());
+        written.append(c.written);
+        written.sort();
+        EXPECT_EQ(outputFiles(), written);
+        const QByteArray bytes = test::readFile(m_out + u'/' + c.written);
+        if (c.filter == 0)
+            EXPECT_EQ(bytes,
+                expectedPsq({ { m_clips + kSep + QStringLiteral("N1.avi"), QString() },
+                    { m_clips + kSep + QStringLiteral("R2.avi"), QString() } }));
+        else
+            EXPECT_TRUE(bytes.contains(c.marker)) << bytes.left(200).toStdString();
+        EXPECT_EQ(m_form->shownStatusText(),
+            QStringLiteral("Конвертация завершена: записано файлов ") + c.name + QStringLiteral(": 1 в ")
+                + QDir::toNativeSeparators(m_out));
+        offered = c.filter;
+        shownName = QFileInfo(m_form->psqFileName()).fileName();
+    }
+    m_form.reset();
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastFormat")), QStringLiteral("mlt"));
+}
+
+TEST_F(CommandsTest, RealPromptForAMissingSubstitutionOpensOnLastSubstAndLearnsThePick)
+{
+    m_settings->write(QStringLiteral("LastSubst"), m_clips + QStringLiteral("/N1.avi"));
+    QtInteraction real;
+    start(QStringLiteral("Фильм\r\n"), 0, {}, &real);
+    test::ModalDriver driver({
+        [&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Укажите файл \"Фильм \""));
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+            auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_TRUE(types && name);
+            EXPECT_EQ(types->count(), 1);
+            EXPECT_EQ(types->currentText(), QStringLiteral("Файлы Avi (*.avi)"));
+            EXPECT_EQ(QDir(dialog->directory()), QDir(m_clips));
+            EXPECT_EQ(name->text(), QStringLiteral("N1.avi"));
+            test::enterFileName(dialog, QStringLiteral("R2.avi"));
+        },
+        [](QWidget *modal) { // every row resolved: the save dialog, cancelled
+            EXPECT_EQ(modal->windowTitle(), ConversionRun::kSaveTitle);
+            test::rejectModal(modal);
+        },
+    });
+    m_form->Build1Click();
+    EXPECT_TRUE(driver.acted());
+    EXPECT_EQ(QString::fromLatin1(test::readFile(m_config + QStringLiteral("/Subst.cfg"))),
+        QString::fromLatin1(test::cp1251(QStringLiteral("Фильм ; ")
+            + QDir::toNativeSeparators(m_clips + QStringLiteral("/R2.avi")) + QStringLiteral("\r\n"))));
+    EXPECT_TRUE(outputFiles().isEmpty());
+}
+
+TEST_F(CommandsTest, RealDeepCheckSaveDialogWritesTheReportWithTheCsvExtension)
+{
+    QtInteraction real;
+    start(QStringLiteral("(N1)\r\n(Missing)\r\n"), 0, {}, &real);
+    m_form->DeepCheck1Click();
+    DeepCheckWindow *window = m_form->deepCheckWindow();
+    ASSERT_NE(window, nullptr);
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Сохранить результат проверки"));
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        EXPECT_EQ(types->currentText(), QStringLiteral("Файлы Excel (*.csv)"));
+        test::enterFileName(dialog, QDir::toNativeSeparators(m_out + QStringLiteral("/check")));
+    });
+    window->saveClick();
+    EXPECT_TRUE(driver.acted());
+    EXPECT_EQ(outputFiles(), QStringList { "check.csv" });
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/check.csv")), deepCheckCsv(window->report()));
+    window->hide();
 }
 
 TEST_F(CommandsTest, SeparatorValuesSplitAndNameTheFiles)

@@ -1,15 +1,18 @@
 // The search folder and substitution dialogs, driven as the operator drives them.
+#include "common/qtinteraction.h"
 #include "lookup/cliptypesdialog.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
+#include "support/modaldriver.h"
 #include "support/scriptedinteraction.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -85,6 +88,28 @@ TEST_F(LookupDialogs, AddedFolderGoesBelowTheEmptyRowUntilTheClose)
     form.Button2->click();
     EXPECT_EQ(test::readFile(foldersFile()), QByteArray("/srv/clips\r\n"));
     EXPECT_EQ(shownFolders(form), QStringList{"/srv/clips"});
+}
+
+TEST_F(LookupDialogs, RealFolderBrowserShowsOnlyFoldersAndAddsTheOneChosen)
+{
+    const QString clips = m_dir.filePath(QStringLiteral("ролики"));
+    QDir().mkpath(clips);
+    QtInteraction real;
+    real.setOwnDialogs(true);
+    TForm2 form(real);
+    form.show();
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Выберите директорию для поиска авишек"));
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+        EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+        test::enterFileName(dialog, QDir::toNativeSeparators(clips));
+    });
+    form.Button1->click();
+    EXPECT_TRUE(driver.acted());
+    EXPECT_EQ(shownFolders(form), (QStringList { "", QDir::toNativeSeparators(clips) }));
+    form.hide();
 }
 
 TEST_F(LookupDialogs, DeleteAsksAndOnlyYesDeletes)

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -512,21 +513,47 @@ TEST(OpenDialogFilters, PatternsMatchAnyLetterCaseAndAllFilesMeansEveryFile)
     EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
 }
 
-TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainText)
+TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainTextWithTheirButtonsAndDefault)
 {
     const QString text = QStringLiteral("Не могу найти файл \"<i>x</i> R&D\"");
-    test::ModalDriver driver([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->textFormat(), Qt::PlainText);
-        EXPECT_EQ(box->text(), text);
-        box->button(QMessageBox::Ok)->click();
-    });
+    struct Case
+    {
+        MessageButtons buttons;
+        MessageIcon icon;
+        QMessageBox::StandardButtons shown;
+        QMessageBox::Icon shownIcon;
+        MessageAnswer onEnter, onEsc;
+    };
+    const Case cases[] = {
+        { MessageButtons::Ok, MessageIcon::Warning, QMessageBox::Ok, QMessageBox::Warning, MessageAnswer::Ok,
+            MessageAnswer::Ok },
+        { MessageButtons::YesNoCancel, MessageIcon::Question,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question,
+            MessageAnswer::Yes, MessageAnswer::Cancel },
+        // A stray Enter keeps things as they are.
+        { MessageButtons::YesNo, MessageIcon::Error, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::Critical, MessageAnswer::No, MessageAnswer::No },
+    };
     QtInteraction qtInteraction;
     Interaction &interaction = qtInteraction;
-    EXPECT_EQ(interaction.message(QStringLiteral("Ошибка конвертации"), text, MessageIcon::Warning),
-              MessageAnswer::Ok);
-    EXPECT_TRUE(driver.acted());
+    for (const Case &c : cases) {
+        for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Escape }) {
+            SCOPED_TRACE(testing::Message() << int(c.buttons) << " key " << key);
+            test::ModalDriver driver([&](QWidget *modal) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(box->windowTitle(), QStringLiteral("Ошибка конвертации"));
+                EXPECT_EQ(box->textFormat(), Qt::PlainText);
+                EXPECT_EQ(box->text(), text);
+                EXPECT_EQ(box->standardButtons(), c.shown);
+                EXPECT_EQ(box->icon(), c.shownIcon);
+                QTest::keyClick(box, key);
+            });
+            EXPECT_EQ(interaction.message(QStringLiteral("Ошибка конвертации"), text, c.icon, c.buttons),
+                key == Qt::Key_Return ? c.onEnter : c.onEsc);
+            EXPECT_TRUE(driver.acted());
+        }
+    }
 }
 
 // A stray Enter on the question about a search folder that cannot be listed
@@ -556,11 +583,8 @@ TEST(RealDialogs, EnterOnTheUnavailableFolderQuestionWritesNothing)
     EXPECT_EQ(result.outcome, ConversionRun::Outcome::Declined);
 }
 
-TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile)
+TEST(RealDialogs, OpenDialogShowsItsFiltersAndInitialFileAndATypedNameWithoutADotOpensThatFile)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "Windows shows its own file dialog, whose fields a test cannot reach";
-#endif
     QTemporaryDir dir;
     for (const char *name : {"day", "day.csv", "night.csv"})
         test::writeFile(dir.filePath(QString::fromLatin1(name)), "a;b\r\n");
@@ -570,30 +594,36 @@ TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile
     request.initialFile = dir.filePath(QStringLiteral("x.csv"));
     request.defaultSuffix = QStringLiteral("csv");
 
+    QtInteraction qtInteraction;
+    qtInteraction.setOwnDialogs(true);
     const auto typeAndOpen = [&](const QString &typed, QStringList *labels = nullptr) {
         test::ModalDriver driver([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             ASSERT_NE(dialog, nullptr);
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
             if (labels) {
                 const auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
                 for (int i = 0; types && i < types->count(); ++i)
                     labels->append(types->itemText(i));
+                // It opens in the initial file's folder with that name filled in.
+                EXPECT_EQ(QDir(dialog->directory()), QDir(dir.path()));
+                EXPECT_EQ(name->text(), QStringLiteral("x.csv"));
             }
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            ASSERT_NE(name, nullptr);
-            name->setText(typed);
-            QTest::keyClick(name, Qt::Key_Return);
+            test::enterFileName(dialog, typed);
         });
-        return QtInteraction().openFile(request);
+        return qtInteraction.openFile(request);
     };
+    const auto native
+        = [&](const char *name) { return QDir::toNativeSeparators(dir.filePath(QString::fromLatin1(name))); };
     QStringList labels;
-    EXPECT_EQ(typeAndOpen(QStringLiteral("day"), &labels), dir.filePath(QStringLiteral("day")));
+    EXPECT_EQ(typeAndOpen(QStringLiteral("day"), &labels), native("day"));
     EXPECT_EQ(labels, (QStringList{"Файлы Excel (*.csv)", "Текстовые файлы (*.txt)", "Все файлы (*.*)"}));
-    EXPECT_EQ(typeAndOpen(QStringLiteral("night")), dir.filePath(QStringLiteral("night.csv")));
+    EXPECT_EQ(typeAndOpen(QStringLiteral("night")), native("night.csv"));
 
     request.filters = parseFilterText(QStringLiteral("*.psq|*.psq|Файлы Avi (*.avi)|*.AVI"));
     labels.clear();
-    EXPECT_EQ(typeAndOpen(QStringLiteral("day.csv"), &labels), dir.filePath(QStringLiteral("day.csv")));
+    EXPECT_EQ(typeAndOpen(QStringLiteral("day.csv"), &labels), native("day.csv"));
     EXPECT_EQ(labels, (QStringList{"*.psq", "Файлы Avi (*.avi)"}));
 }
 

@@ -572,9 +572,9 @@ void TForm1::Build1Click()
             if (result.files.isEmpty())
                 m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
             else
-                m_notice = QStringLiteral("Конвертация завершена: записано файлов: %1 в %2")
-                               .arg(QString::number(result.files.size()),
-                                    QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
+                m_notice = QStringLiteral("Конвертация завершена: записано файлов %1: %2 в %3")
+                               .arg(formatInfo(result.format).name, QString::number(result.files.size()),
+                                   QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
             showEmptyRows(m_notice, result.emptyRows);
         } else if (result.outcome == ConversionRun::Outcome::Interrupted) {
             m_notice = QStringLiteral("Конвертация прервана, файлы не записаны");

@@ -37,7 +37,8 @@ struct FileDialogRequest
     int selectedFilter = 0;       // the filter shown first
 };
 
-// A save picker's answer: the file and the filter the operator left chosen.
+// A save picker's answer: the file and the position of the filter the
+// operator left chosen, -1 when the dialog named a filter it was not given.
 struct SaveChoice
 {
     QString path;

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <memory>
+
 namespace lintaro {
 
 namespace {
@@ -42,13 +44,14 @@ private:
     QString m_fallbackSuffix;
 };
 
-QFileDialog *makeFileDialog(const FileDialogRequest &request)
+QFileDialog *makeFileDialog(const FileDialogRequest &request, const QStringList &nameFilters, bool ownDialog)
 {
     auto *dialog = new FileDialog(owner(), request.title, request.defaultSuffix);
+    if (ownDialog)
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
     // The labels read as written ("Файлы Excel (*.csv)"); the patterns that
     // match any letter case stay behind them.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    const QStringList nameFilters = QtInteraction::qtFilterText(request.filters).split(QStringLiteral(";;"));
     dialog->setNameFilters(nameFilters);
     if (request.selectedFilter > 0 && request.selectedFilter < nameFilters.size())
         dialog->selectNameFilter(nameFilters[request.selectedFilter]);
@@ -60,14 +63,27 @@ QFileDialog *makeFileDialog(const FileDialogRequest &request)
     return dialog;
 }
 
-std::optional<QString> runFileDialog(QFileDialog *dialog, int *filter = nullptr)
+// The position of the filter a dialog names as chosen, or -1. Depending on the
+// platform and the Qt version, a dialog names it by the text it was given, by
+// that text with its blanks simplified, or, with the details hidden, by the
+// label alone.
+int chosenFilter(const QFileDialog &dialog, const QList<FileFilter> &filters, const QStringList &nameFilters)
+{
+    const QString chosen = dialog.selectedNameFilter();
+    const QStringList reported = dialog.nameFilters();
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        if (chosen == nameFilters.value(i) || chosen == reported.value(i)
+            || chosen == filters[i].description.simplified())
+            return int(i);
+    }
+    return -1;
+}
+
+std::optional<QString> runFileDialog(QFileDialog *dialog)
 {
     std::optional<QString> chosen;
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
         chosen = QDir::toNativeSeparators(dialog->selectedFiles().constFirst());
-    if (filter)
-        *filter = std::max(0, int(dialog->nameFilters().indexOf(dialog->selectedNameFilter())));
-    delete dialog;
     return chosen;
 }
 
@@ -145,10 +161,11 @@ MessageAnswer QtInteraction::message(const QString &caption, const QString &text
 
 std::optional<QString> QtInteraction::openFile(const FileDialogRequest &request)
 {
-    QFileDialog *dialog = makeFileDialog(request);
+    const std::unique_ptr<QFileDialog> dialog(
+        makeFileDialog(request, qtFilterText(request.filters).split(QStringLiteral(";;")), m_ownDialogs));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    return runFileDialog(dialog);
+    return runFileDialog(dialog.get());
 }
 
 std::optional<QString> QtInteraction::saveFile(const FileDialogRequest &request)
@@ -161,24 +178,28 @@ std::optional<QString> QtInteraction::saveFile(const FileDialogRequest &request)
 
 std::optional<SaveChoice> QtInteraction::saveFileChoice(const FileDialogRequest &request)
 {
-    QFileDialog *dialog = makeFileDialog(request);
+    const QStringList nameFilters = qtFilterText(request.filters).split(QStringLiteral(";;"));
+    const std::unique_ptr<QFileDialog> dialog(makeFileDialog(request, nameFilters, m_ownDialogs));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     if (!request.confirmOverwrite)
         dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    int filter = 0;
-    const std::optional<QString> path = runFileDialog(dialog, &filter);
+    const std::optional<QString> path = runFileDialog(dialog.get());
     if (!path)
         return std::nullopt;
-    return SaveChoice{*path, filter};
+    return SaveChoice { *path, chosenFilter(*dialog, request.filters, nameFilters) };
 }
 
 std::optional<QString> QtInteraction::chooseFolder(const QString &title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(owner(), title);
-    if (folder.isEmpty())
+    QFileDialog dialog(owner(), title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (m_ownDialogs)
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(folder);
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 void QtInteraction::openExternal(const QString &address)

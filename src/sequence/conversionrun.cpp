@@ -9,8 +9,8 @@
 #include "lookup/listingcache.h"
 #include "schedule/columnlayout.h"
 #include "schedule/scheduletable.h"
-#include "sequence/mediaprobe.h"
 #include "sequence/conversionwalk.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
 
 #include <QFileInfo>
@@ -162,7 +162,10 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
         return result;
     }
     saveFileName = chosen->path;
-    const SequenceFormatInfo &format = formats.value(chosen->filter, formats.constFirst());
+    // A format guessed would put files on air that no editor was asked for.
+    if (chosen->filter < 0 || chosen->filter >= formats.size())
+        throw Failure(kUnknownFilter);
+    const SequenceFormatInfo &format = formats[chosen->filter];
     result.format = format.format;
     m_format = format.format;
 

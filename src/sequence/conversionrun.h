@@ -49,6 +49,8 @@ public:
     static inline const QString kProbeFailed = QStringLiteral("Ошибка обработки AVI файла");
     static inline const QString kSaveTitle
         = QStringLiteral("Укажите префикс имени PSQ файлов для сохранения результатов");
+    static inline const QString kUnknownFilter
+        = QStringLiteral("Диалог сохранения не сообщил, какой тип файла выбран. Файлы не записаны.");
 
     enum class Outcome {
         NoSourceColumn, // the precondition message was shown
@@ -78,7 +80,8 @@ public:
     // Runs the command. saveFileName is the save dialog's file name: its initial
     // file, and the name chosen, when one is. A file that cannot be created
     // throws Failure naming it; then no target has changed, unless a target
-    // had to be written in place (the message says so).
+    // had to be written in place (the message says so). A save dialog that
+    // names no filter it offered throws Failure too, with nothing written.
     Result run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks);
 
     // The format the save dialog offers first (the last one chosen); the

@@ -30,15 +30,16 @@ qint64 timelineLength(const MediaFacts &facts, const EditRate &timeline)
 const QList<SequenceFormatInfo> &sequenceFormats()
 {
     static const QList<SequenceFormatInfo> formats = {
-        { SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq") },
+        { SequenceFormat::Psq, QStringLiteral("psq"), QStringLiteral(".psq"), QStringLiteral("*.psq|*.psq"),
+            QStringLiteral("PSQ") },
         { SequenceFormat::FcpXml, QStringLiteral("xml"), QStringLiteral(".xml"),
-            QStringLiteral("Final Cut Pro XML (*.xml)|*.xml") },
+            QStringLiteral("Final Cut Pro XML (*.xml)|*.xml"), QStringLiteral("Final Cut Pro XML") },
         { SequenceFormat::Edl, QStringLiteral("edl"), QStringLiteral(".edl"),
-            QStringLiteral("EDL CMX 3600 (*.edl)|*.edl") },
+            QStringLiteral("EDL CMX 3600 (*.edl)|*.edl"), QStringLiteral("EDL CMX 3600") },
         { SequenceFormat::Mlt, QStringLiteral("mlt"), QStringLiteral(".mlt"),
-            QStringLiteral("MLT (*.mlt)|*.mlt") },
+            QStringLiteral("MLT (*.mlt)|*.mlt"), QStringLiteral("MLT") },
         { SequenceFormat::Kdenlive, QStringLiteral("kdenlive"), QStringLiteral(".kdenlive"),
-            QStringLiteral("Kdenlive (*.kdenlive)|*.kdenlive") },
+            QStringLiteral("Kdenlive (*.kdenlive)|*.kdenlive"), QStringLiteral("Kdenlive") },
     };
     return formats;
 }

@@ -65,6 +65,7 @@ struct SequenceFormatInfo
     QString key; // "psq", as --format and the stored LastFormat name it
     QString extension; // ".psq"
     QString filter; // the save dialog's filter text, "Description|pattern"
+    QString name; // "EDL CMX 3600", as the window's notices name the format
 };
 
 // Every format, PSQ first, in the order the save dialog offers them.

@@ -226,7 +226,7 @@ TEST_F(CommandsTest, RealSaveDialogWritesTheFormatOfTheFilterChosen)
         QByteArray marker;
     };
     const Case cases[] = {
-        { 2, "Day2", "Day2^.К1.edl", "EDL CMX 3600", "TITLE: Day2^.К1\r\n" },
+        { 2, "Day2", "Day2^.К1.edl", "EDL CMX 3600", "TITLE: Day2^.K1\r\n" }, // the title in ASCII
         { 1, "Day1", "Day1^.К1.xml", "Final Cut Pro XML", "<xmeml version=\"5\">" },
         { 0, "Day0.psq", "Day0^.К1.psq", "PSQ", {} },
         { 3, "Day3.mlt", "Day3^.К1.mlt", "MLT", "<mlt " },
@@ -291,7 +291,7 @@ TEST_F(CommandsTest, RealPromptForAMissingSubstitutionOpensOnLastSubstAndLearnsT
             EXPECT_EQ(types->count(), 1);
             EXPECT_EQ(types->currentText(), QStringLiteral("Файлы Avi (*.avi)"));
             EXPECT_EQ(QDir(dialog->directory()), QDir(m_clips));
-            EXPECT_EQ(name->text(), QStringLiteral("N1.avi"));
+            EXPECT_TRUE(name->text().isEmpty()) << "a hasty Enter maps nothing";
             test::enterFileName(dialog, QStringLiteral("R2.avi"));
         },
         [](QWidget *modal) { // every row resolved: the save dialog, cancelled
@@ -710,7 +710,7 @@ TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)
 
     m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
     m_form->Build1Click();
-    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов: 1 в ")
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов PSQ: 1 в ")
                                              + QDir::toNativeSeparators(m_out) + QStringLiteral("; строк без ролика: 2"));
 }
 

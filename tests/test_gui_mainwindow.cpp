@@ -139,6 +139,13 @@ TEST_F(MainWindowTest, OpeningShowsTheScheduleAndAsksWithTheThreeFilters)
     EXPECT_EQ(form->statusText(), QString());
     EXPECT_EQ(m_interaction.pickers[1].request.initialFile, m_schedule);
     EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
+
+    // A record with a line break inside quotes is one row, and the status bar says so.
+    const QString quoted = m_dir.filePath(QStringLiteral("quoted.csv"));
+    test::writeFile(quoted, "\"a\r\nb\";x\r\nc;y\r\n");
+    open(*form, quoted);
+    EXPECT_EQ(form->model().rowCount(), 2);
+    EXPECT_EQ(form->statusText(), quoted + QStringLiteral(" — записей на нескольких строках: 1"));
 }
 
 TEST_F(MainWindowTest, BadFilesLeaveTheWorkspaceClosedWithAClearMessage)

@@ -75,12 +75,36 @@ TEST(ScheduleImport, ColumnCountComesFromTheFirstLineAndOtherLinesAreCutOrPadded
     EXPECT_EQ(ragged.cell(2, 5001), QString());
 }
 
-TEST(ScheduleImport, QuotesVanishEverywhereAndDoNotProtectSemicolons)
+TEST(ScheduleImport, QuotedFieldsHoldSemicolonsAndLineBreaksAndNoQuoteReachesACell)
 {
-    const ScheduleTable table = parseSchedule(u"\"Новости; утро\";10:30\n\"\"Ролик\"\" ;x\n");
-    ASSERT_EQ(table.columnCount(), 3);
-    EXPECT_EQ(rowOf(table, 1), (QStringList{"Новости", " утро", "10:30"}));
-    EXPECT_EQ(rowOf(table, 2), (QStringList{"Ролик ", "x", ""})); // blanks stay, all four quotes go
+    struct Case
+    {
+        const char16_t *text;
+        QList<QStringList> rows;
+        int multiLine;
+    };
+    const QList<Case> cases = {
+        {u"\"Новости; утро\";10:30\n\"\"Ролик\"\" ;x\n", {{"Новости; утро", "10:30"}, {"Ролик ", "x"}}, 0},
+        {u"\"ИП Соколов А.В.; ООО \"\"Лига\"\"\";K1\r\nb;K1", {{"ИП Соколов А.В.; ООО Лига", "K1"}, {"b", "K1"}}, 0},
+        // The text after the closing quote belongs to the field; a quote inside a field is ordinary.
+        {u"\"Лето\" (Клип55);a\"b;c\n", {{"Лето (Клип55)", "ab", "c"}}, 0},
+        // A line break inside quotes is one blank and the record spans lines.
+        {u"\"Фильм\r\nреж. Л. Гайдай\";K2\r\n\"x\ny\"\nz;K3\n",
+         {{"Фильм реж. Л. Гайдай", "K2"}, {"x y", ""}, {"z", "K3"}},
+         2},
+        // Spanning lines without closing before ';' or a line end: the quote is ordinary.
+        {u"\"a;b\nc\"d;e\n", {{"a", "b"}, {"cd", "e"}}, 0},
+        {u"\"never closed;x\ny;z", {{"never closed", "x"}, {"y", "z"}}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());
+        const ScheduleTable table = parseSchedule(c.text);
+        ASSERT_EQ(table.dataRowCount(), c.rows.size());
+        ASSERT_EQ(table.columnCount(), c.rows.front().size());
+        for (int r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(rowOf(table, r + 1), c.rows[r]);
+        EXPECT_EQ(table.multiLineRecords(), c.multiLine);
+    }
 }
 
 TEST(ScheduleImport, LinesAndEmptyRows)

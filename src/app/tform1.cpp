@@ -592,10 +592,11 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
     // A stored number that is not a number ends the open here; the workspace stays closed.
     applyStoredLayout(table, m_settings);
 
+    const QString status = openedStatusText(m_openFileName, table);
     m_model->setTable(std::move(table));
     applyColumnWidths();
     m_progress = 0;
-    setStatusText(m_openFileName);
+    setStatusText(status);
     Build1->setEnabled(true);
     StringGrid1->show();
     stretchLastColumn();

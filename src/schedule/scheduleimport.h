@@ -26,8 +26,9 @@ private:
     int m_advance;
 };
 
-// Builds the table from a schedule text: one data row per line, as many columns
-// as the first line has ';' plus one. No lines: an empty table.
+// Builds the table from a schedule text as spreadsheets export it: one data row
+// per record (a quoted field may hold ';' and line breaks), as many columns as
+// the first record has fields; no '"' reaches a cell. No lines: an empty table.
 ScheduleTable parseSchedule(QStringView text);
 
 // The text of a schedule file, cut at the first NUL: UTF-8 behind a byte-order
@@ -39,6 +40,10 @@ QString decodeSchedule(QByteArrayView bytes);
 // Reads, decodes and parses a schedule file. Throws
 // Failure("Cannot open file <path>") when it cannot be read.
 ScheduleTable readScheduleFile(const QString &path);
+
+// The status text for an opened schedule: its path, then what the import
+// noticed ("записей на нескольких строках: 2").
+QString openedStatusText(const QString &path, const ScheduleTable &table);
 
 // Every column but the last gets the widest of its data cells plus 10 pixels
 // (10 when all are empty); the last column is left to the stretch.

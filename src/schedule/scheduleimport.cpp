@@ -1,7 +1,9 @@
 #include "scheduleimport.h"
 
 #include "columnlayout.h"
+#include "common/failure.h"
 #include "common/textfile.h"
+#include "workbook.h"
 
 #include <algorithm>
 #include <vector>
@@ -178,10 +180,32 @@ QString decodeSchedule(QByteArrayView bytes)
     return textfile::decode(bytes);
 }
 
+std::optional<ScheduleTable> readSchedule(const QString &path, const SheetChooser &choose)
+{
+    const QByteArray bytes = textfile::readAll(path);
+    const std::unique_ptr<Workbook> workbook = Workbook::open(bytes);
+    if (!workbook)
+        return parseSchedule(decodeSchedule(bytes));
+    const QStringList visible = workbook->visibleSheetNames();
+    if (visible.isEmpty())
+        throw Failure(QStringLiteral("В книге нет видимых листов"));
+    int chosen = 0;
+    if (visible.size() > 1) {
+        const std::optional<int> answer = choose ? choose(visible) : 0;
+        if (!answer)
+            return std::nullopt;
+        chosen = std::clamp(*answer, 0, int(visible.size()) - 1);
+    }
+    for (int i = 0, seen = 0; i < workbook->sheets().size(); ++i) {
+        if (workbook->sheets()[i].visible && seen++ == chosen)
+            return workbook->readSheet(i);
+    }
+    return std::nullopt;
+}
+
 ScheduleTable readScheduleFile(const QString &path)
 {
-    const QString text = decodeSchedule(textfile::readAll(path));
-    return parseSchedule(text);
+    return *readSchedule(path, [](const QStringList &) { return 0; });
 }
 
 QString openedStatusText(const QString &path, const ScheduleTable &table)

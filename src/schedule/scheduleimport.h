@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+#include <optional>
+
 namespace lintaro {
 
 // Measures the width of a text in pixels in the grid's font. The windows supply
@@ -37,8 +40,18 @@ ScheduleTable parseSchedule(QStringView text);
 // otherwise, the code page of the operators' schedules.
 QString decodeSchedule(QByteArrayView bytes);
 
-// Reads, decodes and parses a schedule file. Throws
-// Failure("Cannot open file <path>") when it cannot be read.
+// Picks the sheet of a workbook with several visible sheets: an index into
+// the visible names given, or nothing to cancel the open.
+using SheetChooser = std::function<std::optional<int>(const QStringList &visibleNames)>;
+
+// Reads a schedule file: a workbook (.xlsx, .ods) or exported text, as its
+// content says, whatever its extension. A workbook with one visible sheet
+// opens it; with several, `choose` picks one. Nothing when the choice was
+// cancelled. Throws Failure("Cannot open file <path>") when the file cannot
+// be read, and Failure with the operator's message for a workbook it refuses.
+std::optional<ScheduleTable> readSchedule(const QString &path, const SheetChooser &choose);
+
+// readSchedule() taking the first visible sheet of a workbook.
 ScheduleTable readScheduleFile(const QString &path);
 
 // The status text for an opened schedule: its path, then what the import

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "workbook.h"
+
+#include <memory>
+
+namespace lintaro {
+
+class ZipArchive;
+
+// An OpenDocument spreadsheet (.ods): each cell's own displayed text; runs of
+// repeated empty rows and columns are stepped over, never expanded.
+class OdsWorkbook : public Workbook
+{
+public:
+    OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive);
+    ScheduleTable readSheet(int index) const override;
+
+private:
+    QByteArray m_bytes; // the archive reads from these
+    std::shared_ptr<ZipArchive> m_archive;
+};
+
+} // namespace lintaro

@@ -51,7 +51,8 @@ constexpr int kRowHeight = 14;
 constexpr int kMinimumLastColumn = 64;
 
 const QString kOpenFilter = QStringLiteral(
-    "Файлы Excel (*.csv)|*.csv|Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*");
+    "Файлы Excel (*.csv)|*.csv|Книги Excel и Calc (*.xlsx *.ods)|*.xlsx;*.ods|Текстовые файлы (*.txt)|*.txt|"
+    "Все файлы (*.*)|*.*");
 
 // A menu caption shows "&" only when doubled; a single one marks the accelerator.
 QString menuCaption(const QString &path)
@@ -569,6 +570,7 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
     setEditMode(false);
     closeSchedule();
 
+    const QString previousFileName = m_openFileName;
     if (!givenPath.isEmpty()) {
         m_openFileName = givenPath;
     } else if (fromRecentFile) {
@@ -584,7 +586,25 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
         m_openFileName = *chosen;
     }
 
-    ScheduleTable table = readScheduleFile(m_openFileName);
+    // A workbook with several visible sheets asks for one, the last chosen
+    // preselected; Esc cancels the open as the open dialog's Cancel does.
+    const auto chooseSheet = [this](const QStringList &names) -> std::optional<int> {
+        ChoiceRequest request;
+        request.title = QStringLiteral("Выбор листа");
+        request.label = QStringLiteral("Лист книги с расписанием:");
+        request.items = names;
+        request.selected = std::max(0, int(names.indexOf(m_settings.read(QStringLiteral("LastSheet")))));
+        const std::optional<int> chosen = m_interaction.chooseItem(request);
+        if (chosen)
+            m_settings.write(QStringLiteral("LastSheet"), names.value(*chosen));
+        return chosen;
+    };
+    std::optional<ScheduleTable> read = readSchedule(m_openFileName, chooseSheet);
+    if (!read) {
+        m_openFileName = previousFileName;
+        return;
+    }
+    ScheduleTable table = std::move(*read);
     if (table.isEmpty())
         return;
     m_targetColumn = -1;

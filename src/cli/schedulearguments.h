@@ -15,7 +15,7 @@ class SettingsStore;
 namespace lintaro::cli {
 
 // The schedule file and its column roles, as check and convert take them:
-// SCHEDULE [--source N] [--separator N]... [--type EXT]..., columns counted
+// SCHEDULE [--sheet NAME] [--source N] [--separator N]... [--type EXT]..., columns counted
 // from 0. Without --source the layout stored by the last conversion applies,
 // as on opening; without --type the stored clip types do.
 class ScheduleArguments
@@ -56,6 +56,9 @@ public:
     const QList<int> &separators() const { return m_separators; }
     // The clip types given with --type, in order; empty when none was given.
     const QStringList &types() const { return m_types; }
+    // The sheet of a workbook given with --sheet: a name, or a number counting
+    // the visible sheets from 1.
+    const std::optional<QString> &sheet() const { return m_sheet; }
 
     // The clip types for this call: the given ones, which replace the stored
     // list for this call only, or the stored list. Throws what the store throws.
@@ -63,7 +66,9 @@ public:
 
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
-    // a column it does not have, or a damaged stored layout.
+    // a column it does not have, or a damaged stored layout; a sheet that
+    // --sheet does not name, --sheet for a text schedule and a workbook of
+    // several sheets without it are usage errors, listing the visible sheets.
     ScheduleTable loadTable(const SettingsStore &settings) const;
 
     // Said when neither --source nor a stored layout names the Source column:
@@ -77,6 +82,7 @@ private:
     std::optional<int> m_source;
     QList<int> m_separators;
     QStringList m_types;
+    std::optional<QString> m_sheet;
     QString m_error;
 };
 

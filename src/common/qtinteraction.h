@@ -15,6 +15,7 @@ public:
     std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request) override;
     std::optional<QString> chooseFolder(const QString &title) override;
     void openExternal(const QString &address) override;
+    std::optional<int> chooseItem(const ChoiceRequest &request) override;
 
     // "*.csv" becomes "*.[cC][sS][vV]" so that every platform matches any letter
     // case, and "*.*" becomes "*" so that files without a dot are listed too.

@@ -180,8 +180,11 @@ QString decodeSchedule(QByteArrayView bytes)
     return textfile::decode(bytes);
 }
 
-std::optional<ScheduleTable> readSchedule(const QString &path, const SheetChooser &choose)
+std::optional<ScheduleTable> readSchedule(
+    const QString &path, const SheetChooser &choose, QString *sheetName, bool chooseAlways)
 {
+    if (sheetName)
+        *sheetName = QString();
     const QByteArray bytes = textfile::readAll(path);
     const std::unique_ptr<Workbook> workbook = Workbook::open(bytes);
     if (!workbook)
@@ -190,12 +193,14 @@ std::optional<ScheduleTable> readSchedule(const QString &path, const SheetChoose
     if (visible.isEmpty())
         throw Failure(QStringLiteral("В книге нет видимых листов"));
     int chosen = 0;
-    if (visible.size() > 1) {
+    if (visible.size() > 1 || chooseAlways) {
         const std::optional<int> answer = choose ? choose(visible) : 0;
-        if (!answer)
+        if (!answer || *answer < 0 || *answer >= visible.size())
             return std::nullopt;
-        chosen = std::clamp(*answer, 0, int(visible.size()) - 1);
+        chosen = *answer;
     }
+    if (sheetName)
+        *sheetName = visible[chosen];
     for (int i = 0, seen = 0; i < workbook->sheets().size(); ++i) {
         if (workbook->sheets()[i].visible && seen++ == chosen)
             return workbook->readSheet(i);

@@ -49,7 +49,10 @@ using SheetChooser = std::function<std::optional<int>(const QStringList &visible
 // opens it; with several, `choose` picks one. Nothing when the choice was
 // cancelled. Throws Failure("Cannot open file <path>") when the file cannot
 // be read, and Failure with the operator's message for a workbook it refuses.
-std::optional<ScheduleTable> readSchedule(const QString &path, const SheetChooser &choose);
+// sheetName, when given, receives the sheet read (a null text for a text
+// schedule); chooseAlways asks also when only one sheet is visible.
+std::optional<ScheduleTable> readSchedule(
+    const QString &path, const SheetChooser &choose, QString *sheetName = nullptr, bool chooseAlways = false);
 
 // readSchedule() taking the first visible sheet of a workbook.
 ScheduleTable readScheduleFile(const QString &path);

@@ -194,7 +194,7 @@ int main(int argc, char **argv)
 
     // The runs.
     QStringList unresolved;
-    const double checkMs = bestOf([&] { unresolved = unresolvedSources(table, resolver); });
+    const double checkMs = bestOf([&] { unresolved = checkSources(table, resolver).unresolved; });
     ConversionRun::Result result;
     const double convertMs = bestOf([&] {
         QString saveFileName = saveAs;

@@ -1,5 +1,7 @@
 // Schedule import: decoding (Windows-1251 or UTF-8), line and
-// field splitting, quote removal and the automatic widths.
+// field splitting, quote removal and the automatic widths; then the clip
+// code of every cell, age marks passed over.
+#include "lookup/clipresolver.h"
 #include "schedule/scheduleimport.h"
 
 #include <QByteArrayView>
@@ -18,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int filled = table.filledColumnCount(r);
         for (int c = 0; c < table.columnCount() && c <= filled; ++c) {
             if (!table.cellView(c, r).isEmpty() && c >= filled)
+                std::abort();
+            const std::optional<QString> code = lintaro::ClipResolver::clipCode(table.cellView(c, r));
+            if (code && (code->size() >= lintaro::ClipResolver::CodeSearchLength || code->contains(u')')
+                         || lintaro::ClipResolver::isAgeMark(*code)))
                 std::abort();
         }
     }

@@ -309,10 +309,12 @@ TEST_F(CliCheckConvert, APathWindows1251CannotCarryStopsPsqOnlyAndWritesNothing)
 TEST_F(CliCheckConvert, RowsBeforeTheFirstSeparatorValueAreNeverLookedAt)
 {
     addClip(QStringLiteral("Rolik1"), 10);
-    const QString schedule = writeSchedule({"Unknown;", "(Missing);", "(Rolik1);K1", "(Rolik1);"});
+    // A block title without a clip brings the cassette number; its file begins at the next clip.
+    const QString schedule = writeSchedule({"Unknown;", "(Missing);", " ;K1", "(Rolik1);", "(Rolik1);"});
     const Outcome outcome = convert(schedule, m_out + "/Day1", {"--source", "0", "--separator", "1"});
     EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.err, QString());
+    EXPECT_EQ(outcome.err, "строк без ролика: 1\n");
+    EXPECT_EQ(outputFiles(), QStringList{"Day1^.K1.psq"});
     PsqWriter expected;
     expected.appendClip(factsOf(10), clip("Rolik1"));
     expected.appendClip(factsOf(10), clip("Rolik1"));
@@ -354,6 +356,7 @@ TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
                         "Не могу найти файл \"( Amb )\"\n")
              .arg(clip("Amb1"), clip("Amb2"))},
         {"a missing substitution is never asked for", "Неизвестный", "Не могу найти файл \"Неизвестный\"\n"},
+        {"an empty code matches no file", "Анонс ( )", "Не могу найти файл \"Анонс ( )\"\n"},
         {"a trimmed code without a file quotes the whole cell", " ( Missing\t) ", "Не могу найти файл \"( Missing\t)\"\n"},
         {"a file that is no AVI", "(Broken)",
          "Не могу открыть AVI\nОшибка обработки AVI файла\n"},
@@ -431,19 +434,46 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
         "(Amb);K1",
         "Заставка;",
         "(Missing;K2",
+        " \t;K2",
         "  Неизвестный ;K2",
+        ";",
+        "Анонс ( );K3",
+        "Программа ();K3",
+        "Х/ф Брат (16+) (Rolik1);K3",
+        "Х/ф Брат (16+);K3",
     });
     const Snapshot before = snapshot(m_root.path());
     const Outcome some = run("check", {schedule, "--source", "0", "--separator", "1"});
     EXPECT_EQ(some.status, 1);
-    EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \n");
-    EXPECT_EQ(some.err, QString()) << "an ambiguous code is only listed";
+    EXPECT_EQ(some.out, "  Неизвестный \n(Amb)\n(Missing\n  Неизвестный \nАнонс ( )\nПрограмма ()\nХ/ф Брат (16+)\n");
+    EXPECT_EQ(some.err, "строк без ролика: 2\n") << "an ambiguous code is only listed";
     EXPECT_EQ(snapshot(m_root.path()), before);
 
     const Outcome none = run("check", {writeSchedule({"(Rolik1)", " Заставка"}), "--source", "0"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, QString());
     EXPECT_EQ(none.err, QString());
+
+    // Without pairs the empty row of the empty table is no pair for an empty cell.
+    QFile::remove(m_config + "/Subst.cfg");
+    const Outcome noPairs = run("check", {writeSchedule({"(Rolik1)", "  "}), "--source", "0"});
+    EXPECT_EQ(noPairs.status, 0);
+    EXPECT_EQ(noPairs.out, QString());
+    EXPECT_EQ(noPairs.err, "строк без ролика: 1\n");
+
+    // A folder that is not there (an unmounted share) is named first, and fails the check.
+    const QString gone = m_root.filePath("share");
+    writeFile(m_config + "/Folders.cfg", cp1251(m_clips + "\r\n" + gone + "\r\n\r\n" + gone + "\r\n"));
+    const QString ready = writeSchedule({"(Rolik1)"});
+    for (const QStringList &deep : {QStringList(), QStringList{"--deep"}}) {
+        const Outcome unavailable = run("check", QStringList{ready, "--source", "0"} + deep);
+        EXPECT_EQ(unavailable.status, 1);
+        EXPECT_EQ(unavailable.err, "Директория поиска недоступна: " + gone + "\n");
+    }
+    const Outcome converted = convert(ready, m_out + "/Day1", {"--source", "0"});
+    EXPECT_EQ(converted.status, 1);
+    EXPECT_EQ(converted.err, "Директория поиска недоступна: " + gone + ". Продолжить без нее?\n");
+    EXPECT_EQ(outputFiles(), QStringList());
 }
 
 TEST_F(CliCheckConvert, ClipTypesFromTheCommandLineReplaceTheStoredOnes)
@@ -481,8 +511,17 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         QStringList options;
         QStringList lines;
         int status;
+        QString err = {};
     };
     const QList<Case> cases = {
+        {"a block title without a clip: its cassette's file begins at the next clip; a %1 in a value",
+         {"(Rolik1);K1", " ;Blk%1", "(Rolik1);"},
+         {"--separator", "1"},
+         {"1\tfound\t(Rolik1)\t" + rolik + found25, "2\tempty\t ", "3\tfound\t(Rolik1)\t" + rolik + found25,
+          "#\t^.K1\tclips=1\tframes=250\tduration=00:00:10:00",
+          "#\t^.Blk%1\tclips=1\tframes=250\tduration=00:00:10:00"},
+         0,
+         "строк без ролика: 1\n"},
         {"rows above the first separator value are listed but do not stop the conversion; mixed rates",
          {"Unknown;;", "(Rolik1);K1;10:30", "Заставка;K1;10:30", "( NTSC );K2;10:30", "a\t(Rolik1);;"},
          {"--separator", "1", "--separator", "2"},
@@ -495,17 +534,17 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
           "#\t^.K2.10_30\tclips=2\tframes=2050\tduration=00:01:10;02"},
          1},
         {"a row the conversion would stop at: no file lines",
-         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2"},
+         {"(Rolik1);K1", "(Amb);K1", "(Broken);K2", "(Missing) 12;K2", "( );K2"},
          {"--separator", "1"},
          {"1\tfound\t(Rolik1)\t" + rolik + found25,
           "2\tambiguous\t(Amb)\t2 файлов Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
           "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
-          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi"},
+          "4\tmissing\t(Missing) 12\tнет файла Missing*.avi", "5\tmissing\t( )\tпустой код"},
          1},
         {"no separator columns: one file without a name; all found",
-         {"(Rolik1)", " (Sound)"},
+         {"Брат (16+) (Rolik1)", " (Sound)"},
          {},
-         {"1\tfound\t(Rolik1)\t" + rolik + found25,
+         {"1\tfound\tБрат (16+) (Rolik1)\t" + rolik + found25,
           "2\tfound\t (Sound)\t" + clip("Sound") + "\tframes=25\tstep=1\trate=25\tmedia=1",
           "#\t\tclips=2\tframes=275\tduration=00:00:11:00"},
          0},
@@ -527,7 +566,7 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
         const Snapshot before = snapshot(m_root.path());
         const Outcome outcome = run("check", QStringList{schedule, "--deep", "--source", "0"} + c.options);
         EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
-        EXPECT_EQ(outcome.err, QString());
+        EXPECT_EQ(outcome.err, c.err);
         EXPECT_EQ(outcome.outLines(), c.lines);
         EXPECT_EQ(snapshot(m_root.path()), before) << "the deep check writes nothing";
     }

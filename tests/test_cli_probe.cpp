@@ -69,10 +69,11 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     EXPECT_EQ(probe({"--audio", "", clip}).out, line.arg(1));
     EXPECT_EQ(probe({"--", clip}).status, 0);
 
-    // Only a file counts as the companion, not a folder of that name.
-    const QString silent = dir.filePath(QStringLiteral("Тишина.avi"));
+    // Only a file counts as the companion, not a folder of that name; a "%1"
+    // in a name is a name, not a place for a value.
+    const QString silent = dir.filePath(QStringLiteral("Тишина%1.avi"));
     writeFile(silent, riff::simpleAvi({{"vids", 1, 25, 5}}));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Тишина.wav")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Тишина%1.wav")));
     EXPECT_EQ(probe({"--audio", ".", silent}).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
 
     // A drive letter is folded to lower case as the dialog stores it: a clip

@@ -1,3 +1,4 @@
+#include "schedule/rowuse.h"
 #include "schedule/scheduleimport.h"
 #include "sequence/conversionwalk.h"
 #include "sequence/deepcheck.h"
@@ -49,10 +50,10 @@ ScheduleTable schedule(QStringView text, int source, QList<int> separators)
 TEST(ConversionWalk, WithoutSeparatorsEveryRowGoesIntoOneFile)
 {
     Recorder recorder;
-    const ConversionWalkResult result = walkSchedule(schedule(u" a ;1\nb;2\n;3\n", 0, {}), recorder.hooks());
+    const ConversionWalkResult result = walkSchedule(schedule(u" a ;1\nb;2\nc;3\n", 0, {}), recorder.hooks());
     EXPECT_FALSE(result.failed);
     EXPECT_FALSE(result.separatorPresent);
-    EXPECT_EQ(recorder.files, (QList<QStringList>{{"a", "b", ""}})); // trimmed; an empty cell is not skipped
+    EXPECT_EQ(recorder.files, (QList<QStringList>{{"a", "b", "c"}})); // trimmed
     EXPECT_EQ(result.suffixes, QStringList{""});
     EXPECT_EQ(recorder.progress, (QList<int>{25, 50, 75})); // never 100
 }
@@ -107,6 +108,34 @@ TEST(ConversionWalk, TheFirstFailingRowEndsTheWalk)
     EXPECT_EQ(result.failedRow, 2);
     EXPECT_EQ(result.error, QStringLiteral("Не могу найти файл \"bad\""));
     EXPECT_EQ(recorder.visited, (QList<int>{1, 2}));
+}
+
+TEST(ConversionWalk, RowsNotConvertedStillCountTheirSeparatorsAndStartNoFileOfTheirOwn)
+{
+    // Block titles without a clip carry the cassette; a hidden, an unselected
+    // and a merged row change it twice more before the next clip.
+    ScheduleTable table = schedule(u"a;K1\n \t;K2\nb;\nh;K3\ns;K4\nm;K5\nc;\nd;K6\n;K6\n", 0, {1});
+    table.setRowHidden(4, true);
+    table.setMergedCell(0, 6, true);
+    const RowSelection selection{{{1, 4}, {6, 9}}};
+    EXPECT_EQ(rowUse(table, 4, &selection), RowUse::Hidden) << "hidden before skipped";
+    for (const RowSelection *chosen : {&selection, static_cast<const RowSelection *>(nullptr)}) {
+        Recorder recorder;
+        const ConversionWalkResult result = walkSchedule(table, recorder.hooks(), chosen);
+        EXPECT_FALSE(result.failed);
+        if (chosen) {
+            EXPECT_EQ(recorder.files, (QList<QStringList>{{"a"}, {"b"}, {"c"}, {"d"}}));
+            EXPECT_EQ(result.suffixes, (QStringList{".K1", ".K2", ".K5", ".K6"}));
+        } else {
+            EXPECT_EQ(recorder.files, (QList<QStringList>{{"a"}, {"b"}, {"s"}, {"c"}, {"d"}}));
+        }
+        EXPECT_EQ(result.emptyRows, 3) << "the blank and the merged Source cell, and the last row";
+        EXPECT_EQ(recorder.visited.size(), 9);
+        EXPECT_EQ(recorder.progress.size(), recorder.files.size()) << "only converted rows move the bar";
+    }
+    // A pick of one row is a click, not a choice of rows.
+    const RowSelection one{{{3, 3}}};
+    EXPECT_EQ(rowUse(table, 1, &one), RowUse::Converted);
 }
 
 TEST(OutputNames, SuffixesLoseForbiddenCharacters)

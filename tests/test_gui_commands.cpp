@@ -407,13 +407,50 @@ TEST_F(CommandsTest, CheckListsUnresolvedCellsQuietlyInScheduleOrder)
 
 TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)
 {
-    start(QStringLiteral("(N1)\r\n(R2)\r\n"), 0);
+    start(QStringLiteral("(N1)\r\n \r\n(R2)\r\n\t\r\n"), 0);
     m_form->N6Click();
     ASSERT_EQ(m_interaction.messages.size(), 1);
     EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Все файлы найдены"));
     EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Все готово к конвертации"));
     EXPECT_EQ(m_interaction.messages[0].icon, MessageIcon::None);
     EXPECT_TRUE(m_shown.isEmpty());
+    EXPECT_TRUE(m_form->shownStatusText().endsWith(QStringLiteral("; строк без ролика: 2")))
+        << m_form->shownStatusText().toStdString();
+
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_EQ(m_form->shownStatusText(), QStringLiteral("Конвертация завершена: записано файлов: 1 в ")
+                                             + QDir::toNativeSeparators(m_out) + QStringLiteral("; строк без ролика: 2"));
+}
+
+TEST_F(CommandsTest, ASearchFolderThatCannotBeListedIsNamedBeforeTheCheckAndAskedAboutBeforeTheConversion)
+{
+    const QString gone = m_dir.filePath(QStringLiteral("unmounted share"));
+    test::writeFile(m_config + QStringLiteral("/Folders.cfg"), test::cp1251(m_clips + "\r\n" + gone + "\r\n"));
+    start(QStringLiteral("(N1)\r\n"), 0);
+    const QString named = QStringLiteral("Директория поиска недоступна: ") + gone;
+    m_form->N6Click();
+    ASSERT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_EQ(m_interaction.messages[0].text, named);
+    EXPECT_EQ(m_interaction.messages[1].text, QStringLiteral("Все готово к конвертации"));
+    m_form->DeepCheck1Click();
+    EXPECT_EQ(m_interaction.lastMessageText(), named);
+    m_form->deepCheckWindow()->close();
+
+    // No (the default) ends the run before its first row, with nothing written.
+    m_interaction.messages.clear();
+    m_interaction.answerMessage(MessageAnswer::No);
+    m_form->Build1Click();
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].text, named + QStringLiteral(". Продолжить без нее?"));
+    EXPECT_EQ(m_interaction.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(m_interaction.pickers.isEmpty());
+    EXPECT_EQ(m_settings->read(QStringLiteral("Source")), QString()) << "not even the layout is stored";
+
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_EQ(outputFiles(), QStringList{"Day1.psq"});
 }
 
 TEST_F(CommandsTest, TextTypedIntoACellWithoutEnterCountsForTheCheckAndTheConversion)

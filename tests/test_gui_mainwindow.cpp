@@ -1,7 +1,12 @@
 #include "app/application.h"
 #include "app/tform1.h"
 #include "common/qtinteraction.h"
+#include "lookup/clipresolver.h"
+#include "lookup/searchfoldermodel.h"
+#include "lookup/substitutionmodel.h"
+#include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
+#include "sequence/conversionrun.h"
 #include "settings/settingsstore.h"
 #include "support/fixtures.h"
 #include "support/modaldriver.h"
@@ -528,6 +533,33 @@ TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainText)
     EXPECT_EQ(interaction.message(QStringLiteral("Ошибка конвертации"), text, MessageIcon::Warning),
               MessageAnswer::Ok);
     EXPECT_TRUE(driver.acted());
+}
+
+// A stray Enter on the question about a search folder that cannot be listed
+// ends the conversion before its first row.
+TEST(RealDialogs, EnterOnTheUnavailableFolderQuestionWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString gone = dir.filePath(QStringLiteral("share"));
+    test::writeFile(dir.filePath(QStringLiteral("Folders.cfg")), test::cp1251(gone + QStringLiteral("\r\n")));
+    SearchFolderModel folders;
+    folders.load(dir.filePath(QStringLiteral("Folders.cfg")));
+    SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
+    SubstitutionModel substitutions(settings);
+    test::ModalDriver driver([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), ClipResolver::unavailableQuestion(gone));
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QtInteraction interaction;
+    ClipResolver resolver(folders, substitutions, interaction);
+    ScheduleTable table = parseSchedule(u"(N1)\n");
+    table.setSourceColumn(0);
+    QString saveAs;
+    const ConversionRun::Result result = ConversionRun(interaction, nullptr, resolver).run(table, saveAs, {});
+    EXPECT_TRUE(driver.acted());
+    EXPECT_EQ(result.outcome, ConversionRun::Outcome::Declined);
 }
 
 TEST(RealDialogs, FilterLabelsReadAsWrittenAndATypedNameWithoutADotOpensThatFile)

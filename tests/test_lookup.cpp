@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 using namespace lintaro;
@@ -344,6 +345,13 @@ TEST(ClipCode, FirstOpeningBracketAndFirstClosingOneWithin300)
     EXPECT_FALSE(ClipResolver::clipCode(u"(Rolik2345").has_value());
     EXPECT_FALSE(ClipResolver::clipCode(u"Rolik2345)").has_value());
     EXPECT_FALSE(ClipResolver::clipCode(u"").has_value());
+    // Age marks in titles are passed over; the next pair holds the code.
+    EXPECT_EQ(ClipResolver::clipCode(u"Х/ф Брат (16+) (FILM1997)"), QStringLiteral("FILM1997"));
+    EXPECT_EQ(ClipResolver::clipCode(u"( 0 + )(6+)x(Rolik)"), QStringLiteral("Rolik"));
+    EXPECT_FALSE(ClipResolver::clipCode(u"Х/ф Брат (16+)").has_value());
+    EXPECT_FALSE(ClipResolver::clipCode(u"(18+) (Rolik").has_value());
+    EXPECT_EQ(ClipResolver::clipCode(u"(16) (A)"), QStringLiteral("16"));
+    EXPECT_EQ(ClipResolver::clipCode(u"(16+ A)"), QStringLiteral("16+ A"));
 
     const QString at300 = u'(' + QString(299, u'a') + u')';
     EXPECT_EQ(ClipResolver::clipCode(at300), QString(299, u'a'));
@@ -495,17 +503,35 @@ TEST_F(Resolver, EmptyCodeAndEmptyFolderTextNeitherCrashNorHang)
     const QString a = folder("a");
     setFolders({a});
     test::touchFiles(a, {"x.avi"});
-    EXPECT_EQ(search(""), a + kSep + "x.avi"); // "()": every AVI is a candidate
-    test::touchFiles(a, {"y.avi"});
-    EXPECT_EQ(search("", true), std::nullopt);
-    test::touchFiles(a, {".avi"}); // hidden here, so never the exact match
-    EXPECT_EQ(search("", true), std::nullopt);
+    // "()" and "( )" would match every clip, and the only one would go on air.
+    m_interaction.setAcceptUnscriptedMessages(false);
+    EXPECT_EQ(search(""), std::nullopt);
+    EXPECT_EQ(search(" \t"), std::nullopt);
 
     m_folders.removeFolder(0); // the one empty row of an empty list: the root folder
     EXPECT_EQ(m_folders.list().texts(), QStringList{""});
     EXPECT_NO_FATAL_FAILURE(search("NoSuchClipAnywhere", true));
     EXPECT_NO_FATAL_FAILURE(search("", true));
     EXPECT_NO_FATAL_FAILURE(search("a/b", true));
+}
+
+TEST_F(Resolver, FoldersThatCannotBeListedAreNamedOnceEach)
+{
+    const QString a = folder("a"), gone = folder("gone"), file = folder("file"), closed = folder("closed");
+    test::touchFiles(a, {"P3x.avi"});
+    test::touchFiles(closed, {"P3y.avi"});
+    test::writeFile(file, "not a folder");
+    setFolders({a, gone, "", file, gone, closed});
+    EXPECT_EQ(resolver().unavailableFolders(), (QStringList{gone, file}));
+
+    test::Unprivileged::openToEveryone(m_dir.path());
+    test::Unprivileged::openToEveryone(a);
+    QFile::setPermissions(closed, QFileDevice::Permissions());
+    const auto reopen = qScopeGuard([&] { QFile::setPermissions(closed, QFileDevice::Permissions(0x7700)); });
+    test::Unprivileged nobody;
+    if (!nobody.active())
+        GTEST_SKIP() << "cannot run as an unprivileged user here";
+    EXPECT_EQ(resolver().unavailableFolders(), (QStringList{gone, file, closed}));
 }
 
 TEST_F(Resolver, ClipTypesInOrderTheFirstTypeWithAnyCandidateDecides)
@@ -584,10 +610,15 @@ TEST_F(Resolver, SubstitutionFirstExactNameDecides)
     EXPECT_EQ(resolver().substitutionLookup("Rolik2345", true), std::nullopt);
     EXPECT_EQ(resolver().substitutionLookup("", true), std::nullopt);
 
+    // The empty name is no clip: not even the one empty row of an empty table
+    // matches it, and it is never asked for.
     test::writeFile(substFile(), QByteArray());
     SubstitutionModel empty(m_settings);
     empty.load(substFile());
-    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", true), QString());
+    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", true), std::nullopt);
+    m_interaction.setAcceptUnscriptedMessages(false);
+    EXPECT_EQ(ClipResolver(m_folders, empty, m_interaction).substitutionLookup("", false), std::nullopt);
+    EXPECT_TRUE(m_interaction.pickers.isEmpty());
 }
 
 TEST_F(Resolver, PromptAppendsSavesAndLaterRowsFindTheAnswer)

@@ -86,8 +86,10 @@ void DeepCheckWindow::showReport(const DeepCheckReport &report)
                 row.facts ? QString::number(row.facts->frameCount) : QString(),
                 row.facts ? timecode(row.facts->frameCount, *row.facts) : QString()});
         if (row.status != DeepCheckRow::Status::Found) {
+            // Rows passed over are no fault: grey, not red.
+            const QColor colour = row.passedOver() ? QColor(128, 128, 128) : QColor(192, 0, 0);
             for (int c = 0; c < m_rows->columnCount(); ++c)
-                m_rows->item(i, c)->setForeground(QColor(192, 0, 0));
+                m_rows->item(i, c)->setForeground(colour);
         }
     }
     m_rows->resizeColumnsToContents();

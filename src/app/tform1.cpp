@@ -21,6 +21,7 @@
 #include "sequence/conversionrun.h"
 #include "sequence/deepcheck.h"
 #include "schedule/columnlayout.h"
+#include "schedule/rowuse.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
 #include "settings/settingsstore.h"
@@ -269,6 +270,25 @@ void TForm1::clearNotice()
     StatusBar1->update();
 }
 
+void TForm1::showEmptyRows(const QString &status, int emptyRows)
+{
+    if (emptyRows == 0)
+        return;
+    const QString count = emptyRowsText(emptyRows);
+    m_notice = status.isEmpty() ? count : status + QStringLiteral("; ") + count;
+    StatusBar1->update();
+}
+
+void TForm1::warnUnavailable(const QStringList &folders)
+{
+    if (folders.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString &folder : folders)
+        lines.append(ClipResolver::unavailableText(folder));
+    m_interaction.message(ClipResolver::errorCaption(), lines.join(u'\n'), MessageIcon::Warning);
+}
+
 bool TForm1::sourceMarked()
 {
     if (m_model->table().sourceColumn() < 0) {
@@ -296,12 +316,14 @@ void TForm1::N6Click()
         const ClipResolver resolver = checkResolver();
         beginListingRun();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QStringList unresolved = unresolvedSources(table, resolver, m_listings.get());
+        const CheckRunResult result = checkSources(table, resolver, m_listings.get());
         QApplication::restoreOverrideCursor();
+        showEmptyRows(m_statusText, result.emptyRows);
+        warnUnavailable(result.unavailableFolders);
         m_windows.form4->clearEntries();
-        for (const QString &cell : unresolved)
+        for (const QString &cell : result.unresolved)
             m_windows.form4->appendEntry(cell);
-        if (unresolved.isEmpty())
+        if (result.unresolved.isEmpty())
             m_interaction.message(QStringLiteral("Все файлы найдены"), QStringLiteral("Все готово к конвертации"),
                                   MessageIcon::None);
         else
@@ -329,6 +351,8 @@ void TForm1::DeepCheck1Click()
             throw;
         }
         QApplication::restoreOverrideCursor();
+        showEmptyRows(m_statusText, report.emptyRows);
+        warnUnavailable(report.unavailableFolders);
         if (!m_deepCheck) {
             m_deepCheck = new DeepCheckWindow(m_interaction, this);
             m_deepCheck->rowActivated = [this](int row) {
@@ -418,8 +442,9 @@ void TForm1::Build1Click()
                 m_notice = QStringLiteral("Конвертация завершена: конвертировать было нечего, файлы не записаны");
             else
                 m_notice = QStringLiteral("Конвертация завершена: записано файлов: %1 в %2")
-                               .arg(result.files.size())
-                               .arg(QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
+                               .arg(QString::number(result.files.size()),
+                                    QDir::toNativeSeparators(QFileInfo(result.files.first()).absolutePath()));
+            showEmptyRows(m_notice, result.emptyRows);
         } else if (result.outcome == ConversionRun::Outcome::Interrupted) {
             m_notice = QStringLiteral("Конвертация прервана, файлы не записаны");
         }

@@ -159,6 +159,10 @@ private:
     // column is marked; then their quiet resolver over the dialogs' lists.
     bool sourceMarked();
     ClipResolver checkResolver();
+    // A check's or a conversion's count of rows without a clip, after its status.
+    void showEmptyRows(const QString &status, int emptyRows);
+    // One box, before the list or the report, naming each folder that could not be listed.
+    void warnUnavailable(const QStringList &folders);
     void showGridRow(int row);
     void askToCancel();
     void clearNotice();

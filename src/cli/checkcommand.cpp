@@ -6,6 +6,7 @@
 #include "common/failure.h"
 #include "dialogs/audioplacement.h"
 #include "lookup/checkrun.h"
+#include "lookup/clipresolver.h"
 #include "schedule/scheduletable.h"
 #include "sequence/conversionrun.h"
 #include "sequence/deepcheck.h"
@@ -30,6 +31,10 @@ const char kCheckHelp[]
       "Код ролика в скобках ищется в директориях поиска (Folders.cfg); если\n"
       "подходит несколько файлов и среди них нет точного совпадения, ролик\n"
       "считается ненайденным. Прочее ищется в сопоставлениях (Subst.cfg).\n"
+      "Скобки с одним возрастным знаком, например (16+), - часть названия, код\n"
+      "берется из следующих скобок; пустые скобки не подходят ни к одному файлу.\n"
+      "Строка с пустой ячейкой Источника - строка без ролика: она не ищется и\n"
+      "не печатается, их число выводится в поток ошибок: \"строк без ролика: N\".\n"
       "\n"
       "РАСПИСАНИЕ - текст с разделителем \";\" (CSV) или книга .xlsx или .ods.\n"
       "\n"
@@ -53,15 +58,20 @@ const char kCheckHelp[]
       "                 с переводом строки не начинает новую строку; в книге -\n"
       "                 по строкам листа); СОСТОЯНИЕ - found\n"
       "                 (ФАЙЛ<TAB>frames=..<TAB>step=..<TAB>rate=..<TAB>media=..),\n"
-      "                 missing, ambiguous (число файлов и сами файлы) или\n"
-      "                 unreadable (файл и сообщение о его ошибке). Затем, если\n"
+      "                 missing, ambiguous (число файлов и сами файлы),\n"
+      "                 unreadable (файл и сообщение о его ошибке) или empty\n"
+      "                 (строка без ролика, не ошибка). Затем, если\n"
       "                 конвертация прошла бы все свои строки, по строке на\n"
       "                 каждый файл, который она запишет:\n"
       "                 #<TAB>ИМЯ<TAB>clips=..<TAB>frames=..<TAB>duration=ЧЧ:ММ:СС:КК;\n"
       "  --audio МЕСТО  (с --deep) где лежит звук роликов, как у convert.\n"
       "  -h, --help     эта справка.\n"
       "\n"
-      "Код выхода: 0 - все ролики найдены (и читаются), 1 - есть ненайденные,\n"
+      "Директория поиска, которая не существует или не читается, называется в\n"
+      "потоке ошибок до всего остального: \"Директория поиска недоступна: ПУТЬ\".\n"
+      "\n"
+      "Код выхода: 0 - все ролики найдены (и читаются) и все директории поиска\n"
+      "доступны, 1 - есть ненайденные или недоступная директория поиска,\n"
       "2 - ошибка (файл не читается, не назначен столбец Источника, неверный вызов).\n";
 
 int usageError(const QString &text)
@@ -100,8 +110,18 @@ QString rowLine(const DeepCheckRow &row)
     case DeepCheckRow::Status::Unreadable:
         fields << QStringLiteral("unreadable") << field(row.cell) << field(row.path) << field(row.reason);
         break;
+    case DeepCheckRow::Status::Empty: fields << QStringLiteral("empty") << field(row.cell); break;
+    case DeepCheckRow::Status::Hidden: fields << QStringLiteral("hidden") << field(row.cell); break;
+    case DeepCheckRow::Status::Skipped: fields << QStringLiteral("skipped") << field(row.cell); break;
     }
     return fields.join(u'\t');
+}
+
+// Said before the rows: what is missing may only be missing from them.
+void printUnavailable(const QStringList &folders)
+{
+    for (const QString &folder : folders)
+        printError(ClipResolver::unavailableText(folder));
 }
 
 // The schedule with its Source column; nothing, after saying so, without one.
@@ -129,15 +149,15 @@ int deepCheckCommand(const ScheduleArguments &schedule, const std::optional<QStr
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
         const DeepCheckReport report = deepCheck(*table, lookups.resolver(), audioLocation);
+        printUnavailable(report.unavailableFolders);
         for (const DeepCheckRow &row : report.rows)
             printOut(rowLine(row));
         for (const DeepCheckGroup &group : report.groups)
             printOut(QStringLiteral("#\t%1\tclips=%2\tframes=%3\tduration=%4")
-                         .arg(field(group.name))
-                         .arg(group.clips)
-                         .arg(group.frames)
-                         .arg(group.duration));
-        return report.allFound() ? 0 : 1;
+                         .arg(field(group.name), QString::number(group.clips), QString::number(group.frames),
+                              group.duration));
+        printEmptyRows(report.emptyRows);
+        return report.allFound() && report.unavailableFolders.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;
@@ -180,10 +200,12 @@ int checkCommand(const QStringList &arguments)
         ReadOnlyLookups lookups(settings, interaction);
         lookups.load();
         lookups.resolver().setClipTypes(schedule.clipTypes(settings));
-        const QStringList unresolved = unresolvedSources(*table, lookups.resolver());
-        for (const QString &cell : unresolved)
+        const CheckRunResult result = checkSources(*table, lookups.resolver());
+        printUnavailable(result.unavailableFolders);
+        for (const QString &cell : result.unresolved)
             printOut(cell);
-        return unresolved.isEmpty() ? 0 : 1;
+        printEmptyRows(result.emptyRows);
+        return result.unresolved.isEmpty() && result.unavailableFolders.isEmpty() ? 0 : 1;
     } catch (const Failure &failure) {
         printError(failure.message());
         return 2;

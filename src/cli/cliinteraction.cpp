@@ -1,5 +1,7 @@
 #include "cliinteraction.h"
 
+#include "schedule/rowuse.h"
+
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -66,5 +68,11 @@ std::optional<QString> CliInteraction::chooseFolder(const QString &)
 }
 
 void CliInteraction::openExternal(const QString &) {}
+
+void printEmptyRows(int count)
+{
+    if (count > 0)
+        printError(emptyRowsText(count));
+}
 
 } // namespace lintaro::cli

@@ -24,5 +24,7 @@ public:
 void printText(FILE *stream, const QString &text);
 void printError(const QString &line);
 void printOut(const QString &line);
+// The count of rows without a clip on stderr; nothing when there were none.
+void printEmptyRows(int count);
 
 } // namespace lintaro::cli

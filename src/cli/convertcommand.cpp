@@ -37,7 +37,9 @@ const char kConvertHelp[]
       "читается), сообщение выводится в поток ошибок и не записывается ни один\n"
       "файл. Ролик без сопоставления не запрашивается; код в скобках, которому\n"
       "подходит несколько файлов без точного совпадения, считается ненайденным.\n"
-      "Настройки, Folders.cfg и Subst.cfg не изменяются.\n"
+      "Настройки, Folders.cfg и Subst.cfg не изменяются. Строка с пустой ячейкой\n"
+      "Источника - строка без ролика: она не конвертируется, но ее разделители\n"
+      "действуют; их число выводится в поток ошибок как \"строк без ролика: N\".\n"
       "\n"
       "РАСПИСАНИЕ - текст с разделителем \";\" (CSV) или книга .xlsx или .ods.\n"
       "\n"
@@ -70,7 +72,8 @@ const char kConvertHelp[]
       "  -h, --help      эта справка.\n"
       "\n"
       "Код выхода: 0 - файлы записаны (или конвертировать было нечего),\n"
-      "1 - строка не конвертировалась или файл не записался,\n"
+      "1 - строка не конвертировалась, файл не записался или директория поиска\n"
+      "недоступна (не существует или не читается; ничего не записывается),\n"
       "2 - ошибка до начала конвертации (файл расписания не читается,\n"
       "не назначен столбец Источника, неверный вызов).\n";
 
@@ -179,10 +182,12 @@ int convertCommand(const QStringList &arguments)
         const ConversionRun::Result result = run.run(table, saveFileName, hooks);
         switch (result.outcome) {
         case ConversionRun::Outcome::Written:
+            printEmptyRows(result.emptyRows);
             return 0;
         case ConversionRun::Outcome::NoSourceColumn:
             return 2;
         case ConversionRun::Outcome::RowFailed:
+        case ConversionRun::Outcome::Declined:
         case ConversionRun::Outcome::Cancelled:
         case ConversionRun::Outcome::Interrupted:
             break;

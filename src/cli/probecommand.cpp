@@ -95,11 +95,8 @@ int probeCommand(const QStringList &arguments)
         }
         const MediaFacts &facts = *result.facts;
         QString line = QStringLiteral("%1\tframes=%2\tstep=%3\trate=%4\tmedia=%5")
-                           .arg(file)
-                           .arg(facts.frameCount)
-                           .arg(facts.sampleStep)
-                           .arg(facts.scaledRate)
-                           .arg(facts.mediaType);
+                           .arg(file, QString::number(facts.frameCount), QString::number(facts.sampleStep),
+                                QString::number(facts.scaledRate), QString::number(facts.mediaType));
         if (!facts.startTimecode.isEmpty())
             line += QStringLiteral("\ttimecode=") + facts.startTimecode;
         printOut(line);

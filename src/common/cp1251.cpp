@@ -87,10 +87,9 @@ QString unencodableMessage(QStringView text)
     if (at < 0)
         return {};
     QString shown = text.mid(at, text[at].isHighSurrogate() && at + 1 < text.size() ? 2 : 1).toString();
+    const QString code = QString::number(QStringView(shown).toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
     return QStringLiteral("Символ \"%1\" (U+%2) в тексте \"%3\" не может быть сохранён в кодировке Windows-1251")
-        .arg(shown)
-        .arg(QString::number(QStringView(shown).toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'))
-        .arg(text);
+        .arg(shown, code, text.toString());
 }
 
 } // namespace lintaro::cp1251

@@ -27,16 +27,50 @@ QString ClipResolver::errorCaption()
     return QStringLiteral("Ошибка поиска файла");
 }
 
+QStringList ClipResolver::unavailableFolders() const
+{
+    QStringList unavailable;
+    for (const QString &folder : m_folders.list().texts()) {
+        if (!folder.isEmpty() && !unavailable.contains(folder) && !DirectoryListing::canList(folder))
+            unavailable.append(folder);
+    }
+    return unavailable;
+}
+
+QString ClipResolver::unavailableText(const QString &folder)
+{
+    return QStringLiteral("Директория поиска недоступна: ") + folder;
+}
+
+QString ClipResolver::unavailableQuestion(const QString &folder)
+{
+    return unavailableText(folder) + QStringLiteral(". Продолжить без нее?");
+}
+
+bool ClipResolver::isAgeMark(QStringView inside)
+{
+    const QStringView mark = inside.trimmed();
+    if (!mark.endsWith(u'+'))
+        return false;
+    const QStringView age = mark.chopped(1).trimmed();
+    return age == u"0" || age == u"6" || age == u"12" || age == u"16" || age == u"18";
+}
+
 std::optional<QString> ClipResolver::clipCode(QStringView cell)
 {
-    const qsizetype open = cell.indexOf(u'(');
-    if (open < 0)
-        return std::nullopt;
-    const QStringView code = cell.sliced(open + 1).left(CodeSearchLength);
-    const qsizetype close = code.indexOf(u')');
-    if (close < 0)
-        return std::nullopt;
-    return code.first(close).toString();
+    for (qsizetype from = 0;;) {
+        const qsizetype open = cell.indexOf(u'(', from);
+        if (open < 0)
+            return std::nullopt;
+        const QStringView code = cell.sliced(open + 1).left(CodeSearchLength);
+        const qsizetype close = code.indexOf(u')');
+        if (close < 0)
+            return std::nullopt;
+        // "Х/ф Брат (16+) (FILM1997)": the age mark is part of the title.
+        if (!isAgeMark(code.first(close)))
+            return code.first(close).toString();
+        from = open + 1 + close + 1;
+    }
 }
 
 std::optional<QString> ClipResolver::searchedCode(QStringView cell)
@@ -49,6 +83,10 @@ std::optional<QString> ClipResolver::searchedCode(QStringView cell)
 
 QList<ClipResolver::Candidate> ClipResolver::bracketCandidates(const QString &code, ListingCache *cache) const
 {
+    // "()" would match every clip of the archive; with one file per type it
+    // would even be found.
+    if (textfile::trimmedControl(code).isEmpty())
+        return {};
     // Several candidates are as final as one: the next type is tried only
     // when this one matched nothing in any folder.
     const QChar separator = DirectoryListing::separator();
@@ -56,6 +94,8 @@ QList<ClipResolver::Candidate> ClipResolver::bracketCandidates(const QString &co
         const QString suffix = QStringLiteral(".") + type;
         QList<Candidate> candidates;
         for (const QString &folderText : m_folders.list().texts()) {
+            if (folderText.isEmpty())
+                continue;
             const QString folder = folderText + separator;
             const QString pattern = folder + code + u'*' + suffix;
             const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
@@ -100,6 +140,9 @@ std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool qui
 
 std::optional<QString> ClipResolver::substitutionLookup(const QString &name, bool quiet) const
 {
+    // No name is no clip: the empty row of an empty table is no pair for it.
+    if (name.isEmpty())
+        return std::nullopt;
     const SubstitutionTable &table = m_substitutions.table();
     if (const int row = table.find(name); row >= 0)
         return table.row(row).path;

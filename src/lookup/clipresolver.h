@@ -30,7 +30,11 @@ public:
 
     // The text between the first "(" and the first ")" within the 300
     // characters after it, untrimmed; nothing when the cell has no clip code.
+    // A pair holding only an age mark is passed over: the next "(" after it
+    // starts the code, by the same rule.
     static std::optional<QString> clipCode(QStringView cell);
+    // "16+", "( 0 + )": the age marks 0, 6, 12, 16 and 18 that titles carry.
+    static bool isAgeMark(QStringView inside);
 
     // The code the check and the conversion search for: clipCode() without its
     // leading and trailing blanks and control characters, so that a cell the
@@ -50,7 +54,7 @@ public:
 
     // Every file CODE*.TYPE of the search folders whose name begins with the
     // code exactly, in search order, for the first clip type that has any:
-    // the bracket search's candidates.
+    // the bracket search's candidates. An empty (trimmed) code has none.
     struct Candidate
     {
         QString folder; // the folder text and a separator
@@ -65,10 +69,18 @@ public:
 
     // The path of the first pair whose name equals name exactly. Unless quiet,
     // a missing name asks for the file; the answer is appended to the table
-    // and saved at once (a failed save throws Failure). Nothing on cancel.
+    // and saved at once (a failed save throws Failure). Nothing on cancel,
+    // and nothing for the empty name, which is never asked for.
     std::optional<QString> substitutionLookup(const QString &name, bool quiet) const;
 
     static QString errorCaption();
+
+    // The search folders that cannot be listed now (missing, not a folder, no
+    // right to read), each once, in list order. An empty row is no folder.
+    QStringList unavailableFolders() const;
+    // "Директория поиска недоступна: PATH", and the conversion's question.
+    static QString unavailableText(const QString &folder);
+    static QString unavailableQuestion(const QString &folder);
 
 private:
     const SearchFolderModel &m_folders;

@@ -119,6 +119,15 @@ bool DirectoryListing::isListable(const QString &folder, const Entry &entry)
     return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool DirectoryListing::canList(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
+
 DirectoryListing::Stamp DirectoryListing::stamp(const QString &folder)
 {
     Stamp result;
@@ -150,6 +159,12 @@ QList<DirectoryListing::Entry> DirectoryListing::entries(const QString &folder)
 bool DirectoryListing::isListable(const QString &folder, const Entry &entry)
 {
     return entry.kind == Kind::File || QFileInfo(folder + u'/' + entry.name).isFile();
+}
+
+bool DirectoryListing::canList(const QString &folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isReadable();
 }
 
 DirectoryListing::Stamp DirectoryListing::stamp(const QString &folder)

@@ -59,6 +59,9 @@ public:
     static bool isListable(const QString &folder, const Entry &entry);
 
     static Stamp stamp(const QString &folder);
+
+    // Whether the folder exists, is a folder and may be opened for listing.
+    static bool canList(const QString &folder);
 };
 
 } // namespace lintaro

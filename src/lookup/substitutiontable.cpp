@@ -80,9 +80,7 @@ QString SubstitutionTable::pathRefusal(QStringView path)
 {
     if (path.size() > MaxPathLength)
         return QStringLiteral("Имя файла длиннее %1 символов (%2) нельзя сохранить в файле Subst.cfg:\n%3")
-            .arg(MaxPathLength)
-            .arg(path.size())
-            .arg(path);
+            .arg(QString::number(MaxPathLength), QString::number(path.size()), path);
     return entrycheck::lineRefusal(path);
 }
 

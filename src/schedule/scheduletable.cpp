@@ -73,36 +73,6 @@ void ScheduleTable::setDataRow(int row, QString text, std::vector<quint32> bound
     data.bounds = std::move(bounds);
 }
 
-void ScheduleTable::setRowHidden(int row, bool hidden)
-{
-    if (row < 1 || row >= rowCount())
-        return;
-    if (m_hiddenRows.empty()) {
-        if (!hidden)
-            return;
-        m_hiddenRows.resize(m_rows.size(), false);
-    }
-    m_hiddenRows[size_t(row - 1)] = hidden;
-}
-
-bool ScheduleTable::isRowHidden(int row) const
-{
-    return row >= 1 && size_t(row - 1) < m_hiddenRows.size() && m_hiddenRows[size_t(row - 1)];
-}
-
-void ScheduleTable::setMergedCell(int column, int row, bool merged)
-{
-    if (merged)
-        m_mergedCells.insert({ column, row });
-    else
-        m_mergedCells.erase({ column, row });
-}
-
-bool ScheduleTable::isMergedCell(int column, int row) const
-{
-    return !m_mergedCells.empty() && m_mergedCells.count({ column, row }) != 0;
-}
-
 QList<int> ScheduleTable::separatorColumns() const
 {
     QList<int> columns;
@@ -111,6 +81,34 @@ QList<int> ScheduleTable::separatorColumns() const
             columns.append(c);
     }
     return columns;
+}
+
+void ScheduleTable::setRowHidden(int row, bool hidden)
+{
+    if (size_t(row) >= m_hiddenRows.size()) {
+        if (!hidden)
+            return;
+        m_hiddenRows.resize(size_t(row) + 1, false);
+    }
+    m_hiddenRows[size_t(row)] = hidden;
+}
+
+bool ScheduleTable::isRowHidden(int row) const
+{
+    return row >= 0 && size_t(row) < m_hiddenRows.size() && m_hiddenRows[size_t(row)];
+}
+
+void ScheduleTable::setMergedCell(int column, int row, bool merged)
+{
+    if (merged)
+        m_mergedCells.insert({row, column});
+    else
+        m_mergedCells.erase({row, column});
+}
+
+bool ScheduleTable::isMergedCell(int column, int row) const
+{
+    return !m_mergedCells.empty() && m_mergedCells.count({row, column}) > 0;
 }
 
 } // namespace lintaro

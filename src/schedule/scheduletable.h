@@ -44,13 +44,6 @@ public:
     // dropped and empty fields at the end cost nothing.
     void setDataRow(int row, QString text, std::vector<quint32> bounds);
 
-    // Rows the operator hid in the workbook, and cells a vertical merge filled
-    // from the cell above; both are kept apart from the cell texts.
-    void setRowHidden(int row, bool hidden);
-    bool isRowHidden(int row) const;
-    void setMergedCell(int column, int row, bool merged);
-    bool isMergedCell(int column, int row) const;
-
     // What the import noticed and the status bar mentions: records of a text
     // file that span lines, formula cells of a workbook stored without a value.
     int multiLineRecords() const { return m_multiLineRecords; }
@@ -72,6 +65,14 @@ public:
     bool isSeparatorColumn(int column) const { return m_captions[column] == kSeparatorCaption; }
     QList<int> separatorColumns() const;
 
+    // A row the workbook hides, and a cell that a vertical merge covers (its
+    // text lives in the cell above). Both false unless set; nothing is stored
+    // for a table that never sets them.
+    void setRowHidden(int row, bool hidden);
+    bool isRowHidden(int row) const;
+    void setMergedCell(int column, int row, bool merged);
+    bool isMergedCell(int column, int row) const;
+
 private:
     struct Row
     {
@@ -86,8 +87,8 @@ private:
     std::vector<Row> m_rows;
     std::vector<int> m_widths;
     int m_sourceColumn = -1;
-    std::vector<bool> m_hiddenRows; // by data row; empty when none is hidden
-    std::set<std::pair<int, int>> m_mergedCells; // (column, row)
+    std::vector<bool> m_hiddenRows;              // by row, up to the last hidden one
+    std::set<std::pair<int, int>> m_mergedCells; // (row, column)
     int m_multiLineRecords = 0;
     int m_formulasWithoutValue = 0;
 };

@@ -46,8 +46,7 @@ QString ConversionRun::pathProblem(const QString &path)
         if (ch.unicode() < 32)
             return QStringLiteral("Путь к файлу \"%1\" содержит управляющий символ (код %2) и не может быть "
                                   "записан в файл последовательности")
-                .arg(path)
-                .arg(ch.unicode());
+                .arg(path, QString::number(ch.unicode()));
     }
     return {};
 }
@@ -63,6 +62,16 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     if (table.sourceColumn() < 0) {
         m_interaction.message(kNoSourceCaption, kNoSourceText, MessageIcon::Warning);
         return result;
+    }
+    // A share that is not mounted would make a clip of another folder the
+    // only match, and put it on air.
+    for (const QString &folder : m_resolver.unavailableFolders()) {
+        if (m_interaction.message(ClipResolver::errorCaption(), ClipResolver::unavailableQuestion(folder),
+                                  MessageIcon::Warning, MessageButtons::YesNo)
+            != MessageAnswer::Yes) {
+            result.outcome = Outcome::Declined;
+            return result;
+        }
     }
     // Stored before anything else, and kept whatever happens later in the run.
     if (m_settings)
@@ -97,6 +106,7 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     };
 
     const ConversionWalkResult walk = walkSchedule(table, walkHooks);
+    result.emptyRows = walk.emptyRows;
     if (walk.cancelled) {
         result.outcome = Outcome::Interrupted;
         result.failedRow = walk.failedRow;

@@ -51,6 +51,7 @@ public:
         RowFailed,      // a row's message was shown; nothing written
         Cancelled,      // the save dialog was cancelled; nothing written
         Interrupted,    // the operator stopped the walk; nothing written
+        Declined,       // the operator would not go on without a search folder; nothing written
         Written,        // every file written (none, when no row was converted)
     };
     struct Result
@@ -59,6 +60,7 @@ public:
         int failedRow = -1;
         QStringList files; // written, in order
         SequenceFormat format = SequenceFormat::Psq; // the one chosen in the save dialog
+        int emptyRows = 0; // rows met without a clip, passed over
     };
 
     // settings is null for the command-line tool, which stores nothing.

@@ -1,11 +1,13 @@
 #include "conversionwalk.h"
 
 #include "common/textfile.h"
+#include "schedule/rowuse.h"
 #include "schedule/scheduletable.h"
 
 namespace lintaro {
 
-ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWalkHooks &hooks)
+ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWalkHooks &hooks,
+                                  const RowSelection *selection)
 {
     ConversionWalkResult result;
     const QList<int> separators = table.separatorColumns();
@@ -36,6 +38,13 @@ ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWa
                 lastValues[c] = value.toString();
                 changed = true;
             }
+        }
+        // A cassette number on a block title without a clip still starts the
+        // cassette's file, at the next row that goes into it.
+        if (const RowUse use = rowUse(table, r, selection); use != RowUse::Converted) {
+            if (use == RowUse::Empty)
+                ++result.emptyRows;
+            continue;
         }
         // Rows above the first separator value are not converted.
         if (result.separatorPresent && !separatorSeen)

@@ -8,6 +8,7 @@
 namespace lintaro {
 
 class ScheduleTable;
+struct RowSelection;
 
 // The walk of a conversion run over the schedule's data rows: which rows are
 // converted, where a new sequence file begins, and each file's name suffix.
@@ -37,8 +38,12 @@ struct ConversionWalkResult
     bool separatorPresent = false;
     // One suffix per file, ".K1" or ".K1.10"; empty without separator columns.
     QStringList suffixes;
+    int emptyRows = 0; // rows met without a clip (RowUse::Empty)
 };
 
-ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWalkHooks &hooks);
+// Rows that are not converted (see rowUse) still count their separator
+// values; the file they would start begins at the next converted row.
+ConversionWalkResult walkSchedule(const ScheduleTable &table, const ConversionWalkHooks &hooks,
+                                  const RowSelection *selection = nullptr);
 
 } // namespace lintaro

@@ -5,6 +5,7 @@
 #include "common/textfile.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
+#include "schedule/rowuse.h"
 #include "schedule/scheduletable.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/conversionrun.h"
@@ -35,11 +36,17 @@ public:
 };
 
 DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &resolver,
-                      const QString &audioLocation, ListingCache &listings)
+                      const QString &audioLocation, ListingCache &listings, const RowSelection *selection)
 {
     DeepCheckRow row;
     row.row = r;
     row.cell = table.cell(table.sourceColumn(), r);
+    switch (rowUse(table, r, selection)) {
+    case RowUse::Converted: break;
+    case RowUse::Empty: row.status = DeepCheckRow::Status::Empty; return row;
+    case RowUse::Hidden: row.status = DeepCheckRow::Status::Hidden; return row;
+    case RowUse::Skipped: row.status = DeepCheckRow::Status::Skipped; return row;
+    }
     // Resolved as the check run resolves: the code and the name trimmed.
     std::optional<QString> path;
     if (const std::optional<QString> code = ClipResolver::clipCode(row.cell)) {
@@ -50,11 +57,12 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
             row.status = DeepCheckRow::Status::Ambiguous;
             for (const ClipResolver::Candidate &candidate : candidates)
                 row.candidates.append(candidate.path());
-            row.reason = QStringLiteral("%1 файлов %2*.avi").arg(candidates.size()).arg(trimmed);
+            row.reason = QStringLiteral("%1 файлов %2*.avi").arg(QString::number(candidates.size()), trimmed);
             return row;
         }
         if (!path)
-            row.reason = QStringLiteral("нет файла %1*.avi").arg(trimmed);
+            row.reason = trimmed.isEmpty() ? QStringLiteral("пустой код")
+                                           : QStringLiteral("нет файла %1*.avi").arg(trimmed);
     } else {
         const QString name = textfile::trimmedControl(row.cell).toString();
         path = resolver.substitutionLookup(name, true);
@@ -93,22 +101,26 @@ QString twoDigits(quint64 value)
 bool DeepCheckReport::allFound() const
 {
     for (const DeepCheckRow &row : rows) {
-        if (row.status != DeepCheckRow::Status::Found)
+        if (row.status != DeepCheckRow::Status::Found && !row.passedOver())
             return false;
     }
     return true;
 }
 
 DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings)
+                          ListingCache *listings, const RowSelection *selection)
 {
     DeepCheckReport report;
     if (table.sourceColumn() < 0)
         return report;
+    report.unavailableFolders = resolver.unavailableFolders();
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
-    for (int r = 1; r < table.rowCount(); ++r)
-        report.rows.append(checkRow(table, r, resolver, audioLocation, cache));
+    for (int r = 1; r < table.rowCount(); ++r) {
+        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection));
+        if (report.rows.last().status == DeepCheckRow::Status::Empty)
+            ++report.emptyRows;
+    }
 
     // The conversion's own walk decides which rows go into which file.
     QList<QList<MediaFacts>> files;
@@ -123,7 +135,7 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
         files.last().append(*row.facts);
         return {};
     };
-    const ConversionWalkResult walk = walkSchedule(table, hooks);
+    const ConversionWalkResult walk = walkSchedule(table, hooks, selection);
     if (walk.failed) {
         report.stopRow = walk.failedRow;
         return report;
@@ -217,6 +229,9 @@ QString deepCheckStatusText(const DeepCheckRow &row)
     case DeepCheckRow::Status::Ambiguous:
         return QStringLiteral("неоднозначен: %1 файлов").arg(row.candidates.size());
     case DeepCheckRow::Status::Unreadable: return QStringLiteral("ошибка AVI: ") + row.reason;
+    case DeepCheckRow::Status::Empty: return QStringLiteral("пустая ячейка");
+    case DeepCheckRow::Status::Hidden: return QStringLiteral("скрыта");
+    case DeepCheckRow::Status::Skipped: return QStringLiteral("не выбрана");
     }
     return {};
 }

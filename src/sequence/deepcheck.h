@@ -14,6 +14,7 @@ namespace lintaro {
 class ClipResolver;
 class ListingCache;
 class ScheduleTable;
+struct RowSelection;
 
 // The deep check: every data row resolved quietly as the check run resolves
 // it, every clip found probed as the conversion probes it, and the output
@@ -21,7 +22,8 @@ class ScheduleTable;
 // nothing, shows nothing and writes nothing.
 struct DeepCheckRow
 {
-    enum class Status { Found, Missing, Ambiguous, Unreadable };
+    // The last three are rows the conversion passes over (see rowUse).
+    enum class Status { Found, Missing, Ambiguous, Unreadable, Empty, Hidden, Skipped };
 
     int row = 0;  // the schedule row, 1 for the file's first line
     QString cell; // the Source cell as the table holds it
@@ -30,6 +32,8 @@ struct DeepCheckRow
     QStringList candidates;   // ambiguous: every file the code matches
     QString reason;           // missing: what was looked for; unreadable: the probe's message
     std::optional<MediaFacts> facts;
+
+    bool passedOver() const { return status >= Status::Empty; }
 };
 
 struct DeepCheckGroup
@@ -47,14 +51,16 @@ struct DeepCheckReport
     QList<DeepCheckGroup> groups;
     bool conversionPasses = false;
     int stopRow = -1; // the row the conversion would stop at, when it would
+    int emptyRows = 0;
+    QStringList unavailableFolders; // search folders that could not be listed
 
-    // Every row found and readable.
+    // Every row converted found and readable.
     bool allFound() const;
 };
 
 // audioLocation decides the probe's WAV companion, as for the conversion.
 DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolver, const QString &audioLocation,
-                          ListingCache *listings = nullptr);
+                          ListingCache *listings = nullptr, const RowSelection *selection = nullptr);
 
 // HH:MM:SS:FF of a number of frames at a clip's rate; drop-frame rates
 // (29.97, 59.94) count as drop-frame time code with ";" before the frames.
@@ -65,7 +71,8 @@ QString timecode(quint64 frames, const MediaFacts &rate);
 // clip's rate, shown at that rate.
 QString groupDuration(const QList<MediaFacts> &clips);
 
-// "найден", "не найден", "неоднозначен: N файлов", "ошибка AVI: ..."
+// "найден", "не найден", "неоднозначен: N файлов", "ошибка AVI: ...", "пустая
+// ячейка", "скрыта", "не выбрана"
 QString deepCheckStatusText(const DeepCheckRow &row);
 
 // The report as the window shows it, a ';'-separated Windows-1251 table;

@@ -605,51 +605,47 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         QString err; // the first line, when it matters
     };
     const QList<Case> cases = {
-        { { "check", book, "--source", "0" }, "В книге несколько листов: укажите один параметром --sheet:" },
-        { { "check", book, "--source", "0", "--sheet", "Служебный" },
-            "В книге нет листа \"Служебный\"; ее листы:" },
-        { { "convert", book, "--save-as", m_out + "/x", "--source", "0", "--sheet", "3" }, {} },
-        { { "check", book, "--source", "0", "--sheet", "0" }, {} },
-        { { "check", book, "--source", "0", "--sheet" }, {} },
-        { { "check", schedule, "--source", "0", "--sheet", "1" },
-            "--sheet действует только для книги (.xlsx, .ods), а не для текста" },
-        { { "check", legacy, "--source", "0" },
-            "Файл Excel 97–2003 (.xls) не поддерживается: сохраните его как .xlsx, .ods или CSV" },
-        { { "check", missing, "--source", "0" }, "Cannot open file " + missing },
-        { { "check", m_root.path(), "--source", "0" }, "Cannot open file " + m_root.path() },
-        { { "check", empty, "--source", "0" }, "Расписание " + empty + " пусто" },
-        { { "check", binary, "--source", "0" }, "Расписание " + binary + " пусто" },
-        { { "check", schedule, "--source", "2" },
-            "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1" },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5" }, {} },
-        { { "convert", missing, "--save-as", m_out + "/x", "--source", "0" }, "Cannot open file " + missing },
-        { { "check", pipe, "--source", "0" }, "Cannot open file " + pipe },
-        { { "convert", "/dev/zero", "--save-as", m_out + "/x", "--source", "0" },
-            "Cannot open file /dev/zero" },
+        {{"check", book, "--source", "0"}, "В книге несколько листов: укажите один параметром --sheet:"},
+        {{"check", book, "--source", "0", "--sheet", "Служебный"}, "В книге нет листа \"Служебный\"; ее листы:"},
+        {{"convert", book, "--save-as", m_out + "/x", "--source", "0", "--sheet", "3"}, {}},
+        {{"check", book, "--source", "0", "--sheet", "0"}, {}},
+        {{"check", book, "--source", "0", "--sheet"}, {}},
+        {{"check", schedule, "--source", "0", "--sheet", "1"},
+         "--sheet действует только для книги (.xlsx, .ods), а не для текста"},
+        {{"check", legacy, "--source", "0"},
+         "Файл Excel 97–2003 (.xls) не поддерживается: сохраните его как .xlsx, .ods или CSV"},
+        {{"check", missing, "--source", "0"}, "Cannot open file " + missing},
+        {{"check", m_root.path(), "--source", "0"}, "Cannot open file " + m_root.path()},
+        {{"check", empty, "--source", "0"}, "Расписание " + empty + " пусто"},
+        {{"check", binary, "--source", "0"}, "Расписание " + binary + " пусто"},
+        {{"check", schedule, "--source", "2"}, "В расписании нет столбца 2: его столбцы нумеруются от 0 до 1"},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--separator", "5"}, {}},
+        {{"convert", missing, "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file " + missing},
+        {{"check", pipe, "--source", "0"}, "Cannot open file " + pipe},
+        {{"convert", "/dev/zero", "--save-as", m_out + "/x", "--source", "0"}, "Cannot open file /dev/zero"},
         // A folder is no name: "out/" would give the hidden "out/.psq".
-        { { "convert", schedule, "--save-as", m_out + "/", "--source", "0" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/.psq", "--source", "0", "--separator", "1" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/^.K1.psq", "--source", "0", "--separator", "1" },
-            {} },
-        { { "check" }, {} },
-        { { "check", schedule, schedule }, {} },
-        { { "check", schedule, "--source" }, {} },
-        { { "check", schedule, "--source", "-1" }, {} },
-        { { "check", schedule, "--source", "one" }, {} },
-        { { "check", schedule, "--source", "0", "--source", "1" }, {} },
-        { { "check", schedule, "--separator", "1" }, {} },
-        { { "check", schedule, "--source", "1", "--separator", "1" }, {} },
-        { { "check", schedule, "--save-as", "x" }, {} },
-        { { "convert", schedule, "--source", "0" }, {} },
-        { { "convert", schedule, "--save-as", "", "--source", "0" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD" }, {} },
-        { { "convert", schedule, "--save-as" }, {} },
-        { { "check", schedule, "--source", "0", "--type", "mpg" }, {} },
-        { { "check", schedule, "--source", "0", "--type" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt" }, {} },
-        { { "convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:" }, {} },
+        {{"convert", schedule, "--save-as", m_out + "/", "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/.psq", "--source", "0", "--separator", "1"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/^.K1.psq", "--source", "0", "--separator", "1"}, {}},
+        {{"check"}, {}},
+        {{"check", schedule, schedule}, {}},
+        {{"check", schedule, "--source"}, {}},
+        {{"check", schedule, "--source", "-1"}, {}},
+        {{"check", schedule, "--source", "one"}, {}},
+        {{"check", schedule, "--source", "0", "--source", "1"}, {}},
+        {{"check", schedule, "--separator", "1"}, {}},
+        {{"check", schedule, "--source", "1", "--separator", "1"}, {}},
+        {{"check", schedule, "--save-as", "x"}, {}},
+        {{"convert", schedule, "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", "", "--source", "0"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--audio", "CD"}, {}},
+        {{"convert", schedule, "--save-as"}, {}},
+        {{"check", schedule, "--source", "0", "--type", "mpg"}, {}},
+        {{"check", schedule, "--source", "0", "--type"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--type", ".mxf"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--format", "EDL"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "/mnt"}, {}},
+        {{"convert", schedule, "--save-as", m_out + "/x", "--source", "0", "--map", "=E:"}, {}},
     };
     const Snapshot before = snapshot(m_root.path());
     for (const Case &c : cases) {
@@ -665,10 +661,13 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
     EXPECT_EQ(snapshot(m_root.path()), before);
 
     // The visible sheets, one a line; an exact name or a number picks one.
-    EXPECT_EQ(run("check", { book, "--source", "0" }).err,
-        "В книге несколько листов: укажите один параметром --sheet:\nЭфир\nЗаметки\n");
-    for (const char *sheet : { "Заметки", "2" }) {
-        const Outcome notes = run("check", { book, "--source", "0", "--sheet", sheet });
+    EXPECT_EQ(run("check", {book, "--source", "0"}).err,
+              "В книге несколько листов: укажите один параметром --sheet:\nЭфир\nЗаметки\n");
+    // A merged-over Source cell is an empty one, a hidden row stays hidden.
+    const QString deep = run("check", {book, "--deep", "--source", "2", "--sheet", "1"}).out;
+    EXPECT_TRUE(deep.contains("\n3\tempty\tK1\n4\tempty\tK1\n5\thidden\tK2\n")) << deep.toStdString();
+    for (const char *sheet : {"Заметки", "2"}) {
+        const Outcome notes = run("check", {book, "--source", "0", "--sheet", sheet});
         EXPECT_EQ(notes.out, "только текст\n");
         EXPECT_EQ(notes.status, 1);
     }

@@ -186,6 +186,12 @@ TEST_F(MainWindowTest, AWorkbookAsksForItsSheetWithTheLastOnePreselected)
     open(*form, book);
     EXPECT_EQ(form->statusText(), book + QStringLiteral(" — формул без значения: 5"));
     EXPECT_EQ(form->model().table().cell(3, 2), QStringLiteral("0451"));
+    // The hidden row is dimmed, the merged-over cassette cells marked.
+    const QModelIndex hidden = form->model().index(4, 1);
+    EXPECT_TRUE(hidden.data(ScheduleModel::RowHiddenRole).toBool());
+    EXPECT_TRUE(form->model().index(2, 2).data(ScheduleModel::MergedCellRole).toBool());
+    EXPECT_FALSE(form->model().index(1, 2).data(ScheduleModel::MergedCellRole).toBool());
+    EXPECT_NE(cellColour(*form, 1, 4), cellColour(*form, 1, 3));
 
     // One visible sheet opens at once.
     open(*form, corpus + QStringLiteral("single.xlsx"));

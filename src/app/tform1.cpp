@@ -822,16 +822,27 @@ void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QMo
     if (m_editMode && index == StringGrid1->currentIndex())
         return;
     const QString caption = m_model->table().caption(index.column());
+    // A row the workbook hides is dimmed, and a cell a merge fills from above
+    // shows its text grey and slanted: neither goes on air.
+    const bool hidden = index.data(ScheduleModel::RowHiddenRole).toBool();
+    const bool merged = index.data(ScheduleModel::MergedCellRole).toBool();
     QColor fill;
     if (caption == kSourceCaption)
         fill = kSourceFill;
     else if (caption == kSeparatorCaption)
         fill = kSeparatorFill;
+    else if (hidden || merged)
+        fill = StringGrid1->palette().color(QPalette::Base);
     else
         return;
+    if (hidden)
+        fill = QColor((fill.red() + 2 * 160) / 3, (fill.green() + 2 * 160) / 3, (fill.blue() + 2 * 160) / 3);
     painter.setClipRect(rect);
     painter.fillRect(rect, fill);
-    painter.setPen(Qt::black);
+    painter.setPen(hidden || merged ? QColor(96, 96, 96) : QColor(Qt::black));
+    QFont font = painter.font();
+    font.setItalic(merged);
+    painter.setFont(font);
     painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                      index.data(Qt::DisplayRole).toString());
 }

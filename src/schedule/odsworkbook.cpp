@@ -18,7 +18,9 @@ const QString kContent = QStringLiteral("content.xml");
 
 QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
 {
-    for (const QXmlStreamAttribute &a : xml.attributes()) {
+    // Kept const: a range-for over the temporary list would copy it each call.
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute &a : attributes) {
         if (a.name() == name)
             return a.value();
     }
@@ -74,6 +76,82 @@ void collectText(QXmlStreamReader &xml, QString &text, qint64 &budget, bool inPa
     }
 }
 
+// The rows of the table element being read, to its end.
+void readRows(QXmlStreamReader &xml, SheetGrid &grid)
+{
+    int row = 0;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement()) {
+            --depth;
+            continue;
+        }
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"table") { // a table inside a cell holds no schedule
+            xml.skipCurrentElement();
+            continue;
+        }
+        if (xml.name() != u"table-row") {
+            ++depth; // row groups, header rows: their rows count as any other
+            continue;
+        }
+        const int rows = count(xml, QLatin1StringView("number-rows-repeated"), SheetGrid::kMaxRows - row);
+        const QStringView visibility = attribute(xml, QLatin1StringView("visibility"));
+        if (visibility == u"collapse" || visibility == u"filter")
+            grid.setRowsHidden(row, rows);
+        struct Filled
+        {
+            int column, repeat;
+            QString text;
+        };
+        std::vector<Filled> cells;
+        int column = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isEndElement())
+                break; // the row's end
+            if (!xml.isStartElement())
+                continue;
+            const bool covered = xml.name() == u"covered-table-cell";
+            if (!covered && xml.name() != u"table-cell") {
+                xml.skipCurrentElement();
+                continue;
+            }
+            const int repeat
+                = count(xml, QLatin1StringView("number-columns-repeated"), SheetGrid::kMaxColumns);
+            const int rowSpan = count(xml, QLatin1StringView("number-rows-spanned"), SheetGrid::kMaxRows);
+            const int columnSpan
+                = count(xml, QLatin1StringView("number-columns-spanned"), SheetGrid::kMaxColumns);
+            const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
+            const QStringView value = attribute(xml, QLatin1StringView("value"));
+            QString text;
+            qint64 budget = SheetGrid::kMaxCharacters;
+            collectText(xml, text, budget);
+            if (text.isEmpty() && !covered) {
+                bool ok = false;
+                const double number = value.toDouble(&ok);
+                text = !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
+            }
+            if (!text.isEmpty() && column < SheetGrid::kMaxColumns) {
+                cells.push_back({ column, std::min(repeat, SheetGrid::kMaxColumns - column), text });
+                if (rowSpan > 1)
+                    grid.addMerge(column, row, column + columnSpan - 1, row + rowSpan - 1);
+            }
+            column = int(std::min<qint64>(qint64(column) + repeat, SheetGrid::kMaxColumns));
+        }
+        // A row with text written once for several rows: each gets it.
+        for (int r = row; r < row + (cells.empty() ? 0 : rows); ++r) {
+            for (const Filled &cell : cells) {
+                for (int c = cell.column; c < cell.column + cell.repeat; ++c)
+                    grid.setCell(c, r, cell.text);
+            }
+        }
+        row = std::min(row + rows, SheetGrid::kMaxRows);
+    }
+}
+
 } // namespace
 
 OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
@@ -103,7 +181,11 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
             const QString tableStyle = attribute(xml, QLatin1StringView("style-name")).toString();
             m_sheets.append(
                 { attribute(xml, QLatin1StringView("name")).toString(), !hiddenStyles.contains(tableStyle) });
-            xml.skipCurrentElement();
+            // One pass for all sheets: the XML costs more to scan than the
+            // cells of a schedule cost to keep.
+            SheetGrid grid;
+            readRows(xml, grid);
+            m_tables.push_back(grid.toTable());
         }
     }
     if (xml.hasError())
@@ -114,93 +196,9 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
 
 ScheduleTable OdsWorkbook::readSheet(int index) const
 {
-    QXmlStreamReader xml(m_archive->read(kContent));
-    SheetGrid grid;
-    int table = -1;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement() || xml.name() != u"table")
-            continue;
-        if (++table != index) {
-            xml.skipCurrentElement();
-            continue;
-        }
-        int row = 0;
-        int depth = 1;
-        while (depth > 0 && !xml.atEnd()) {
-            xml.readNext();
-            if (xml.isEndElement()) {
-                --depth;
-                continue;
-            }
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"table") { // a table inside a cell holds no schedule
-                xml.skipCurrentElement();
-                continue;
-            }
-            if (xml.name() != u"table-row") {
-                ++depth; // row groups, header rows: their rows count as any other
-                continue;
-            }
-            const int rows = count(xml, QLatin1StringView("number-rows-repeated"), SheetGrid::kMaxRows - row);
-            const QStringView visibility = attribute(xml, QLatin1StringView("visibility"));
-            if (visibility == u"collapse" || visibility == u"filter")
-                grid.setRowsHidden(row, rows);
-            struct Filled
-            {
-                int column, repeat;
-                QString text;
-            };
-            std::vector<Filled> cells;
-            int column = 0;
-            while (!xml.atEnd()) {
-                xml.readNext();
-                if (xml.isEndElement())
-                    break; // the row's end
-                if (!xml.isStartElement())
-                    continue;
-                const bool covered = xml.name() == u"covered-table-cell";
-                if (!covered && xml.name() != u"table-cell") {
-                    xml.skipCurrentElement();
-                    continue;
-                }
-                const int repeat
-                    = count(xml, QLatin1StringView("number-columns-repeated"), SheetGrid::kMaxColumns);
-                const int rowSpan = count(xml, QLatin1StringView("number-rows-spanned"), SheetGrid::kMaxRows);
-                const int columnSpan
-                    = count(xml, QLatin1StringView("number-columns-spanned"), SheetGrid::kMaxColumns);
-                const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
-                const QStringView value = attribute(xml, QLatin1StringView("value"));
-                QString text;
-                qint64 budget = SheetGrid::kMaxCharacters;
-                collectText(xml, text, budget);
-                if (text.isEmpty() && !covered) {
-                    bool ok = false;
-                    const double number = value.toDouble(&ok);
-                    text = !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
-                }
-                if (!text.isEmpty() && column < SheetGrid::kMaxColumns) {
-                    cells.push_back({ column, std::min(repeat, SheetGrid::kMaxColumns - column), text });
-                    if (rowSpan > 1)
-                        grid.addMerge(column, row, column + columnSpan - 1, row + rowSpan - 1);
-                }
-                column = int(std::min<qint64>(qint64(column) + repeat, SheetGrid::kMaxColumns));
-            }
-            // A row with text written once for several rows: each gets it.
-            for (int r = row; r < row + (cells.empty() ? 0 : rows); ++r) {
-                for (const Filled &cell : cells) {
-                    for (int c = cell.column; c < cell.column + cell.repeat; ++c)
-                        grid.setCell(c, r, cell.text);
-                }
-            }
-            row = std::min(row + rows, SheetGrid::kMaxRows);
-        }
-        break;
-    }
-    if (xml.hasError())
-        damaged(xml);
-    return grid.toTable();
+    if (index < 0 || size_t(index) >= m_tables.size())
+        return {};
+    return std::move(m_tables[size_t(index)]);
 }
 
 } // namespace lintaro

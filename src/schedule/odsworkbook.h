@@ -3,6 +3,7 @@
 #include "workbook.h"
 
 #include <memory>
+#include <vector>
 
 namespace lintaro {
 
@@ -19,6 +20,7 @@ public:
 private:
     QByteArray m_bytes; // the archive reads from these
     std::shared_ptr<ZipArchive> m_archive;
+    mutable std::vector<ScheduleTable> m_tables; // each handed out once
 };
 
 } // namespace lintaro

@@ -14,7 +14,9 @@ namespace {
 QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
 {
     // By local name: writers differ in their prefixes.
-    for (const QXmlStreamAttribute &a : xml.attributes()) {
+    // Kept const: a range-for over the temporary list would copy it each call.
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute &a : attributes) {
         if (a.name() == name)
             return a.value();
     }

@@ -43,6 +43,15 @@ long currentRssKb()
 
 long peakRssKb()
 {
+    // VmHWM starts anew with the program; ru_maxrss would carry the parent's
+    // peak over the exec of a measuring child.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;

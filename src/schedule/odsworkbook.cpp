@@ -6,6 +6,7 @@
 #include "ziparchive.h"
 
 #include <QSet>
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -164,7 +165,12 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
     if (!m_archive->contains(kContent))
         throw Failure(QStringLiteral("Книга повреждена: нет части content.xml"));
 
-    QXmlStreamReader xml(m_archive->read(kContent));
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(kContent);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
     QSet<QString> hiddenStyles;
     QString style;
     while (!xml.atEnd()) {

@@ -5,6 +5,7 @@
 #include "sheetgrid.h"
 #include "ziparchive.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 namespace lintaro {
@@ -198,7 +199,12 @@ XlsxWorkbook::XlsxWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive
 
 void XlsxWorkbook::readSharedStrings(const QString &part)
 {
-    QXmlStreamReader xml(m_archive->read(part));
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(part);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
     qint64 characters = 0;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -243,7 +249,12 @@ void XlsxWorkbook::readStyles(const QString &part)
 ScheduleTable XlsxWorkbook::readSheet(int index) const
 {
     const QString part = m_sheetParts.value(index);
-    QXmlStreamReader xml(m_archive->read(part));
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(part);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
     SheetGrid grid;
     int row = -1;
     int column = -1;

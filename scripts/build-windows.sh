@@ -19,7 +19,7 @@ jobs=${LINTARO_JOBS:-2}
 packages=(
     cmake ninja-build pkg-config zip ccache
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    g++-mingw-w64-x86-64-posix googletest
+    g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev
     wine wine64 xvfb xauth
 )
 missing=()

@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
     libavformat-dev libavcodec-dev libavutil-dev
+    zlib1g-dev
     libgtest-dev
     clang libclang-rt-14-dev
     ffmpeg melt mkvtoolnix

@@ -8,7 +8,8 @@ win64=${LINTARO_WIN64:-$here/build-win/win64}
 export WINEPREFIX=${WINEPREFIX:-$here/build-win/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-export WINEPATH="Z:${win64//\//\\}\\bin"
+# zlib1.dll comes from Debian's mingw-w64 zlib, not from the toolchain.
+export WINEPATH="Z:${win64//\//\\}\\bin;Z:\\usr\\x86_64-w64-mingw32\\lib"
 # Windows programs choose Qt's own platform: offscreen and minimal never
 # return to the event loop under Wine once a window is shown.
 unset QT_QPA_PLATFORM

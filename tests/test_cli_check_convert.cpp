@@ -697,12 +697,24 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
 #ifdef Q_OS_UNIX
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
 #endif
+    const QString book = qEnvironmentVariable("LINTARO_TEST_DATA") + "/../../fuzz/corpus/workbook/calc.xlsx";
+    const QString legacy
+        = qEnvironmentVariable("LINTARO_TEST_DATA") + "/../../fuzz/corpus/workbook/legacy.xls";
     struct Case
     {
         QStringList arguments;
         QString err; // the first line, when it matters
     };
     const QList<Case> cases = {
+        {{"check", book, "--source", "0"}, "В книге несколько листов: укажите один параметром --sheet:"},
+        {{"check", book, "--source", "0", "--sheet", "Служебный"}, "В книге нет листа \"Служебный\"; ее листы:"},
+        {{"convert", book, "--save-as", m_out + "/x", "--source", "0", "--sheet", "3"}, {}},
+        {{"check", book, "--source", "0", "--sheet", "0"}, {}},
+        {{"check", book, "--source", "0", "--sheet"}, {}},
+        {{"check", schedule, "--source", "0", "--sheet", "1"},
+         "--sheet действует только для книги (.xlsx, .ods), а не для текста"},
+        {{"check", legacy, "--source", "0"},
+         "Файл Excel 97–2003 (.xls) не поддерживается: сохраните его как .xlsx, .ods или CSV"},
         {{"check", missing, "--source", "0"}, "Cannot open file " + missing},
         {{"check", m_root.path(), "--source", "0"}, "Cannot open file " + m_root.path()},
         {{"check", empty, "--source", "0"}, "Расписание " + empty + " пусто"},
@@ -761,6 +773,18 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
     }
     EXPECT_EQ(snapshot(m_root.path()), before);
 
+    // The visible sheets, one a line; an exact name or a number picks one.
+    EXPECT_EQ(run("check", {book, "--source", "0"}).err,
+              "В книге несколько листов: укажите один параметром --sheet:\nЭфир\nЗаметки\n");
+    // A merged-over Source cell is an empty one, a hidden row stays hidden.
+    const QString deep = run("check", {book, "--deep", "--source", "2", "--sheet", "1"}).out;
+    EXPECT_TRUE(deep.contains("\n3\tempty\tK1\n4\tempty\tK1\n5\thidden\tK2\n")) << deep.toStdString();
+    for (const char *sheet : {"Заметки", "2"}) {
+        const Outcome notes = run("check", {book, "--source", "0", "--sheet", sheet});
+        EXPECT_EQ(notes.out, "только текст\n");
+        EXPECT_EQ(notes.status, 1);
+    }
+
 #ifdef Q_OS_UNIX
     // The same for the configuration files.
     QFile::remove(m_config + "/Folders.cfg");
@@ -775,6 +799,7 @@ TEST_F(CliCheckConvert, ErrorsBeforeTheWorkExitWithTwo)
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.contains("--source"));
         EXPECT_TRUE(help.out.contains("--rows A-B"));
+        EXPECT_TRUE(help.out.contains("--sheet ЛИСТ"));
         EXPECT_TRUE(help.out.contains("--format psq|xml|edl|mlt"));
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Использование: lintaro-cli ") + command));
     }

@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -136,15 +137,17 @@ TEST_F(MainWindowTest, StartsWithItsCaptionSizeAndMenusInOrder)
     EXPECT_TRUE(m_interaction.messages.isEmpty());
 }
 
-TEST_F(MainWindowTest, OpeningShowsTheScheduleAndAsksWithTheThreeFilters)
+TEST_F(MainWindowTest, OpeningShowsTheScheduleAndAsksWithItsFilters)
 {
     auto form = createWindow();
     open(*form, m_schedule);
     ASSERT_EQ(m_interaction.pickers.size(), 1);
     const FileDialogRequest &request = m_interaction.pickers[0].request;
-    ASSERT_EQ(request.filters.size(), 3);
+    ASSERT_EQ(request.filters.size(), 4);
     EXPECT_EQ(request.filters[0].description, QStringLiteral("Файлы Excel (*.csv)"));
-    EXPECT_EQ(request.filters[2].pattern, QStringLiteral("*.*"));
+    EXPECT_EQ(request.filters[1].description, QStringLiteral("Книги Excel и Calc (*.xlsx *.ods)"));
+    EXPECT_EQ(request.filters[1].pattern, QStringLiteral("*.xlsx;*.ods"));
+    EXPECT_EQ(request.filters[3].pattern, QStringLiteral("*.*"));
     EXPECT_EQ(request.defaultSuffix, QStringLiteral("csv"));
 
     EXPECT_TRUE(form->grid()->isVisible());
@@ -162,6 +165,57 @@ TEST_F(MainWindowTest, OpeningShowsTheScheduleAndAsksWithTheThreeFilters)
     EXPECT_EQ(form->statusText(), QString());
     EXPECT_EQ(m_interaction.pickers[1].request.initialFile, m_schedule);
     EXPECT_EQ(form->recentFileAction()->text(), m_schedule);
+
+    // A record with a line break inside quotes is one row, and the status bar says so.
+    const QString quoted = m_dir.filePath(QStringLiteral("quoted.csv"));
+    test::writeFile(quoted, "\"a\r\nb\";x\r\nc;y\r\n");
+    open(*form, quoted);
+    EXPECT_EQ(form->model().rowCount(), 2);
+    EXPECT_EQ(form->statusText(), quoted + QStringLiteral(" — записей на нескольких строках: 1"));
+}
+
+TEST_F(MainWindowTest, AWorkbookAsksForItsSheetWithTheLastOnePreselected)
+{
+    const QString corpus
+        = qEnvironmentVariable("LINTARO_TEST_DATA") + QStringLiteral("/../../fuzz/corpus/workbook/");
+    const QString book = m_dir.filePath(QStringLiteral("day.xlsx"));
+    QFile::copy(corpus + QStringLiteral("planning.xlsx"), book);
+    auto form = createWindow();
+    m_interaction.answerChoice(1);
+    open(*form, book);
+    ASSERT_EQ(m_interaction.choices.size(), 1);
+    EXPECT_EQ(m_interaction.choices[0].title, QStringLiteral("Выбор листа"));
+    EXPECT_EQ(m_interaction.choices[0].items, (QStringList { "Эфир", "Заметки" }));
+    EXPECT_EQ(m_interaction.choices[0].selected, 0);
+    EXPECT_EQ(form->model().table().cell(0, 1), QStringLiteral("только текст"));
+    EXPECT_EQ(m_settings->read(QStringLiteral("LastSheet")), QStringLiteral("Заметки"));
+
+    // The recent file asks again, the last sheet preselected; Esc cancels the open.
+    m_interaction.answerChoice(std::nullopt);
+    form->Close1Click();
+    form->LastFileClick();
+    ASSERT_EQ(m_interaction.choices.size(), 2);
+    EXPECT_EQ(m_interaction.choices[1].selected, 1);
+    EXPECT_FALSE(form->grid()->isVisible());
+    EXPECT_FALSE(form->conversionMenu()->isEnabled());
+    EXPECT_EQ(form->recentFileAction()->text(), book);
+
+    m_interaction.answerChoice(0);
+    open(*form, book);
+    EXPECT_EQ(form->statusText(), book + QStringLiteral(" — формул без значения: 5"));
+    EXPECT_EQ(form->model().table().cell(3, 2), QStringLiteral("0451"));
+    // The hidden row is dimmed, the merged-over cassette cells marked.
+    const QModelIndex hidden = form->model().index(4, 1);
+    EXPECT_TRUE(hidden.data(ScheduleModel::RowHiddenRole).toBool());
+    EXPECT_TRUE(form->model().index(2, 2).data(ScheduleModel::MergedCellRole).toBool());
+    EXPECT_FALSE(form->model().index(1, 2).data(ScheduleModel::MergedCellRole).toBool());
+    EXPECT_NE(cellColour(*form, 1, 4), cellColour(*form, 1, 3));
+
+    // One visible sheet opens at once.
+    open(*form, corpus + QStringLiteral("single.xlsx"));
+    EXPECT_EQ(m_interaction.choices.size(), 3);
+    EXPECT_EQ(form->model().table().cell(1, 3), QStringLiteral("(Rolik1)"));
+    EXPECT_TRUE(m_interaction.scriptUsedUp());
 }
 
 TEST_F(MainWindowTest, BadFilesLeaveTheWorkspaceClosedWithAClearMessage)
@@ -511,6 +565,28 @@ TEST(OpenDialogFilters, PatternsMatchAnyLetterCaseAndAllFilesMeansEveryFile)
               QStringLiteral("Файлы Avi (*.avi) (*.[aA][vV][iI])"));
 #endif
     EXPECT_EQ(QtInteraction::caseInsensitivePattern(QStringLiteral("*.*")), QStringLiteral("*"));
+}
+
+TEST(RealDialogs, TheSheetChoiceOpensWithEnterAndCancelsWithEsc)
+{
+    ChoiceRequest request;
+    request.title = QStringLiteral("Выбор листа");
+    request.items = { QStringLiteral("Эфир"), QStringLiteral("Заметки"), QStringLiteral("Резерв") };
+    request.selected = 1;
+    for (const Qt::Key key : { Qt::Key_Down, Qt::Key_Escape }) {
+        test::ModalDriver driver([&](QWidget *modal) {
+            EXPECT_EQ(modal->windowTitle(), request.title);
+            auto *list = modal->findChild<QListWidget *>();
+            ASSERT_NE(list, nullptr);
+            EXPECT_EQ(list->currentRow(), 1);
+            QTest::keyClick(list, key);
+            if (key != Qt::Key_Escape)
+                QTest::keyClick(list, Qt::Key_Return);
+        });
+        const std::optional<int> chosen = QtInteraction().chooseItem(request);
+        EXPECT_TRUE(driver.acted());
+        EXPECT_EQ(chosen, key == Qt::Key_Escape ? std::nullopt : std::optional<int>(2));
+    }
 }
 
 TEST(RealDialogs, MessageBoxesShowTheirTextAsPlainTextWithTheirButtonsAndDefault)

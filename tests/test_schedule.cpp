@@ -1,7 +1,9 @@
 #include "common/failure.h"
 #include "schedule/columnlayout.h"
+#include "schedule/numberformat.h"
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
+#include "schedule/workbook.h"
 #include "settings/settingsstore.h"
 #include "settings/storedlist.h"
 #include "support/fixtures.h"
@@ -75,12 +77,36 @@ TEST(ScheduleImport, ColumnCountComesFromTheFirstLineAndOtherLinesAreCutOrPadded
     EXPECT_EQ(ragged.cell(2, 5001), QString());
 }
 
-TEST(ScheduleImport, QuotesVanishEverywhereAndDoNotProtectSemicolons)
+TEST(ScheduleImport, QuotedFieldsHoldSemicolonsAndLineBreaksAndNoQuoteReachesACell)
 {
-    const ScheduleTable table = parseSchedule(u"\"Новости; утро\";10:30\n\"\"Ролик\"\" ;x\n");
-    ASSERT_EQ(table.columnCount(), 3);
-    EXPECT_EQ(rowOf(table, 1), (QStringList{"Новости", " утро", "10:30"}));
-    EXPECT_EQ(rowOf(table, 2), (QStringList{"Ролик ", "x", ""})); // blanks stay, all four quotes go
+    struct Case
+    {
+        const char16_t *text;
+        QList<QStringList> rows;
+        int multiLine;
+    };
+    const QList<Case> cases = {
+        {u"\"Новости; утро\";10:30\n\"\"Ролик\"\" ;x\n", {{"Новости; утро", "10:30"}, {"Ролик ", "x"}}, 0},
+        {u"\"ИП Соколов А.В.; ООО \"\"Лига\"\"\";K1\r\nb;K1", {{"ИП Соколов А.В.; ООО Лига", "K1"}, {"b", "K1"}}, 0},
+        // The text after the closing quote belongs to the field; a quote inside a field is ordinary.
+        {u"\"Лето\" (Клип55);a\"b;c\n", {{"Лето (Клип55)", "ab", "c"}}, 0},
+        // A line break inside quotes is one blank and the record spans lines.
+        {u"\"Фильм\r\nреж. Л. Гайдай\";K2\r\n\"x\ny\"\nz;K3\n",
+         {{"Фильм реж. Л. Гайдай", "K2"}, {"x y", ""}, {"z", "K3"}},
+         2},
+        // Spanning lines without closing before ';' or a line end: the quote is ordinary.
+        {u"\"a;b\nc\"d;e\n", {{"a", "b"}, {"cd", "e"}}, 0},
+        {u"\"never closed;x\ny;z", {{"never closed", "x"}, {"y", "z"}}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());
+        const ScheduleTable table = parseSchedule(c.text);
+        ASSERT_EQ(table.dataRowCount(), c.rows.size());
+        ASSERT_EQ(table.columnCount(), c.rows.front().size());
+        for (int r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(rowOf(table, r + 1), c.rows[r]);
+        EXPECT_EQ(table.multiLineRecords(), c.multiLine);
+    }
 }
 
 TEST(ScheduleImport, LinesAndEmptyRows)
@@ -320,4 +346,180 @@ TEST(ScheduleImport, AHugeLineWithoutALineEndIsOneRow)
     EXPECT_EQ(table.columnCount(), 2 * 1024 * 1024 + 1);
     EXPECT_EQ(table.cell(12345, 1), QStringLiteral("fieldx"));
     EXPECT_EQ(table.cell(table.columnCount() - 1, 1), QString());
+}
+
+namespace {
+
+QString workbookPath(const char *name)
+{
+    return qEnvironmentVariable("LINTARO_TEST_DATA") + QStringLiteral("/../../fuzz/corpus/workbook/")
+        + QString::fromLatin1(name);
+}
+
+} // namespace
+
+// The corrupted copies of a real workbook the refusals are tried on.
+QByteArray patched(QByteArray bytes, const char *part, int offset, quint32 value)
+{
+    // The central directory entry of `part`: its fields sit at fixed offsets.
+    const QByteArray name(part);
+    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 4)) {
+        if (bytes.mid(at + 46, name.size()) == name) {
+            for (int k = 0; k < 4; ++k)
+                bytes[at + offset + k] = char((value >> (8 * k)) & 0xFF);
+            return bytes;
+        }
+    }
+    ADD_FAILURE() << "no entry " << part;
+    return bytes;
+}
+
+TEST(WorkbookImport, FilesOfRealProducersReadAsTheSheetShowsThem)
+{
+    struct Case
+    {
+        const char *file;
+        QString sum; // a formula: openpyxl stores no result, Calc does
+        int withoutValue;
+        QString decimal;
+    };
+    const QList<Case> cases = {
+        { "planning.xlsx", "", 5, "1\u00A0234,50" }, { "calc.xlsx", "902", 0, "1\u00A0234,50" },
+        { "calc.ods", "902", 0, "1,234.50" }, // its own text, as Calc in English showed it
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        std::unique_ptr<Workbook> book = Workbook::open(test::readFile(workbookPath(c.file)));
+        ASSERT_TRUE(book);
+        EXPECT_EQ(
+            book->visibleSheetNames(), (QStringList { "Эфир", "Заметки" })); // the hidden one is left out
+        const ScheduleTable table = book->readSheet(0);
+        ASSERT_EQ(table.rowCount(), 9); // to the date in H8, the hidden column F in place
+        ASSERT_EQ(table.columnCount(), 8);
+        EXPECT_EQ(rowOf(table, 2),
+            (QStringList { "06:00", "Новости (N1)", "K1", "0451", "0:10:30", c.sum, "", "" }));
+        EXPECT_EQ(table.cell(1, 4), QStringLiteral("ИП Соколов А.В.; ООО Лига"));
+        EXPECT_EQ(table.cell(1, 6), QStringLiteral("Фильм реж. Л. Гайдай"));
+        EXPECT_EQ(table.cell(3, 6), c.decimal);
+        EXPECT_EQ(table.cell(7, 8), QStringLiteral("09.12.2026"));
+        EXPECT_EQ(table.cell(6, 7), QStringLiteral("два  пробела"));
+        // The merged cassette cell counts for every row it covers, marked below its first.
+        EXPECT_EQ(table.cell(2, 4), QStringLiteral("K1"));
+        EXPECT_FALSE(table.isMergedCell(2, 2));
+        EXPECT_TRUE(table.isMergedCell(2, 3));
+        EXPECT_TRUE(table.isMergedCell(2, 4));
+        EXPECT_FALSE(table.isMergedCell(2, 5));
+        EXPECT_TRUE(table.isRowHidden(5));
+        EXPECT_FALSE(table.isRowHidden(4));
+        EXPECT_EQ(table.formulasWithoutValue(), c.withoutValue);
+    }
+    // One visible sheet, dates counted from 1904.
+    const ScheduleTable single = readScheduleFile(workbookPath("single.xlsx"));
+    EXPECT_EQ(rowOf(single, 3), (QStringList { "", "(Rolik1)", "K1", "09.12.2026" }));
+    EXPECT_EQ(openedStatusText(QStringLiteral("p.xlsx"),
+                  Workbook::open(test::readFile(workbookPath("planning.xlsx")))->readSheet(0)),
+        QStringLiteral("p.xlsx — формул без значения: 5"));
+}
+
+TEST(WorkbookImport, NumberFormatsAsARussianExcelShowsThem)
+{
+    struct Case
+    {
+        double value;
+        QString code;
+        QString shown;
+        bool date1904 = false;
+    };
+    const QList<Case> cases = {
+        { 0.25, "hh:mm", "06:00" },
+        { 0.25 + 1.0 / 86400 * 5, "hh:mm:ss", "06:00:05" },
+        { 1.5, "[h]:mm:ss", "36:00:00" },
+        { 0.75, "h:mm AM/PM", "6:00 PM" },
+        { 0.999999, "hh:mm", "00:00" }, // rounds to the next day
+        { 451, "0000", "0451" },
+        { 46000, "ДД.ММ.ГГГГ", "09.12.2025" },
+        { 46000, numberformat::builtinCode(14), "09.12.2025" },
+        { 46000.5, numberformat::builtinCode(22), "09.12.2025 12:00" },
+        { 46000, "d mmmm yyyy, dddd", "9 Декабрь 2025, вторник" },
+        { 60, "dd.mm.yyyy", "29.02.1900" }, // the day Excel counts though it never was
+        { 0, "dd.mm.yyyy", "01.01.1904", true },
+        { 1234567.891, "#,##0.00", "1\u00A0234\u00A0567,89" },
+        { -1.25, "0.0", "-1,3" },
+        { 1.005, "0.00", "1,01" },
+        { -5, "0;(0)", "(5)" },
+        { 0.5, "0%", "50%" },
+        { 12.5, "0.00\" мин\"", "12,50 мин" },
+        { 3.0, "@", "3" },
+        { 3.14159265358979, "General", "3,14159265358979" },
+        { 1e20, "General", "1E+20" },
+        { 123456789012345678.0, "", "1,23457E+17" },
+        { 0.1 + 0.2, "General", "0,3" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.code.toStdString() + " " + std::to_string(c.value));
+        EXPECT_EQ(numberformat::format(c.value, c.code, c.date1904), c.shown);
+    }
+}
+
+TEST(WorkbookImport, RefusesWhatItCannotReadWithAClearMessage)
+{
+    const QByteArray xlsx = test::readFile(workbookPath("calc.xlsx"));
+    QByteArray zip64 = xlsx;
+    zip64.replace(zip64.lastIndexOf("PK\x05\x06") + 10, 2, "\xFF\xFF");
+    QByteArray flipped = xlsx;
+    flipped[200] = char(flipped[200] ^ 0x55);
+    const QByteArray ole("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    auto wide = [](const char *name) {
+        QByteArray out;
+        for (const char *p = name; *p; ++p)
+            out += QByteArray(1, *p) + '\0';
+        return out + QByteArray(2, '\0');
+    };
+    struct Case
+    {
+        const char *what;
+        QByteArray bytes;
+        QString message;
+    };
+    const QList<Case> cases = {
+        { "Excel 97-2003", test::readFile(workbookPath("legacy.xls")),
+            "Файл Excel 97–2003 (.xls) не поддерживается: сохраните его как .xlsx, .ods или CSV" },
+        { "an encrypted .xlsx", ole + QByteArray(100, '\0') + wide("EncryptedPackage"),
+            "Книга защищена паролем" },
+        { "ZIP64", zip64, "Книга в формате ZIP64 не поддерживается: сохраните ее заново как .xlsx или .ods" },
+        { "truncated", xlsx.left(xlsx.size() - 30), "Книга повреждена: архив обрезан или это не архив" },
+        { "a part over 512 MB", patched(xlsx, "xl/worksheets/sheet1.xml", 24, 600u << 20),
+            "Часть книги xl/worksheets/sheet1.xml больше 512 МБ: это не расписание" },
+        { "a size that lies", patched(xlsx, "xl/workbook.xml", 24, 100),
+            "Книга повреждена: часть xl/workbook.xml не распаковывается или ее размер не тот" },
+        { "a checksum that does not match", patched(xlsx, "xl/workbook.xml", 16, 1),
+            "Книга повреждена: контрольная сумма части xl/workbook.xml не сходится" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            std::unique_ptr<Workbook> book = Workbook::open(c.bytes);
+            for (int i = 0; book && i < book->sheets().size(); ++i)
+                book->readSheet(i);
+            ADD_FAILURE() << "no refusal";
+        } catch (const Failure &failure) {
+            EXPECT_EQ(failure.message(), c.message);
+        }
+    }
+    // A damaged byte inside a part is refused too, whatever the part.
+    EXPECT_THROW(
+        {
+            std::unique_ptr<Workbook> book = Workbook::open(flipped);
+            book->readSheet(0);
+        },
+        Failure);
+
+    // The content decides, not the name.
+    QTemporaryDir dir;
+    const QString misnamed = dir.filePath(QStringLiteral("day.csv"));
+    test::writeFile(misnamed, test::readFile(workbookPath("calc.ods")));
+    EXPECT_EQ(readScheduleFile(misnamed).cell(1, 2), QStringLiteral("Новости (N1)"));
+    const QString text = dir.filePath(QStringLiteral("day.xlsx"));
+    test::writeFile(text, "a;b\r\n");
+    EXPECT_EQ(readScheduleFile(text).cell(1, 1), QStringLiteral("b"));
 }

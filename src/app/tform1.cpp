@@ -56,7 +56,8 @@ constexpr int kRunFrame = 2;
 constexpr int kMinimumLastColumn = 64;
 
 const QString kOpenFilter = QStringLiteral(
-    "Файлы Excel (*.csv)|*.csv|Текстовые файлы (*.txt)|*.txt|Все файлы (*.*)|*.*");
+    "Файлы Excel (*.csv)|*.csv|Книги Excel и Calc (*.xlsx *.ods)|*.xlsx;*.ods|Текстовые файлы (*.txt)|*.txt|"
+    "Все файлы (*.*)|*.*");
 
 // A menu caption shows "&" only when doubled; a single one marks the accelerator.
 QString menuCaption(const QString &path)
@@ -761,6 +762,7 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
     setEditMode(false);
     closeSchedule();
 
+    const QString previousFileName = m_openFileName;
     if (!givenPath.isEmpty()) {
         m_openFileName = givenPath;
     } else if (fromRecentFile) {
@@ -776,7 +778,25 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
         m_openFileName = *chosen;
     }
 
-    ScheduleTable table = readScheduleFile(m_openFileName);
+    // A workbook with several visible sheets asks for one, the last chosen
+    // preselected; Esc cancels the open as the open dialog's Cancel does.
+    const auto chooseSheet = [this](const QStringList &names) -> std::optional<int> {
+        ChoiceRequest request;
+        request.title = QStringLiteral("Выбор листа");
+        request.label = QStringLiteral("Лист книги с расписанием:");
+        request.items = names;
+        request.selected = std::max(0, int(names.indexOf(m_settings.read(QStringLiteral("LastSheet")))));
+        const std::optional<int> chosen = m_interaction.chooseItem(request);
+        if (chosen)
+            m_settings.write(QStringLiteral("LastSheet"), names.value(*chosen));
+        return chosen;
+    };
+    std::optional<ScheduleTable> read = readSchedule(m_openFileName, chooseSheet);
+    if (!read) {
+        m_openFileName = previousFileName;
+        return;
+    }
+    ScheduleTable table = std::move(*read);
     if (table.isEmpty())
         return;
     m_targetColumn = -1;
@@ -784,10 +804,11 @@ void TForm1::openSchedule(bool fromRecentFile, const QString &givenPath)
     // A stored number that is not a number ends the open here; the workspace stays closed.
     applyStoredLayout(table, m_settings);
 
+    const QString status = openedStatusText(m_openFileName, table);
     m_model->setTable(std::move(table));
     applyColumnWidths();
     m_progress = 0;
-    setStatusText(m_openFileName);
+    setStatusText(status);
     Build1->setEnabled(true);
     StringGrid1->show();
     stretchLastColumn();
@@ -995,11 +1016,19 @@ void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QMo
 {
     const bool focusedEditCell = m_editMode && index == StringGrid1->currentIndex();
     const QString caption = m_model->table().caption(index.column());
+    // A row the workbook hides is dimmed, and a cell a merge fills from above
+    // shows its text grey and slanted: neither goes on air.
+    const bool hidden = index.data(ScheduleModel::RowHiddenRole).toBool();
+    const bool merged = index.data(ScheduleModel::MergedCellRole).toBool();
     QColor fill;
     if (caption == kSourceCaption)
         fill = kSourceFill;
     else if (caption == kSeparatorCaption)
         fill = kSeparatorFill;
+    else if (hidden || merged)
+        fill = StringGrid1->palette().color(QPalette::Base);
+    if (hidden && fill.isValid())
+        fill = QColor((fill.red() + 2 * 160) / 3, (fill.green() + 2 * 160) / 3, (fill.blue() + 2 * 160) / 3);
     // A selected row keeps its roles' colours, half-covered by the selection's.
     if (fill.isValid() && StringGrid1->selectionModel()->isSelected(index)) {
         const QColor highlight = StringGrid1->palette().color(QPalette::Highlight);
@@ -1010,7 +1039,10 @@ void TForm1::StringGrid1DrawCell(QPainter &painter, const QRect &rect, const QMo
     painter.setClipRect(rect);
     if (fill.isValid() && !focusedEditCell) {
         painter.fillRect(rect, fill);
-        painter.setPen(Qt::black);
+        painter.setPen(hidden || merged ? QColor(96, 96, 96) : QColor(Qt::black));
+        QFont font = painter.font();
+        font.setItalic(merged);
+        painter.setFont(font);
         painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
             index.data(Qt::DisplayRole).toString());
     }

@@ -117,6 +117,18 @@ ScheduleArguments::Take ScheduleArguments::takeOption(const QStringList &argumen
             return takeRows(*value);
         }
     }
+    {
+        bool missing = false;
+        if (const std::optional<QString> value
+            = optionValue(arguments, i, QStringLiteral("--sheet"), missing)) {
+            if (missing || value->isEmpty()) {
+                m_error = QStringLiteral("После --sheet нужно указать имя листа или его номер (с 1)");
+                return Take::Bad;
+            }
+            m_sheet = value;
+            return Take::Taken;
+        }
+    }
     for (const QString &name : {QStringLiteral("--source"), QStringLiteral("--separator")}) {
         bool missing = false;
         const std::optional<QString> value = optionValue(arguments, i, name, missing);
@@ -262,7 +274,28 @@ QString ScheduleArguments::noSourceText()
 
 ScheduleTable ScheduleArguments::loadTable(const SettingsStore &settings) const
 {
-    ScheduleTable table = readScheduleFile(m_schedulePath);
+    // An exact name wins, then a number counting the visible sheets from 1.
+    const auto chooseSheet = [this](const QStringList &names) -> std::optional<int> {
+        const QString list = QStringLiteral(":\n") + names.join(u'\n');
+        if (!m_sheet)
+            throw Failure(QStringLiteral("В книге несколько листов: укажите один параметром --sheet") + list);
+        if (names.contains(*m_sheet))
+            return int(names.indexOf(*m_sheet));
+        const bool digits
+            = std::all_of(m_sheet->begin(), m_sheet->end(), [](QChar ch) { return ch.isDigit(); });
+        bool ok = false;
+        const int number = m_sheet->toInt(&ok);
+        if (digits && ok && number >= 1 && number <= names.size())
+            return number - 1;
+        throw Failure(
+            QStringLiteral("В книге нет листа \"") + *m_sheet + QStringLiteral("\"; ее листы") + list);
+    };
+    QString sheetName;
+    std::optional<ScheduleTable> read
+        = readSchedule(m_schedulePath, chooseSheet, &sheetName, m_sheet.has_value());
+    if (m_sheet && sheetName.isNull())
+        throw Failure(QStringLiteral("--sheet действует только для книги (.xlsx, .ods), а не для текста"));
+    ScheduleTable table = read ? std::move(*read) : ScheduleTable();
     if (table.isEmpty())
         throw Failure(QStringLiteral("Расписание %1 пусто").arg(m_schedulePath));
     if (m_rows && m_rows->ranges.last().second >= table.rowCount())

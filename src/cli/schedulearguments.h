@@ -19,7 +19,7 @@ class SettingsStore;
 namespace lintaro::cli {
 
 // The schedule file and its column roles, as check and convert take them:
-// SCHEDULE [--source N] [--separator N]... [--type EXT]... [--rows A-B]...,
+// SCHEDULE [--sheet NAME] [--source N] [--separator N]... [--type EXT]... [--rows A-B]...,
 // columns counted from 0, data rows from 1. Without --source the layout stored by the last conversion
 // applies, as on opening; without --type the stored clip types do.
 class ScheduleArguments
@@ -62,6 +62,9 @@ public:
     const QStringList &types() const { return m_types; }
     // The union of the --rows ranges; nothing when none was given (every row).
     const std::optional<RowSelection> &rows() const { return m_rows; }
+    // The sheet of a workbook given with --sheet: a name, or a number counting
+    // the visible sheets from 1.
+    const std::optional<QString> &sheet() const { return m_sheet; }
 
     // The clip types for this call: the given ones, which replace the stored
     // list for this call only, or the stored list. Throws what the store throws.
@@ -81,7 +84,9 @@ public:
 
     // Reads the schedule and marks its columns: the given ones, or the stored
     // layout. Throws Failure for a file that cannot be read, an empty schedule,
-    // a column or a --rows row it does not have, or a damaged stored layout.
+    // a column or a --rows row it does not have, or a damaged stored layout; a sheet that
+    // --sheet does not name, --sheet for a text schedule and a workbook of
+    // several sheets without it are usage errors, listing the visible sheets.
     ScheduleTable loadTable(const SettingsStore &settings) const;
 
     // Said when neither --source nor a stored layout names the Source column:
@@ -99,6 +104,7 @@ private:
     std::optional<RowSelection> m_rows;
     std::optional<QString> m_formatKey;
     std::optional<QList<PathMapping>> m_maps;
+    std::optional<QString> m_sheet;
     QString m_error;
 };
 

@@ -19,4 +19,9 @@ std::optional<SaveChoice> Interaction::saveFileChoice(const FileDialogRequest &r
     return SaveChoice{*path, request.selectedFilter};
 }
 
+std::optional<int> Interaction::chooseItem(const ChoiceRequest &)
+{
+    return std::nullopt;
+}
+
 } // namespace lintaro

@@ -45,6 +45,15 @@ struct SaveChoice
     int filter = 0;
 };
 
+// A choice of one item from a list ("Выбор листа").
+struct ChoiceRequest
+{
+    QString title;
+    QString label;
+    QList<QString> items;
+    int selected = 0; // the item chosen when the window opens
+};
+
 class Interaction
 {
 public:
@@ -65,6 +74,10 @@ public:
 
     // Hands an address ("mailto:...") to the platform's handler.
     virtual void openExternal(const QString &address) = 0;
+
+    // The index of the chosen item, or nothing when the operator cancels.
+    // Unless an interaction can ask, it cancels.
+    virtual std::optional<int> chooseItem(const ChoiceRequest &request);
 };
 
 } // namespace lintaro

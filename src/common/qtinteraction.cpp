@@ -2,10 +2,15 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -205,6 +210,30 @@ std::optional<QString> QtInteraction::chooseFolder(const QString &title)
 void QtInteraction::openExternal(const QString &address)
 {
     QDesktopServices::openUrl(QUrl(address));
+}
+
+std::optional<int> QtInteraction::chooseItem(const ChoiceRequest &request)
+{
+    QDialog dialog(owner());
+    dialog.setWindowTitle(request.title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(request.label, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    layout->addWidget(label);
+    auto *list = new QListWidget(&dialog);
+    list->addItems(request.items);
+    list->setCurrentRow(std::clamp(request.selected, 0, std::max(0, int(request.items.size()) - 1)));
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    list->setFocus();
+    // Enter opens the selected item, Esc cancels: the dialog's own keys.
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0)
+        return std::nullopt;
+    return list->currentRow();
 }
 
 } // namespace lintaro

@@ -15,6 +15,7 @@ public:
     std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request) override;
     std::optional<QString> chooseFolder(const QString &title) override;
     void openExternal(const QString &address) override;
+    std::optional<int> chooseItem(const ChoiceRequest &request) override;
 
     // Qt's own dialogs instead of the platform's: the tests drive their
     // fields, which the platform's dialogs do not show to the program.

@@ -1,24 +1,122 @@
 #include "scheduleimport.h"
 
 #include "columnlayout.h"
+#include "common/failure.h"
 #include "common/textfile.h"
+#include "workbook.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace lintaro {
 
+namespace {
+
+bool isLineEnd(QChar ch)
+{
+    return ch == u'\r' || ch == u'\n';
+}
+
+// The closing quote of a quoted part whose text starts at `from`: the first
+// '"' that is not doubled. -1 when there is none; crossesLine says whether a
+// line break came first.
+qsizetype closingQuote(QStringView text, qsizetype from, bool &crossesLine)
+{
+    crossesLine = false;
+    for (qsizetype i = from; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (ch == u'"') {
+            if (i + 1 < text.size() && text[i + 1] == u'"') {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+        if (isLineEnd(ch))
+            crossesLine = true;
+    }
+    return -1;
+}
+
+struct Record
+{
+    QString text;
+    std::vector<quint32> bounds;
+    bool spansLines = false;
+};
+
+// One record from `at` on, as spreadsheets write them: a field that begins with
+// '"' runs to its closing quote, holding ';' and line breaks; what follows the
+// quote up to the next ';' or line end belongs to the field too. A quoted part
+// that spans lines but does not close right before a ';' or a line end is
+// ordinary text, so one stray quote cannot swallow the rest of the file. Every
+// '"' is then dropped and a line break becomes one blank.
+Record readRecord(QStringView text, qsizetype &at)
+{
+    Record record;
+    record.bounds.push_back(0);
+    const qsizetype size = text.size();
+    for (;;) {
+        if (at < size && text[at] == u'"') {
+            bool crossesLine = false;
+            const qsizetype close = closingQuote(text, at + 1, crossesLine);
+            const bool closesWell = close >= 0
+                && (!crossesLine || close + 1 == size || text[close + 1] == u';'
+                    || isLineEnd(text[close + 1]));
+            if (closesWell) {
+                for (qsizetype i = at + 1; i < close; ++i) {
+                    const QChar ch = text[i];
+                    if (ch == u'\r' && i + 1 < close && text[i + 1] == u'\n')
+                        continue; // CR LF is one break
+                    if (isLineEnd(ch))
+                        record.text.append(u' ');
+                    else if (ch != u'"')
+                        record.text.append(ch);
+                }
+                record.spansLines = record.spansLines || crossesLine;
+                at = close + 1;
+            }
+        }
+        while (at < size && text[at] != u';' && !isLineEnd(text[at])) {
+            if (text[at] != u'"')
+                record.text.append(text[at]);
+            ++at;
+        }
+        record.bounds.push_back(quint32(record.text.size()));
+        if (at < size && text[at] == u';') {
+            ++at;
+            continue;
+        }
+        if (at < size && text[at] == u'\r') {
+            ++at;
+            if (at < size && text[at] == u'\n')
+                ++at;
+        } else if (at < size && text[at] == u'\n') {
+            ++at;
+        }
+        return record;
+    }
+}
+
+} // namespace
+
 ScheduleTable parseSchedule(QStringView text)
 {
-    std::vector<QStringView> lines;
-    textfile::forEachLine(text, [&](QStringView line) { lines.push_back(line); });
-    if (lines.empty())
+    std::vector<Record> records;
+    qsizetype at = 0;
+    while (at < text.size())
+        records.push_back(readRecord(text, at));
+    if (records.empty())
         return {};
 
-    const int columnCount = int(lines.front().count(u';')) + 1;
-    ScheduleTable table(columnCount, int(lines.size()));
-    for (size_t i = 0; i < lines.size(); ++i)
-        table.setDataRowFromLine(int(i) + 1, lines[i]);
+    const int columnCount = int(records.front().bounds.size()) - 1;
+    ScheduleTable table(columnCount, int(records.size()));
+    int multiLine = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        multiLine += records[i].spansLines ? 1 : 0;
+        table.setDataRow(int(i) + 1, std::move(records[i].text), std::move(records[i].bounds));
+    }
+    table.setMultiLineRecords(multiLine);
     return table;
 }
 
@@ -82,10 +180,48 @@ QString decodeSchedule(QByteArrayView bytes)
     return textfile::decode(bytes);
 }
 
+std::optional<ScheduleTable> readSchedule(
+    const QString &path, const SheetChooser &choose, QString *sheetName, bool chooseAlways)
+{
+    if (sheetName)
+        *sheetName = QString();
+    const QByteArray bytes = textfile::readAll(path);
+    const std::unique_ptr<Workbook> workbook = Workbook::open(bytes);
+    if (!workbook)
+        return parseSchedule(decodeSchedule(bytes));
+    const QStringList visible = workbook->visibleSheetNames();
+    if (visible.isEmpty())
+        throw Failure(QStringLiteral("В книге нет видимых листов"));
+    int chosen = 0;
+    if (visible.size() > 1 || chooseAlways) {
+        const std::optional<int> answer = choose ? choose(visible) : 0;
+        if (!answer || *answer < 0 || *answer >= visible.size())
+            return std::nullopt;
+        chosen = *answer;
+    }
+    if (sheetName)
+        *sheetName = visible[chosen];
+    for (int i = 0, seen = 0; i < workbook->sheets().size(); ++i) {
+        if (workbook->sheets()[i].visible && seen++ == chosen)
+            return workbook->readSheet(i);
+    }
+    return std::nullopt;
+}
+
 ScheduleTable readScheduleFile(const QString &path)
 {
-    const QString text = decodeSchedule(textfile::readAll(path));
-    return parseSchedule(text);
+    return *readSchedule(path, [](const QStringList &) { return 0; });
+}
+
+QString openedStatusText(const QString &path, const ScheduleTable &table)
+{
+    QString text = path;
+    if (table.multiLineRecords() > 0)
+        text += QStringLiteral(" — записей на нескольких строках: ")
+            + QString::number(table.multiLineRecords());
+    if (table.formulasWithoutValue() > 0)
+        text += QStringLiteral(" — формул без значения: ") + QString::number(table.formulasWithoutValue());
+    return text;
 }
 
 void autoSizeColumns(ScheduleTable &table, const TextMeasure &measure)

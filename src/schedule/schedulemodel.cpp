@@ -24,6 +24,10 @@ QVariant ScheduleModel::data(const QModelIndex &index, int role) const
         return m_table.cell(index.column(), index.row() + 1);
     case ColumnCaptionRole:
         return m_table.caption(index.column());
+    case RowHiddenRole:
+        return m_table.isRowHidden(index.row() + 1);
+    case MergedCellRole:
+        return m_table.isMergedCell(index.column(), index.row() + 1);
     default:
         return {};
     }

@@ -15,6 +15,10 @@ class ScheduleModel : public QAbstractTableModel
 public:
     // The column's role caption, for painting data cells by role.
     static constexpr int ColumnCaptionRole = Qt::UserRole + 1;
+    // True for a row the workbook hides and for a cell a vertical merge fills
+    // from above: the grid shows both apart from the others.
+    static constexpr int RowHiddenRole = Qt::UserRole + 2;
+    static constexpr int MergedCellRole = Qt::UserRole + 3;
 
     explicit ScheduleModel(QObject *parent = nullptr);
 

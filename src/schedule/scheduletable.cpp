@@ -53,35 +53,24 @@ void ScheduleTable::setCell(int column, int row, const QString &text)
         data.bounds[c] = quint32(data.bounds[c] + delta);
 }
 
-void ScheduleTable::setDataRowFromLine(int row, QStringView line)
+void ScheduleTable::setDataRow(int row, QString text, std::vector<quint32> bounds)
 {
     Row &data = m_rows[size_t(row - 1)];
-    data.text.resize(line.size());
-    data.bounds.assign(1, 0);
-    QChar *out = data.text.data();
-    qsizetype written = 0;
-    qsizetype at = 0;
-    const qsizetype size = line.size();
-    // Only the fields the line holds are stored: a short line under a wide
-    // first line costs its own length, not the first line's width.
-    for (int c = 0; c < m_columnCount && at < size; ++c) {
-        while (at < size) {
-            const QChar ch = line[at++];
-            if (ch == u';')
-                break;
-            if (ch != u'"')
-                out[written++] = ch;
-        }
-        data.bounds.push_back(quint32(written));
-    }
+    if (bounds.size() > size_t(m_columnCount) + 1)
+        bounds.resize(size_t(m_columnCount) + 1);
     // Empty fields at the end read the same as fields the line never had.
-    while (data.bounds.size() > 1 && data.bounds[data.bounds.size() - 2] == data.bounds.back())
-        data.bounds.pop_back();
-    if (data.bounds.size() == 1)
+    while (bounds.size() > 1 && bounds[bounds.size() - 2] == bounds.back())
+        bounds.pop_back();
+    if (bounds.size() <= 1) {
+        data.text.clear();
         data.bounds.clear();
-    data.bounds.shrink_to_fit();
-    data.text.truncate(written);
-    data.text.squeeze();
+        return;
+    }
+    text.truncate(bounds.back());
+    text.squeeze();
+    bounds.shrink_to_fit();
+    data.text = std::move(text);
+    data.bounds = std::move(bounds);
 }
 
 QList<int> ScheduleTable::separatorColumns() const

@@ -14,8 +14,8 @@ inline const QString kSourceCaption = QStringLiteral("Источник");
 inline const QString kSeparatorCaption = QStringLiteral("Разд.");
 
 // The working copy of one broadcast schedule. Row 0 is the header row, holding
-// each column's role caption; rows 1 and on are the data rows, one per line of
-// the schedule file. Each data row keeps its cells in one string with the
+// each column's role caption; rows 1 and on are the data rows, one per record
+// of the schedule file or row of the workbook's sheet. Each data row keeps its cells in one string with the
 // bounds of the fields its line held beside it; the cells after those are
 // empty and cost nothing. So a schedule costs a few times its file size, also
 // when its first line is far wider than the others.
@@ -39,10 +39,17 @@ public:
     QStringView cellView(int column, int row) const;
     void setCell(int column, int row, const QString &text);
 
-    // Fills data row `row` from one line of a schedule file: fields are cut at
-    // every ';' (there is no quoting), every '"' is deleted, missing fields are
-    // empty and fields past the last column are dropped.
-    void setDataRowFromLine(int row, QStringView line);
+    // Fills data row `row` with its cells laid end to end in `text`: field c
+    // runs from bounds[c] to bounds[c + 1]. Fields past the last column are
+    // dropped and empty fields at the end cost nothing.
+    void setDataRow(int row, QString text, std::vector<quint32> bounds);
+
+    // What the import noticed and the status bar mentions: records of a text
+    // file that span lines, formula cells of a workbook stored without a value.
+    int multiLineRecords() const { return m_multiLineRecords; }
+    void setMultiLineRecords(int count) { m_multiLineRecords = count; }
+    int formulasWithoutValue() const { return m_formulasWithoutValue; }
+    void setFormulasWithoutValue(int count) { m_formulasWithoutValue = count; }
 
     int columnWidth(int column) const { return m_widths[column]; }
     void setColumnWidth(int column, int width) { m_widths[column] = width; }
@@ -82,6 +89,8 @@ private:
     int m_sourceColumn = -1;
     std::vector<bool> m_hiddenRows;              // by row, up to the last hidden one
     std::set<std::pair<int, int>> m_mergedCells; // (row, column)
+    int m_multiLineRecords = 0;
+    int m_formulasWithoutValue = 0;
 };
 
 } // namespace lintaro

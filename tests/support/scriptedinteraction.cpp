@@ -72,4 +72,16 @@ void ScriptedInteraction::openExternal(const QString &address)
     externalAddresses.append(address);
 }
 
+std::optional<int> ScriptedInteraction::chooseItem(const ChoiceRequest &request)
+{
+    choices.append(request);
+    if (m_choiceAnswers.empty()) {
+        ADD_FAILURE() << "unscripted choice: " << request.title.toStdString();
+        return std::nullopt;
+    }
+    const std::optional<int> answer = m_choiceAnswers.front();
+    m_choiceAnswers.pop_front();
+    return answer;
+}
+
 } // namespace lintaro::test

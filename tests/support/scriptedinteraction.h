@@ -34,6 +34,8 @@ public:
     // Queue the next answers. A picker answer of nothing is a cancel.
     void answerMessage(MessageAnswer answer) { m_messageAnswers.push_back(answer); }
     void answerPicker(std::optional<QString> path) { m_pickerAnswers.push_back(std::move(path)); }
+    // The next list choice: an index, or nothing for Esc.
+    void answerChoice(std::optional<int> index) { m_choiceAnswers.push_back(index); }
     // The filter the next save picker leaves chosen; unscripted, the one it offered.
     void answerSaveFilter(int filter) { m_filterAnswers.push_back(filter); }
 
@@ -47,8 +49,12 @@ public:
     QList<Message> messages;
     QList<Picker> pickers;
     QList<QString> externalAddresses;
+    QList<ChoiceRequest> choices;
 
-    bool scriptUsedUp() const { return m_messageAnswers.empty() && m_pickerAnswers.empty(); }
+    bool scriptUsedUp() const
+    {
+        return m_messageAnswers.empty() && m_pickerAnswers.empty() && m_choiceAnswers.empty();
+    }
     QString lastMessageText() const { return messages.isEmpty() ? QString() : messages.back().text; }
 
     MessageAnswer message(const QString &caption, const QString &text, MessageIcon icon,
@@ -58,6 +64,7 @@ public:
     std::optional<SaveChoice> saveFileChoice(const FileDialogRequest &request) override;
     std::optional<QString> chooseFolder(const QString &title) override;
     void openExternal(const QString &address) override;
+    std::optional<int> chooseItem(const ChoiceRequest &request) override;
 
 private:
     std::optional<QString> nextPickerAnswer(const Picker &picker);
@@ -65,6 +72,7 @@ private:
     std::deque<MessageAnswer> m_messageAnswers;
     std::deque<std::optional<QString>> m_pickerAnswers;
     std::deque<int> m_filterAnswers;
+    std::deque<std::optional<int>> m_choiceAnswers;
     bool m_acceptUnscripted = true;
 };
 

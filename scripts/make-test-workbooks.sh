@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Makes the test workbooks with the real producers: openpyxl writes the .xlsx a
+# planning department keeps (formulas without stored results), LibreOffice
+# Calc saves it again as .ods and .xlsx (with results) and as a legacy .xls.
+# Needs python3-openpyxl and libreoffice-calc-nogui (only to make them again;
+# the tests read the committed files). They land in the fuzz corpus, which the
+# tests replay and read.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../fuzz/corpus" && pwd)/workbook
+mkdir -p "$here"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+/usr/bin/python3 - "$here" <<'PY'
+import datetime, sys
+from openpyxl import Workbook
+from openpyxl.utils.datetime import CALENDAR_MAC_1904
+
+out = sys.argv[1]
+book = Workbook()
+air = book.active
+air.title = "Эфир"
+rows = [
+    ("Время", "Передача", "Кассета", "Код", "Длит.", "Сумма"),
+    (datetime.time(6, 0), "Новости (N1)", "K1", 451, datetime.time(0, 10, 30), "=D2*2"),
+    (datetime.time(6, 10), "Погода; утро (R2)", None, 7, datetime.time(0, 1, 0), "=D3*2"),
+    (datetime.time(6, 11), 'ИП Соколов А.В.; ООО "Лига"', None, 12, datetime.time(0, 0, 30), "=D4*2"),
+    (datetime.time(6, 12), "Снятая реклама (R9)", "K2", 9, datetime.time(0, 0, 20), "=D5*2"),
+    (datetime.time(6, 13), "Фильм\nреж. Л. Гайдай", "K2", 1234.5, datetime.time(1, 30, 0), "=D6*2"),
+]
+for row in rows:
+    air.append(row)
+for r in range(2, 7):
+    air.cell(r, 1).number_format = "hh:mm"
+    air.cell(r, 4).number_format = "0000"
+    air.cell(r, 5).number_format = "[h]:mm:ss"
+air.cell(6, 4).number_format = "#,##0.00"
+air.merge_cells("C2:C4")
+air.row_dimensions[5].hidden = True
+air.column_dimensions["F"].hidden = True
+air["G7"] = "два  пробела"
+air["H8"] = datetime.date(2026, 12, 9)
+air["H8"].number_format = "DD.MM.YYYY"
+
+notes = book.create_sheet("Заметки")
+notes["A1"] = "только текст"
+hidden = book.create_sheet("Служебный")
+hidden["A1"] = "скрыто"
+hidden.sheet_state = "hidden"
+book.save(out + "/planning.xlsx")
+
+single = Workbook()
+single.epoch = CALENDAR_MAC_1904
+single.active.title = "День"
+single.active["D3"] = datetime.date(2026, 12, 9)
+single.active["D3"].number_format = "DD.MM.YYYY"
+single.active["B3"] = "(Rolik1)"
+single.active["C3"] = "K1"
+single.save(out + "/single.xlsx")
+PY
+
+cd "$work"
+cp "$here/planning.xlsx" planning.xlsx
+soffice --headless --norestore --convert-to ods planning.xlsx >/dev/null
+soffice --headless --norestore --convert-to xls planning.ods >/dev/null
+mkdir calc && soffice --headless --norestore --convert-to xlsx --outdir calc planning.ods >/dev/null
+cp planning.ods "$here/calc.ods"
+cp calc/planning.xlsx "$here/calc.xlsx"
+cp planning.xls "$here/legacy.xls"

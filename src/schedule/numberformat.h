@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace lintaro::numberformat {
+
+// The format code of a built-in number format id, in the form a Russian Excel
+// shows it (14 is ДД.ММ.ГГГГ, 20 is ч:мм); "General" for an unknown id.
+QString builtinCode(int id);
+
+// A number as a cell with this format code shows it in a Russian Excel:
+// decimal comma, a no-break space between thousands, dates and times from the
+// serial day number (1900 or 1904 system), General as at most 15 significant
+// digits.
+QString format(double value, const QString &code, bool date1904 = false);
+
+// General: at most 15 significant digits, a decimal comma, an exponent only
+// where fixed notation would not fit eleven characters.
+QString general(double value);
+
+} // namespace lintaro::numberformat

@@ -1,0 +1,210 @@
+#include "odsworkbook.h"
+
+#include "common/failure.h"
+#include "numberformat.h"
+#include "sheetgrid.h"
+#include "ziparchive.h"
+
+#include <QSet>
+#include <QBuffer>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace lintaro {
+
+namespace {
+
+const QString kContent = QStringLiteral("content.xml");
+
+QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
+{
+    // Kept const: a range-for over the temporary list would copy it each call.
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (a.name() == name)
+            return a.value();
+    }
+    return {};
+}
+
+// A repeat or span count, at least 1 and never past the sheet's edge.
+int count(const QXmlStreamReader &xml, QLatin1StringView name, int limit)
+{
+    bool ok = false;
+    const qint64 value = attribute(xml, name).toLongLong(&ok);
+    return ok && value > 1 ? int(std::min<qint64>(value, limit)) : 1;
+}
+
+[[noreturn]] void damaged(const QXmlStreamReader &xml)
+{
+    throw Failure(QStringLiteral("Книга повреждена: часть content.xml не читается (") + xml.errorString()
+        + QStringLiteral(")"));
+}
+
+// The text of the element being read, to its end: paragraphs on lines of
+// their own, spaces and breaks as written, notes left out.
+void collectText(QXmlStreamReader &xml, QString &text, qint64 &budget, bool inParagraph = false)
+{
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement())
+            return;
+        if (xml.isCharacters()) {
+            if (inParagraph) // blanks between paragraphs are layout
+                text += xml.text();
+        } else if (xml.isStartElement()) {
+            const QStringView name = xml.name();
+            if (name == u"annotation" || name == u"note") {
+                xml.skipCurrentElement();
+            } else if (name == u"s") {
+                const int spaces = count(xml, QLatin1StringView("c"), int(std::min<qint64>(budget, 1 << 20)));
+                text += QString(spaces, u' ');
+                xml.skipCurrentElement();
+            } else if (name == u"tab" || name == u"line-break") {
+                text += name == u"tab" ? u' ' : u'\n';
+                xml.skipCurrentElement();
+            } else if (name == u"p" || name == u"h") {
+                if (!text.isEmpty())
+                    text += u'\n';
+                collectText(xml, text, budget, true);
+            } else {
+                collectText(xml, text, budget, inParagraph);
+            }
+        }
+        if (text.size() > budget)
+            throw Failure(QStringLiteral("Лист слишком велик: в расписании не бывает столько ячеек"));
+    }
+}
+
+// The rows of the table element being read, to its end.
+void readRows(QXmlStreamReader &xml, SheetGrid &grid)
+{
+    int row = 0;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement()) {
+            --depth;
+            continue;
+        }
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"table") { // a table inside a cell holds no schedule
+            xml.skipCurrentElement();
+            continue;
+        }
+        if (xml.name() != u"table-row") {
+            ++depth; // row groups, header rows: their rows count as any other
+            continue;
+        }
+        const int rows = count(xml, QLatin1StringView("number-rows-repeated"), SheetGrid::kMaxRows - row);
+        const QStringView visibility = attribute(xml, QLatin1StringView("visibility"));
+        if (visibility == u"collapse" || visibility == u"filter")
+            grid.setRowsHidden(row, rows);
+        struct Filled
+        {
+            int column, repeat;
+            QString text;
+        };
+        std::vector<Filled> cells;
+        int column = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isEndElement())
+                break; // the row's end
+            if (!xml.isStartElement())
+                continue;
+            const bool covered = xml.name() == u"covered-table-cell";
+            if (!covered && xml.name() != u"table-cell") {
+                xml.skipCurrentElement();
+                continue;
+            }
+            const int repeat
+                = count(xml, QLatin1StringView("number-columns-repeated"), SheetGrid::kMaxColumns);
+            const int rowSpan = count(xml, QLatin1StringView("number-rows-spanned"), SheetGrid::kMaxRows);
+            const int columnSpan
+                = count(xml, QLatin1StringView("number-columns-spanned"), SheetGrid::kMaxColumns);
+            const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
+            const QStringView value = attribute(xml, QLatin1StringView("value"));
+            QString text;
+            qint64 budget = SheetGrid::kMaxCharacters;
+            collectText(xml, text, budget);
+            if (text.isEmpty() && !covered) {
+                bool ok = false;
+                const double number = value.toDouble(&ok);
+                text = !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
+            }
+            if (!text.isEmpty() && column < SheetGrid::kMaxColumns) {
+                cells.push_back({ column, std::min(repeat, SheetGrid::kMaxColumns - column), text });
+                if (rowSpan > 1)
+                    grid.addMerge(column, row, column + columnSpan - 1, row + rowSpan - 1);
+            }
+            column = int(std::min<qint64>(qint64(column) + repeat, SheetGrid::kMaxColumns));
+        }
+        // A row with text written once for several rows: each gets it.
+        for (int r = row; r < row + (cells.empty() ? 0 : rows); ++r) {
+            for (const Filled &cell : cells) {
+                for (int c = cell.column; c < cell.column + cell.repeat; ++c)
+                    grid.setCell(c, r, cell.text);
+            }
+        }
+        row = std::min(row + rows, SheetGrid::kMaxRows);
+    }
+}
+
+} // namespace
+
+OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
+    : m_bytes(std::move(bytes))
+    , m_archive(std::move(archive))
+{
+    const QString manifest = QStringLiteral("META-INF/manifest.xml");
+    if (m_archive->contains(manifest) && m_archive->read(manifest).contains("encryption-data"))
+        throw Failure(QStringLiteral("Книга защищена паролем"));
+    if (!m_archive->contains(kContent))
+        throw Failure(QStringLiteral("Книга повреждена: нет части content.xml"));
+
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(kContent);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    QSet<QString> hiddenStyles;
+    QString style;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const QStringView name = xml.name();
+        if (name == u"style") {
+            style = attribute(xml, QLatin1StringView("name")).toString();
+        } else if (name == u"table-properties") {
+            if (attribute(xml, QLatin1StringView("display")) == u"false")
+                hiddenStyles.insert(style);
+        } else if (name == u"table") {
+            const QString tableStyle = attribute(xml, QLatin1StringView("style-name")).toString();
+            m_sheets.append(
+                { attribute(xml, QLatin1StringView("name")).toString(), !hiddenStyles.contains(tableStyle) });
+            // One pass for all sheets: the XML costs more to scan than the
+            // cells of a schedule cost to keep.
+            SheetGrid grid;
+            readRows(xml, grid);
+            m_tables.push_back(grid.toTable());
+        }
+    }
+    if (xml.hasError())
+        damaged(xml);
+    if (m_sheets.isEmpty())
+        throw Failure(QStringLiteral("В книге нет ни одного листа"));
+}
+
+ScheduleTable OdsWorkbook::readSheet(int index) const
+{
+    if (index < 0 || size_t(index) >= m_tables.size())
+        return {};
+    return std::move(m_tables[size_t(index)]);
+}
+
+} // namespace lintaro

@@ -1,0 +1,347 @@
+#include "xlsxworkbook.h"
+
+#include "common/failure.h"
+#include "numberformat.h"
+#include "sheetgrid.h"
+#include "ziparchive.h"
+
+#include <QBuffer>
+#include <QXmlStreamReader>
+
+namespace lintaro {
+
+namespace {
+
+QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
+{
+    // By local name: writers differ in their prefixes.
+    // Kept const: a range-for over the temporary list would copy it each call.
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (a.name() == name)
+            return a.value();
+    }
+    return {};
+}
+
+bool isTrue(QStringView value)
+{
+    return value == u"1" || value == u"true";
+}
+
+[[noreturn]] void damaged(const QString &part, const QXmlStreamReader &xml)
+{
+    throw Failure(QStringLiteral("Книга повреждена: часть ") + part + QStringLiteral(" не читается (")
+        + xml.errorString() + QStringLiteral(")"));
+}
+
+// Relationship id -> part name, resolved against the folder of `part`.
+QHash<QString, QString> relationships(
+    const ZipArchive &archive, const QString &part, QHash<QString, QString> *byType = nullptr)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    const QString folder = slash < 0 ? QString() : part.left(slash + 1);
+    const QString relsPart
+        = folder + QStringLiteral("_rels/") + part.mid(slash + 1) + QStringLiteral(".rels");
+    QHash<QString, QString> targets;
+    if (!archive.contains(relsPart))
+        return targets;
+    QXmlStreamReader xml(archive.read(relsPart));
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"Relationship") {
+            if (attribute(xml, QLatin1StringView("TargetMode")) == u"External")
+                continue;
+            QString target = attribute(xml, QLatin1StringView("Target")).toString();
+            target = target.startsWith(u'/') ? target.mid(1) : folder + target;
+            // Resolve "../" the way a path does.
+            QStringList pieces;
+            for (const QString &piece : target.split(u'/')) {
+                if (piece == QStringLiteral("..")) {
+                    if (!pieces.isEmpty())
+                        pieces.removeLast();
+                } else if (piece != QStringLiteral(".") && !piece.isEmpty())
+                    pieces.append(piece);
+            }
+            target = pieces.join(u'/');
+            targets.insert(attribute(xml, QLatin1StringView("Id")).toString(), target);
+            if (byType) {
+                const QStringView type = attribute(xml, QLatin1StringView("Type"));
+                byType->insert(type.mid(type.lastIndexOf(u'/') + 1).toString(), target);
+            }
+        }
+    }
+    if (xml.hasError())
+        damaged(relsPart, xml);
+    return targets;
+}
+
+// "AB12" -> column 27, row 11; false for anything else.
+bool parseReference(QStringView ref, int &column, int &row)
+{
+    qsizetype i = 0;
+    qint64 c = 0;
+    while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
+        c = c * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
+        if (c > SheetGrid::kMaxColumns)
+            return false;
+        ++i;
+    }
+    qint64 r = 0;
+    const qsizetype digitsFrom = i;
+    while (i < ref.size() && ref[i].isDigit()) {
+        r = r * 10 + (ref[i].unicode() - '0');
+        if (r > SheetGrid::kMaxRows)
+            return false;
+        ++i;
+    }
+    if (c == 0 || i == digitsFrom || i != ref.size() || r == 0)
+        return false;
+    column = int(c - 1);
+    row = int(r - 1);
+    return true;
+}
+
+// Characters XML cannot carry are written as _xHHHH_ (a CR as _x000D_).
+QString unescaped(const QString &text)
+{
+    if (!text.contains(QStringLiteral("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const ushort code = text.mid(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(code);
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The text of a string item (<si>, <is>): every <t> of it, runs included,
+// phonetic hints left out.
+QString stringItem(QXmlStreamReader &xml)
+{
+    QString text;
+    int depth = 1;
+    bool phonetic = false;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            ++depth;
+            if (xml.name() == u"rPh")
+                phonetic = true;
+            else if (xml.name() == u"t" && !phonetic) {
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                --depth; // read up to its end
+            }
+        } else if (xml.isEndElement()) {
+            --depth;
+            if (xml.name() == u"rPh")
+                phonetic = false;
+        }
+    }
+    return unescaped(text);
+}
+
+} // namespace
+
+XlsxWorkbook::XlsxWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
+    : m_bytes(std::move(bytes))
+    , m_archive(std::move(archive))
+{
+    QHash<QString, QString> rootTypes;
+    relationships(*m_archive, QString(), &rootTypes);
+    QString workbookPart
+        = rootTypes.value(QStringLiteral("officeDocument"), QStringLiteral("xl/workbook.xml"));
+    if (!m_archive->contains(workbookPart))
+        throw Failure(QStringLiteral(
+            "Файл не является расписанием: это архив, но не книга Excel (.xlsx) или Calc (.ods)"));
+
+    QHash<QString, QString> types;
+    const QHash<QString, QString> targets = relationships(*m_archive, workbookPart, &types);
+    QXmlStreamReader xml(m_archive->read(workbookPart));
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"fileVersion" || xml.name() == u"workbookPr") {
+            if (xml.name() == u"workbookPr")
+                m_date1904 = isTrue(attribute(xml, QLatin1StringView("date1904")));
+        } else if (xml.name() == u"sheet") {
+            const QString target = targets.value(attribute(xml, QLatin1StringView("id")).toString());
+            if (target.isEmpty())
+                continue; // a chart sheet or a dangling entry holds no cells
+            const QStringView state = attribute(xml, QLatin1StringView("state"));
+            m_sheets.append({ attribute(xml, QLatin1StringView("name")).toString(),
+                state.isEmpty() || state == u"visible" });
+            m_sheetParts.append(target);
+        }
+    }
+    if (xml.hasError())
+        damaged(workbookPart, xml);
+    if (m_sheets.isEmpty())
+        throw Failure(QStringLiteral("В книге нет ни одного листа"));
+
+    const QString shared = types.value(QStringLiteral("sharedStrings"));
+    if (!shared.isEmpty() && m_archive->contains(shared))
+        readSharedStrings(shared);
+    const QString styles = types.value(QStringLiteral("styles"));
+    if (!styles.isEmpty() && m_archive->contains(styles))
+        readStyles(styles);
+}
+
+void XlsxWorkbook::readSharedStrings(const QString &part)
+{
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(part);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    qint64 characters = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"si") {
+            m_sharedStrings.append(stringItem(xml));
+            characters += m_sharedStrings.back().size();
+        }
+    }
+    if (xml.hasError())
+        damaged(part, xml);
+    Q_UNUSED(characters); // bounded by the part's size
+}
+
+void XlsxWorkbook::readStyles(const QString &part)
+{
+    QHash<int, QString> codes;
+    std::vector<int> formatIds;
+    QXmlStreamReader xml(m_archive->read(part));
+    bool inCellFormats = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == u"numFmt") {
+                codes.insert(attribute(xml, QLatin1StringView("numFmtId")).toInt(),
+                    attribute(xml, QLatin1StringView("formatCode")).toString());
+            } else if (xml.name() == u"cellXfs") {
+                inCellFormats = true;
+            } else if (xml.name() == u"xf" && inCellFormats) {
+                formatIds.push_back(attribute(xml, QLatin1StringView("numFmtId")).toInt());
+            }
+        } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
+            inCellFormats = false;
+        }
+    }
+    if (xml.hasError())
+        damaged(part, xml);
+    m_styleFormats.reserve(formatIds.size());
+    for (int id : formatIds)
+        m_styleFormats.push_back(codes.contains(id) ? codes.value(id) : numberformat::builtinCode(id));
+}
+
+ScheduleTable XlsxWorkbook::readSheet(int index) const
+{
+    const QString part = m_sheetParts.value(index);
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QByteArray data = m_archive->read(part);
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    SheetGrid grid;
+    int row = -1;
+    int column = -1;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const QStringView name = xml.name();
+        if (name == u"row") {
+            const QStringView r = attribute(xml, QLatin1StringView("r"));
+            bool ok = false;
+            const int given = r.toInt(&ok);
+            row = ok && given >= 1 ? given - 1 : row + 1;
+            column = -1;
+            if (isTrue(attribute(xml, QLatin1StringView("hidden"))))
+                grid.setRowsHidden(row, 1);
+        } else if (name == u"c") {
+            int c = column + 1;
+            int r = row;
+            const QStringView ref = attribute(xml, QLatin1StringView("r"));
+            if (!ref.isEmpty() && !parseReference(ref, c, r))
+                continue;
+            column = c;
+            const QString type = attribute(xml, QLatin1StringView("t")).toString();
+            const int style = attribute(xml, QLatin1StringView("s")).toInt();
+            QString value;
+            QString inlineText;
+            bool hasValue = false;
+            bool hasFormula = false;
+            while (!xml.atEnd()) {
+                xml.readNext();
+                if (xml.isEndElement() && xml.name() == u"c")
+                    break;
+                if (!xml.isStartElement())
+                    continue;
+                if (xml.name() == u"v") {
+                    value = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                    hasValue = !value.isEmpty(); // some writers leave an empty result
+
+                } else if (xml.name() == u"f") {
+                    hasFormula = true;
+                    xml.skipCurrentElement();
+                } else if (xml.name() == u"is") {
+                    inlineText = stringItem(xml);
+                    hasValue = true;
+                }
+            }
+            QString text;
+            if (!hasValue) {
+                if (hasFormula)
+                    grid.countFormulaWithoutValue();
+            } else if (type == u"s") {
+                bool ok = false;
+                const int at = value.trimmed().toInt(&ok);
+                if (ok && at >= 0 && at < m_sharedStrings.size())
+                    text = m_sharedStrings[at];
+            } else if (type == u"inlineStr") {
+                text = inlineText;
+            } else if (type == u"str" || type == u"e") {
+                text = value;
+            } else if (type == u"b") {
+                text = value.trimmed() == u"1" ? QStringLiteral("ИСТИНА") : QStringLiteral("ЛОЖЬ");
+            } else {
+                bool ok = false;
+                const double number = value.trimmed().toDouble(&ok);
+                if (type == u"d" || !ok) {
+                    text = value; // an ISO date or a stray text, shown as stored
+                } else {
+                    const QString code = style >= 0 && size_t(style) < m_styleFormats.size()
+                        ? m_styleFormats[size_t(style)]
+                        : QString();
+                    text = numberformat::format(number, code, m_date1904);
+                }
+            }
+            grid.setCell(c, r, text);
+        } else if (name == u"mergeCell") {
+            const QStringView ref = attribute(xml, QLatin1StringView("ref"));
+            const qsizetype colon = ref.indexOf(u':');
+            int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+            if (colon > 0 && parseReference(ref.left(colon), c1, r1)
+                && parseReference(ref.mid(colon + 1), c2, r2))
+                grid.addMerge(c1, r1, c2, r2);
+        }
+    }
+    if (xml.hasError())
+        damaged(part, xml);
+    return grid.toTable();
+}
+
+} // namespace lintaro

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "workbook.h"
+
+#include <QHash>
+
+#include <memory>
+#include <vector>
+
+namespace lintaro {
+
+class ZipArchive;
+
+// An Excel workbook (.xlsx, SpreadsheetML): cells as a Russian Excel shows
+// them through their number formats, shared, inline and rich strings joined,
+// formulas by their stored result.
+class XlsxWorkbook : public Workbook
+{
+public:
+    XlsxWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive);
+    ScheduleTable readSheet(int index) const override;
+
+private:
+    void readSharedStrings(const QString &part);
+    void readStyles(const QString &part);
+
+    QByteArray m_bytes; // the archive reads from these
+    std::shared_ptr<ZipArchive> m_archive;
+    QStringList m_sheetParts;
+    QStringList m_sharedStrings;
+    std::vector<QString> m_styleFormats; // by cell style index: the format code
+    bool m_date1904 = false;
+};
+
+} // namespace lintaro

@@ -14,7 +14,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QProcess>
 #include <QScopeGuard>
@@ -675,6 +677,34 @@ TEST_F(CliCheckConvert, AFileThatCannotBeCreatedEndsTheRunWithOne)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, QString());
     EXPECT_EQ(outcome.err, "Cannot create file " + target + ".psq\n");
+}
+
+// Another run replacing the same set holds out/Day1.lock: this run waits for
+// it, then stops with nothing replaced; once it is gone the run goes through.
+TEST_F(CliCheckConvert, ASetLockedByAnotherRunIsWaitedForThenLeftAlone)
+{
+    addClip(QStringLiteral("Rolik1"), 10);
+    const QString schedule = writeSchedule({ "(Rolik1);K1" });
+    const QString target = m_out + "/Day1^.K1.psq";
+    writeFile(target, "yesterday");
+    const QStringList arguments { schedule, "--save-as", m_out + "/Day1^.K7.psq", "--source", "0",
+        "--separator", "1" };
+    {
+        QLockFile other(m_out + "/Day1.lock");
+        ASSERT_TRUE(other.lock());
+        QElapsedTimer waited;
+        waited.start();
+        const Outcome outcome = run("convert", arguments);
+        EXPECT_GE(waited.elapsed(), 4500);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, QString());
+        EXPECT_EQ(outcome.err, "Файлы заняты другой конвертацией: " + m_out + "/Day1\n");
+        EXPECT_EQ(readFile(target), QByteArray("yesterday"));
+    }
+    const Outcome outcome = run("convert", arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_NE(readFile(target), QByteArray("yesterday"));
+    EXPECT_EQ(outputFiles(), QStringList { "Day1^.K1.psq" }); // no lock file left
 }
 
 // A full disk at the second file of three: yesterday's set stays whole, the

@@ -177,6 +177,36 @@ TEST(FileSet, AFailedFileLeavesEveryTargetAsItWas)
     expectContents(today, "new ");
 }
 
+// New files get the rights the umask leaves, a replaced one keeps its own; a
+// name at the file system's limit is written, one byte more is refused.
+TEST(FileSet, NewFilesHonourTheUmaskAndNamesUpToTheLimitAreWritten)
+{
+    LINTARO_UNIX_FIXTURE("a umask");
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QString longest = dir.filePath(QString(251, u'K') + QStringLiteral(".psq"));
+    const mode_t previous = ::umask(027);
+    writeFileSet({ { dir.filePath(QStringLiteral("Day.psq")), "day" }, { longest, "long" } });
+    textfile::writeAtomically(dir.filePath(QStringLiteral("Subst.cfg")), "x");
+    ::umask(previous);
+    for (const QString &name : { QStringLiteral("Day.psq"), QStringLiteral("Subst.cfg") }) {
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(name)).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u) << name.toStdString();
+    }
+    EXPECT_EQ(test::readFile(longest), QByteArray("long"));
+    QFile::setPermissions(longest, QFile::ReadOwner | QFile::WriteOwner);
+    writeFileSet({ { longest, "again" } });
+    EXPECT_EQ(QFile::permissions(longest),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    const QString tooLong = dir.filePath(QString(252, u'K') + QStringLiteral(".psq"));
+    EXPECT_EQ(failureOf({ { tooLong, "x" } }), QStringLiteral("Cannot create file %1").arg(tooLong));
+#endif
+}
+
 TEST(FileSet, TargetsInAClosedFolderAreWrittenInPlaceAfterAllOthers)
 {
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 #include "app/tform1.h"
 #include "dialogs/tform5.h"
 #include "lookup/directorylisting.h"
+#include "lookup/tform3.h"
 #include "lookup/tform4.h"
 #include "schedule/schedulemodel.h"
 #include "sequence/aviprobe.h"
@@ -25,9 +26,10 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLockFile>
 #include <QMenu>
-#include <QScopeGuard>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -403,6 +405,55 @@ TEST_F(CommandsTest, CheckListsUnresolvedCellsQuietlyInScheduleOrder)
     EXPECT_EQ(m_listed, (QStringList{"Новости (Nope) 1", "(AMB)", "Фильм", "Новости (Nope) 1"}));
     EXPECT_FALSE(QFile::exists(m_config + QStringLiteral("/Subst.cfg")));
     EXPECT_EQ(test::readFile(m_dir.filePath(QStringLiteral("settings.ini"))), settingsBefore);
+}
+
+// Another program changes Folders.cfg and Subst.cfg between two commands: the
+// next check and conversion use the files as they are now.
+TEST_F(CommandsTest, ListsChangedOnDiskBetweenRunsAreFollowed)
+{
+    const QString subst = m_config + QStringLiteral("/Subst.cfg");
+    test::writeFile(subst,
+        test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/N1.avi\r\nOld ; /x.avi\r\n")));
+    start(QStringLiteral("Promo\r\n(R2)\r\nOld\r\n"), 0);
+    test::writeFile(m_config + QStringLiteral("/Folders.cfg"), ""); // the clip folder removed
+    test::writeFile(
+        subst, test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/R2.avi\r\n")));
+    m_form->N6Click();
+    EXPECT_EQ(m_listed, (QStringList { "(R2)", "Old" }));
+
+    test::writeFile(
+        m_config + QStringLiteral("/Folders.cfg"), test::cp1251(m_clips + QStringLiteral("\r\n")));
+    test::writeFile(subst,
+        test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/R2.avi\r\nOld ; ") + m_clips
+            + QStringLiteral("/N1.avi\r\n")));
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1"));
+    m_form->Build1Click();
+    EXPECT_TRUE(m_interaction.messages.isEmpty());
+    const QString r2 = m_clips + kSep + QStringLiteral("R2.avi");
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")),
+        expectedPsq({ { m_clips + QStringLiteral("/R2.avi"), QString() }, { r2, QString() },
+            { m_clips + QStringLiteral("/N1.avi"), QString() } }));
+
+    // Another run replacing the same set: the error box, nothing replaced.
+    const QByteArray written = test::readFile(m_out + QStringLiteral("/Day1.psq"));
+    test::writeFile(subst,
+        test::cp1251(QStringLiteral("Promo ; ") + m_clips + QStringLiteral("/N1.avi\r\nOld ; ") + m_clips
+            + QStringLiteral("/R2.avi\r\n"))); // a set that would differ
+    QLockFile other(m_out + QStringLiteral("/Day1.lock"));
+    ASSERT_TRUE(other.lock());
+    m_interaction.answerPicker(m_out + QStringLiteral("/Day1.psq"));
+    m_form->Build1Click();
+    ASSERT_EQ(m_interaction.messages.size(), 1);
+    EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Lintaro"));
+    EXPECT_EQ(m_interaction.messages[0].text,
+        QStringLiteral("Файлы заняты другой конвертацией: %1/Day1.").arg(m_out));
+    EXPECT_EQ(test::readFile(m_out + QStringLiteral("/Day1.psq")), written);
+
+    // The dialog opens on the file as it is now.
+    test::writeFile(subst, "Promo ; /new.avi\r\n");
+    m_form->N4Click();
+    EXPECT_EQ(m_form->findChild<TForm3 *>()->substitutions().table().rows(),
+        (QList<Substitution> { { "Promo", "/new.avi" } }));
 }
 
 TEST_F(CommandsTest, CheckWithEverythingFoundSaysSo)

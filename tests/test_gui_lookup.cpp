@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLockFile>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -197,14 +199,58 @@ TEST_F(LookupDialogs, SubstitutionDialogAddsPicksDeletesAndSaves)
     form.hide();
     EXPECT_EQ(test::readFile(substFile()), QByteArray());
 
-    // A pair a colleague added while the dialog was open is kept, and a box says so.
+    // Another program changes the file while the dialog is open: the close
+    // merges, in the file's order, the dialog's additions last, and a box says what it did.
+    test::writeFile(
+        substFile(), "Promo ; /old.avi\r\nIntro ; /intro.avi\r\nAds ; /ads.avi\r\nKino ; /kino.avi\r\n");
+    form.substitutions().load(substFile());
     form.show();
-    test::writeFile(substFile(), "News ; /clips/news.avi\r\n");
+    test::writeFile(
+        substFile(), "News ; /news.avi\r\nPromo ; /new.avi\r\nIntro ; /intro.avi\r\nKino ; /k.avi\r\n");
+    ASSERT_TRUE(form.substitutions().setData(model->index(1, 1), QStringLiteral("/intro2.avi")));
+    form.StringGrid1->setCurrentIndex(model->index(3, 0));
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    form.Button4->click(); // Kino, changed outside, deleted here
+    form.Button3->click();
+    ASSERT_TRUE(form.substitutions().setData(model->index(3, 0), QStringLiteral("Film")));
     form.Button2->click();
-    EXPECT_EQ(test::readFile(substFile()), QByteArray("News ; /clips/news.avi\r\n"));
+    EXPECT_EQ(test::readFile(substFile()),
+        QByteArray("News ; /news.avi\r\nPromo ; /new.avi\r\nIntro ; /intro2.avi\r\nFilm ; \r\n"));
+    ASSERT_EQ(m_interaction.messages.size(), 4);
+    EXPECT_EQ(m_interaction.messages[3].caption, QStringLiteral("Известные подстановки"));
+    EXPECT_EQ(m_interaction.messages[3].text,
+        QStringLiteral("Файл изменен другой программой: добавлено 1, изменено 2, удалено 1"));
+}
+
+TEST_F(LookupDialogs, FoldersChangedOutsideWhileOpenAreMergedOnClose)
+{
+    test::writeFile(foldersFile(), "/a\r\n/b\r\n/c\r\n");
+    TForm2 form(m_interaction);
+    form.show();
+    test::writeFile(foldersFile(), "/a\r\n/c\r\n/d\r\n"); // /b removed, /d added outside
+    form.StringGrid1->setCurrentIndex(form.StringGrid1->model()->index(0, 0));
+    m_interaction.answerMessage(MessageAnswer::Yes);
+    form.Button4->click();
+    m_interaction.answerPicker(QStringLiteral("/e"));
+    form.Button1->click();
+    form.Button2->click();
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray("/c\r\n/d\r\n/e\r\n"));
+    ASSERT_EQ(m_interaction.messages.size(), 2);
+    EXPECT_EQ(m_interaction.messages[1].caption, QStringLiteral("Директории для поиска"));
+    EXPECT_EQ(m_interaction.messages[1].text,
+        QStringLiteral("Файл изменен другой программой: добавлено 1, удалено 1"));
+
+    // A save that waits in vain for another program's lock says so and keeps the rows.
+    QLockFile other(foldersFile() + QStringLiteral(".lock"));
+    ASSERT_TRUE(other.lock());
+    form.show();
+    form.folders().appendFolder(QStringLiteral("/f"));
+    form.Button2->click();
     ASSERT_EQ(m_interaction.messages.size(), 3);
-    EXPECT_EQ(m_interaction.messages[2].caption, QStringLiteral("Известные подстановки"));
-    EXPECT_EQ(m_interaction.messages[2].text, TForm3::keptPairsText(1));
+    EXPECT_EQ(m_interaction.messages[2].text,
+        QStringLiteral("Файл занят другой программой: %1.").arg(QDir::toNativeSeparators(foldersFile())));
+    EXPECT_EQ(shownFolders(form), (QStringList { "/c", "/d", "/e", "/f" }));
+    EXPECT_EQ(test::readFile(foldersFile()), QByteArray("/c\r\n/d\r\n/e\r\n"));
 }
 
 TEST_F(LookupDialogs, LastSubstIsRememberedOnCloseAndOpensThePickerNextRun)

@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace lintaro;
@@ -237,9 +239,10 @@ TEST_F(LookupFiles, FailedSavesKeepTheOldFileAndTheRows)
     EXPECT_EQ(folderRows(folders), (QStringList{"old", "x"}));
 }
 
-// Pairs another program (or a colleague) adds to Subst.cfg while the program
-// runs survive a learnt pair and the dialog's save.
-TEST_F(LookupFiles, SubstPairsAddedOutsideAreKept)
+// Another program (or a colleague) changes Subst.cfg while the program runs:
+// a learnt pair and the dialog's save follow the file, and rows a failed save
+// left unsaved survive a run's catching up and a learnt pair.
+TEST_F(LookupFiles, SubstChangedOutsideIsFollowedAndMerged)
 {
     test::writeFile(substFile(), "Intro ; /c/intro.avi\r\n");
     SubstitutionModel model(m_settings);
@@ -249,27 +252,102 @@ TEST_F(LookupFiles, SubstPairsAddedOutsideAreKept)
     const QByteArray three = "Intro ; /c/intro.avi\r\nNews ; /c/news.avi\r\nFilm ; /c/film.avi\r\n";
     EXPECT_EQ(test::readFile(substFile()), three);
 
-    // The dialog: the rows as the operator left them, then the pairs new on disk.
+    // The dialog's change stays; a second "News" is a pair of its own.
     ASSERT_TRUE(model.setData(model.index(0, 1), QStringLiteral("/c/intro2.avi")));
-    test::writeFile(substFile(), three + "Ads ; /c/ads.avi\r\nNews ; /c/news.avi\r\n");
-    EXPECT_EQ(model.save(), 1);
-    const QByteArray four = "Intro ; /c/intro2.avi\r\nNews ; /c/news.avi\r\nFilm ; /c/film.avi\r\nAds ; /c/ads.avi\r\n";
-    EXPECT_EQ(test::readFile(substFile()), four);
-    test::writeFile(substFile(), four); // written anew, the same content: no change
-    EXPECT_EQ(model.save(), -1);
+    test::writeFile(substFile(), three + "Ads ; /c/ads.avi\r\nNews ; /c/news2.avi\r\n");
+    EXPECT_EQ(model.save(), (listmerge::Counts { 2, 0, 0 }));
+    const QByteArray five = "Intro ; /c/intro2.avi\r\nNews ; /c/news.avi\r\nFilm ; /c/film.avi\r\n"
+                            "Ads ; /c/ads.avi\r\nNews ; /c/news2.avi\r\n";
+    EXPECT_EQ(test::readFile(substFile()), five);
+    test::writeFile(substFile(), five); // written anew, the same content: no change
+    EXPECT_EQ(model.save(), std::nullopt);
 
-    // Rows a failed save left unsaved stay when a pair is learnt later.
     LINTARO_UNIX_FIXTURE("a file size limit");
     model.appendRow();
-    ASSERT_TRUE(model.setData(model.index(4, 0), QStringLiteral("Unsaved name that does not fit")));
+    ASSERT_TRUE(model.setData(model.index(5, 0), QStringLiteral("Unsaved name that does not fit")));
     {
         test::FileSizeLimit limit(8);
         EXPECT_THROW(model.save(), Failure);
     }
-    test::writeFile(substFile(), four + "Sport ; /c/sport.avi\r\n");
+    QByteArray outside = five;
+    outside.replace("Film ; /c/film.avi\r\n", "");
+    test::writeFile(substFile(), outside + "Sport ; /c/sport.avi\r\n");
+    model.bringUpToDate();
+    EXPECT_EQ(pairs(model).size(), 6); // Film gone, Sport in, the unsaved row last
+    EXPECT_EQ(pairs(model).last().name, QStringLiteral("Unsaved name that does not fit"));
     model.appendPair(QStringLiteral("Kino"), QStringLiteral("/c/kino.avi"));
     EXPECT_EQ(test::readFile(substFile()),
-              four + "Unsaved name that does not fit ; \r\nSport ; /c/sport.avi\r\nKino ; /c/kino.avi\r\n");
+        outside + "Sport ; /c/sport.avi\r\nUnsaved name that does not fit ; \r\nKino ; /c/kino.avi\r\n");
+}
+
+// A pair is known by its name and its rank among pairs of that name; what the
+// dialog did wins over what the file did, additions of both sides stay.
+TEST(ListMerge, EachSideKeepsWhatItChanged)
+{
+    const auto entries = [](const QString &spec) {
+        QList<listmerge::Entry> list;
+        for (const QString &item : spec.split(u' ', Qt::SkipEmptyParts))
+            list.append({ item.section(u'=', 0, 0), item.section(u'=', 1) });
+        return list;
+    };
+    struct Case
+    {
+        const char *base, *ours, *theirs, *merged;
+        listmerge::Counts outside;
+    } cases[] = {
+        { "A=1", "A=2", "A=3", "A=2", { 0, 1, 0 } }, // changed on both sides
+        { "A=1 B=1", "B=1", "A=3 B=1", "B=1", { 0, 1, 0 } }, // deleted here, changed there
+        { "A=1 B=1", "A=2 B=1", "B=1", "B=1 A=2", { 0, 0, 1 } }, // changed here, removed there
+        { "P=a P=b", "P=a P=b P=d", "P=a P=c", "P=a P=c P=d", { 0, 1, 0 } }, // rank among equal names
+        { "", "X=1 Y=1", "X=1 Y=2", "X=1 Y=2 Y=1", { 2, 0, 0 } }, // added on both sides
+    };
+    for (const Case &c : cases) {
+        const QList<listmerge::Entry> base = entries(c.base), theirs = entries(c.theirs);
+        EXPECT_EQ(listmerge::merge(base, entries(c.ours), theirs), entries(c.merged)) << c.merged;
+        EXPECT_EQ(listmerge::outsideChanges(base, theirs), c.outside) << c.merged;
+    }
+}
+
+// Run by the test below in two processes at once: learns pairs as the
+// resolver's prompt does, into the file LINTARO_TEST_LEARN names.
+TEST(LearntPairs, DISABLED_LearnInThisProcess)
+{
+    const QStringList job = qEnvironmentVariable("LINTARO_TEST_LEARN").split(u'|');
+    ASSERT_EQ(job.size(), 2);
+    SettingsStore settings(job[0] + job[1] + QStringLiteral(".ini"));
+    SubstitutionModel model(settings);
+    model.load(job[0]);
+    for (int i = 0; i < 25; ++i)
+        model.appendPair(job[1] + QString::number(i), QStringLiteral("/c/clip.avi"));
+}
+
+TEST(LearntPairs, TwoProgramsLearningAtOnceKeepBoth)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Subst.cfg"));
+    std::vector<std::unique_ptr<QProcess>> learners;
+    for (const QString &prefix : { QStringLiteral("A"), QStringLiteral("B") }) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LINTARO_TEST_LEARN"), file + u'|' + prefix);
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start(QCoreApplication::applicationFilePath(),
+            { QStringLiteral("--gtest_filter=LearntPairs.DISABLED_LearnInThisProcess"),
+                QStringLiteral("--gtest_also_run_disabled_tests") });
+        learners.push_back(std::move(process));
+    }
+    for (const auto &process : learners) {
+        ASSERT_TRUE(process->waitForFinished(60000));
+        EXPECT_EQ(process->exitCode(), 0) << process->readAll().toStdString();
+    }
+    SubstitutionTable learnt;
+    learnt.applyFileBytes(test::readFile(file));
+    EXPECT_EQ(learnt.rowCount(), 50);
+    for (int i = 0; i < 25; ++i) {
+        EXPECT_GE(learnt.find(QStringLiteral("A%1").arg(i)), 0) << i;
+        EXPECT_GE(learnt.find(QStringLiteral("B%1").arg(i)), 0) << i;
+    }
 }
 
 // A shared install: the folder admits no new file, Subst.cfg itself may be written.

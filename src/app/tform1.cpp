@@ -211,11 +211,15 @@ void TForm1::runModal(QDialog *dialog)
 
 void TForm1::N3Click()
 {
+    if (m_windows.form2)
+        m_report->guard([this] { m_windows.form2->folders().bringUpToDate(); });
     runModal(m_windows.form2);
 }
 
 void TForm1::N4Click()
 {
+    if (m_windows.form3)
+        m_report->guard([this] { m_windows.form3->substitutions().bringUpToDate(); });
     runModal(m_windows.form3);
 }
 
@@ -297,8 +301,15 @@ bool TForm1::sourceMarked()
     return m_windows.form2 && m_windows.form3;
 }
 
+void TForm1::bringListsUpToDate()
+{
+    m_windows.form2->folders().bringUpToDate();
+    m_windows.form3->substitutions().bringUpToDate();
+}
+
 ClipResolver TForm1::checkResolver()
 {
+    bringListsUpToDate();
     ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
     resolver.setClipTypes(cliptypes::read(m_settings));
     return resolver;
@@ -393,6 +404,7 @@ void TForm1::Build1Click()
         // Widths belong to the view; the stored layout takes them from there.
         for (int c = 0; c < m_model->columnCount(); ++c)
             m_model->setColumnWidth(c, StringGrid1->columnWidth(c));
+        bringListsUpToDate();
         ClipResolver resolver(m_windows.form2->folders(), m_windows.form3->substitutions(), m_interaction);
         resolver.setClipTypes(cliptypes::read(m_settings));
         ConversionRun run(m_interaction, &m_settings, resolver);

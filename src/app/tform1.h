@@ -163,6 +163,9 @@ private:
     void showEmptyRows(const QString &status, int emptyRows);
     // One box, before the list or the report, naming each folder that could not be listed.
     void warnUnavailable(const QStringList &folders);
+    // Folders.cfg and Subst.cfg as they are on disk now, when another program
+    // changed them since their dialogs last loaded or saved them.
+    void bringListsUpToDate();
     void showGridRow(int row);
     void askToCancel();
     void clearNotice();

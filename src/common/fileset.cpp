@@ -70,9 +70,24 @@ std::filesystem::path nativePath(const QString &path)
 #endif
 }
 
-// A new file beside its target, under a name that holds the target's own
-// name, so that a name too long for the file system fails here and not at
-// the rename, when other targets may already be replaced.
+// The target's own name fits the file system's limit: checked before staging,
+// so that a name too long fails before any target was replaced, while the
+// short staged name never refuses a name the file system accepts.
+bool nameFits(const QString &target)
+{
+    const QFileInfo info(target);
+#ifdef Q_OS_UNIX
+    long limit = ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    if (limit <= 0)
+        limit = 255;
+    return QFile::encodeName(info.fileName()).size() <= limit;
+#else
+    return info.fileName().size() <= 255; // UTF-16 units, as NTFS counts them
+#endif
+}
+
+// A new file beside its target, to take the target's place once every file
+// of the set was written.
 class StagedFile
 {
 public:
@@ -93,13 +108,12 @@ public:
 
     Outcome write(const QByteArray &bytes)
     {
-        if (QFileInfo(m_target).isDir() || !create())
+        if (QFileInfo(m_target).isDir() || !nameFits(m_target) || !create())
             return Outcome::NotCreated;
-        // A new file gets the usual rights, a replaced one keeps its own.
+        // A replaced file keeps its own rights; a new one has those the umask leaves.
         const QFileInfo old(m_target);
-        m_file.setPermissions(old.exists() ? old.permissions()
-                                           : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
-                                                 | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+        if (old.exists())
+            m_file.setPermissions(old.permissions());
         if (!writeAll(m_file, bytes) || !m_file.flush())
             return Outcome::WriteFailed;
 #ifdef Q_OS_UNIX
@@ -121,12 +135,15 @@ public:
     }
 
 private:
-    // The staged name holds the target's whole name, so that a name too long
-    // for the file system fails here, before any target was replaced.
+    // A short hidden name in the target's folder, so that the rename stays
+    // within one file system.
     bool create()
     {
+        const QString folder = QFileInfo(m_target).absolutePath() + u'/';
         for (int attempt = 0; attempt < 16; ++attempt) {
-            m_file.setFileName(m_target + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate() & 0xFFFFFF, 6, 16, QChar(u'0')));
+            m_file.setFileName(folder
+                + QStringLiteral(".lintaro-%1.tmp")
+                      .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0')));
             if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
                 return true;
             if (QFileInfo::exists(m_file.fileName()))

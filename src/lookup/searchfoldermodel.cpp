@@ -1,12 +1,32 @@
 #include "searchfoldermodel.h"
 
 #include "common/configdir.h"
+#include "common/filelock.h"
 #include "common/textfile.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace lintaro {
+
+namespace {
+
+// The folders a save writes: every row with text. A folder is known by its text.
+QList<listmerge::Entry> entriesOf(const SearchFolderList &list)
+{
+    QList<listmerge::Entry> entries;
+    for (const QString &text : list.texts()) {
+        if (!text.isEmpty())
+            entries.append({ text, {} });
+    }
+    return entries;
+}
+
+QList<listmerge::Entry> entriesOf(const QByteArray &bytes)
+{
+    SearchFolderList list;
+    list.applyFileBytes(bytes);
+    return entriesOf(list);
+}
+
+} // namespace
 
 SearchFolderModel::SearchFolderModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -62,26 +82,69 @@ Qt::ItemFlags SearchFolderModel::flags(const QModelIndex &index) const
 
 void SearchFolderModel::load()
 {
-    const ConfigFilePlace place = configFilePlace(QString::fromLatin1(SearchFolderList::FileName));
-    load(place.readPath);
-    m_filePath = place.savePath; // the save, and the reload after it, go there
+    loadFrom(configFilePlace(QString::fromLatin1(SearchFolderList::FileName)));
 }
 
 void SearchFolderModel::load(const QString &filePath)
 {
-    m_filePath = filePath;
-    SearchFolderList list = m_list;
-    if (QFileInfo::exists(filePath))
-        list.applyFileBytes(textfile::readAll(filePath));
-    else
-        list.applyLines({});
+    loadFrom({ filePath, filePath });
+}
+
+void SearchFolderModel::loadFrom(const ConfigFilePlace &place)
+{
+    m_file.setPlace(place); // the save, and the reload after it, go to place.savePath
+    reload();
+}
+
+void SearchFolderModel::reload(bool fresh)
+{
+    SearchFolderList list = fresh ? SearchFolderList() : m_list;
+    const QByteArray bytes = m_file.bytesNow();
+    list.applyFileBytes(bytes);
+    m_file.setLoadedBytes(bytes);
+    m_loadedFolders = entriesOf(list);
     replaceList(list);
 }
 
-void SearchFolderModel::save()
+SearchFolderList SearchFolderModel::mergedWith(const QByteArray &bytes) const
 {
-    textfile::writeAtomically(m_filePath, m_list.fileBytes());
-    load(m_filePath);
+    SearchFolderList merged;
+    for (const listmerge::Entry &entry :
+        listmerge::merge(m_loadedFolders, entriesOf(m_list), entriesOf(bytes)))
+        merged.appendRow(entry.key);
+    if (merged.rowCount() > 1)
+        merged.removeRow(0);
+    return merged;
+}
+
+std::optional<listmerge::Counts> SearchFolderModel::save()
+{
+    const std::unique_ptr<FileLock> lock = m_file.lockForWrite();
+    const QByteArray now = m_file.bytesNow();
+    if (now == m_file.loadedBytes()) {
+        textfile::writeAtomically(m_file.savePath(), m_list.fileBytes());
+        reload();
+        return std::nullopt;
+    }
+    textfile::writeAtomically(m_file.savePath(), mergedWith(now).fileBytes());
+    const listmerge::Counts outside = listmerge::outsideChanges(m_loadedFolders, entriesOf(now));
+    reload(true);
+    return outside;
+}
+
+void SearchFolderModel::bringUpToDate()
+{
+    const QByteArray now = m_file.bytesNow();
+    if (now == m_file.loadedBytes())
+        return;
+    if (entriesOf(m_list) == m_loadedFolders) {
+        reload(true);
+        return;
+    }
+    // Rows a failed save left: they stay unsaved, now over the file as it is.
+    replaceList(mergedWith(now));
+    m_file.setLoadedBytes(now);
+    m_loadedFolders = entriesOf(now);
 }
 
 void SearchFolderModel::appendFolder(const QString &text)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "lookup/configfilestate.h"
+#include "lookup/listmerge.h"
 #include "lookup/searchfolderlist.h"
 
 #include <QAbstractTableModel>
+
+#include <optional>
 
 namespace lintaro {
 
@@ -26,7 +30,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     const SearchFolderList &list() const { return m_list; }
-    const QString &filePath() const { return m_filePath; }
+    const QString &filePath() const { return m_file.savePath(); }
 
     // Reads Folders.cfg from the configuration folder, or from filePath. A
     // missing file gives no rows and no message; an unreadable one throws
@@ -34,18 +38,35 @@ public:
     void load();
     void load(const QString &filePath);
 
-    // Writes the rows to the file of the last load, then loads it again. A
-    // failed write throws Failure and leaves the rows and the old file alone.
-    void save();
+    // Writes the rows to the file of the last load, then loads it again, all
+    // under Folders.cfg.lock. When another program changed the file since
+    // that load, the rows are merged with it (see listmerge) and what it did
+    // is returned; nothing when the file had not changed (judged by content).
+    // A failed write, or a lock held elsewhere, throws Failure and leaves the
+    // rows and the old file alone.
+    std::optional<listmerge::Counts> save();
+
+    // Follows the file when another program changed it since the last load
+    // or save: reloads it, or merges it with rows a failed save left unsaved.
+    // Throws Failure when the file cannot be read.
+    void bringUpToDate();
 
     void appendFolder(const QString &text);
     void removeFolder(int row);
 
 private:
     void replaceList(const SearchFolderList &list);
+    void loadFrom(const ConfigFilePlace &place);
+    // Reads the file over the rows, as a load does; fresh: into an empty
+    // table, so that nothing of the rows outlives a file changed elsewhere.
+    void reload(bool fresh = false);
+    // The rows merged with the file's bytes now.
+    SearchFolderList mergedWith(const QByteArray &bytes) const;
 
     SearchFolderList m_list;
-    QString m_filePath;
+    ConfigFileState m_file;
+    // The folders of the last load: the base of a merge.
+    QList<listmerge::Entry> m_loadedFolders;
 };
 
 } // namespace lintaro

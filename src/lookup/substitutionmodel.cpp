@@ -1,25 +1,31 @@
 #include "substitutionmodel.h"
 
 #include "common/configdir.h"
+#include "common/failure.h"
+#include "common/filelock.h"
 #include "common/textfile.h"
 #include "settings/settingsstore.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace lintaro {
 
 namespace {
 
 // The pairs a save writes: rows with any text.
-QList<Substitution> pairsOf(const SubstitutionTable &table)
+QList<listmerge::Entry> entriesOf(const SubstitutionTable &table)
 {
-    QList<Substitution> pairs;
+    QList<listmerge::Entry> pairs;
     for (const Substitution &row : table.rows()) {
         if (!row.name.isEmpty() || !row.path.isEmpty())
-            pairs.append(row);
+            pairs.append({ row.name, row.path });
     }
     return pairs;
+}
+
+QList<listmerge::Entry> entriesOf(const QByteArray &bytes)
+{
+    SubstitutionTable table;
+    table.applyFileBytes(bytes);
+    return entriesOf(table);
 }
 
 } // namespace
@@ -89,53 +95,77 @@ QString SubstitutionModel::refusal(int column, QStringView text)
 
 void SubstitutionModel::load()
 {
-    const ConfigFilePlace place = configFilePlace(QString::fromLatin1(SubstitutionTable::FileName));
-    load(place.readPath);
-    m_filePath = place.savePath; // the save, and the reload after it, go there
+    loadFrom(configFilePlace(QString::fromLatin1(SubstitutionTable::FileName)));
 }
 
 void SubstitutionModel::load(const QString &filePath)
 {
+    loadFrom({ filePath, filePath });
+}
+
+void SubstitutionModel::loadFrom(const ConfigFilePlace &place)
+{
+    m_file.setPlace(place); // the save, and the reload after it, go to place.savePath
+    reload();
+}
+
+void SubstitutionModel::reload(bool fresh)
+{
     const QString remembered = m_settings.read(QString::fromLatin1(LastSubstValue));
     if (!remembered.isEmpty())
         m_picker.setFileName(remembered);
-    m_filePath = filePath;
-    SubstitutionTable table = m_table;
-    const QByteArray bytes = bytesOnDisk();
+    SubstitutionTable table = fresh ? SubstitutionTable() : m_table;
+    const QByteArray bytes = m_file.bytesNow();
     table.applyFileBytes(bytes);
-    m_loadedBytes = bytes;
-    m_loadedPairs = pairsOf(table);
+    m_file.setLoadedBytes(bytes);
+    m_loadedPairs = entriesOf(table);
     replaceTable(table);
 }
 
-QByteArray SubstitutionModel::bytesOnDisk() const
+SubstitutionTable SubstitutionModel::mergedWith(const QByteArray &bytes) const
 {
-    return QFileInfo::exists(m_filePath) ? textfile::readAll(m_filePath) : QByteArray();
+    SubstitutionTable merged;
+    for (const listmerge::Entry &entry :
+        listmerge::merge(m_loadedPairs, entriesOf(m_table), entriesOf(bytes)))
+        merged.appendRow({ entry.key, entry.value });
+    if (merged.rowCount() > 1)
+        merged.removeRow(0);
+    return merged;
 }
 
-SubstitutionTable SubstitutionModel::withPairsAddedOutside(const QByteArray &bytes, int &kept) const
+std::optional<listmerge::Counts> SubstitutionModel::save()
 {
-    SubstitutionTable onDisk;
-    onDisk.applyFileBytes(bytes);
-    SubstitutionTable table = m_table;
-    kept = 0;
-    for (const Substitution &pair : pairsOf(onDisk)) {
-        if (m_loadedPairs.contains(pair) || table.rows().contains(pair))
-            continue;
-        table.appendRow(pair);
-        ++kept;
+    const std::unique_ptr<FileLock> lock = m_file.lockForWrite();
+    return saveLocked();
+}
+
+std::optional<listmerge::Counts> SubstitutionModel::saveLocked()
+{
+    const QByteArray now = m_file.bytesNow();
+    if (now == m_file.loadedBytes()) {
+        textfile::writeAtomically(m_file.savePath(), m_table.fileBytes());
+        reload();
+        return std::nullopt;
     }
-    return table;
+    textfile::writeAtomically(m_file.savePath(), mergedWith(now).fileBytes());
+    const listmerge::Counts outside = listmerge::outsideChanges(m_loadedPairs, entriesOf(now));
+    reload(true);
+    return outside;
 }
 
-int SubstitutionModel::save()
+void SubstitutionModel::bringUpToDate()
 {
-    const QByteArray now = bytesOnDisk();
-    int kept = -1;
-    const SubstitutionTable table = now == m_loadedBytes ? m_table : withPairsAddedOutside(now, kept);
-    textfile::writeAtomically(m_filePath, table.fileBytes());
-    load(m_filePath);
-    return kept;
+    const QByteArray now = m_file.bytesNow();
+    if (now == m_file.loadedBytes())
+        return;
+    if (entriesOf(m_table) == m_loadedPairs) {
+        reload(true);
+        return;
+    }
+    // Rows a failed save left: they stay unsaved, now over the file as it is.
+    replaceTable(mergedWith(now));
+    m_file.setLoadedBytes(now);
+    m_loadedPairs = entriesOf(now);
 }
 
 void SubstitutionModel::rememberPickedFile()
@@ -145,9 +175,7 @@ void SubstitutionModel::rememberPickedFile()
 
 void SubstitutionModel::appendRow()
 {
-    beginInsertRows({}, rowCount(), rowCount());
-    m_table.appendRow();
-    endInsertRows();
+    appendToGrid({});
 }
 
 void SubstitutionModel::removePair(int row)
@@ -171,23 +199,23 @@ bool SubstitutionModel::setPath(int row, const QString &path)
 
 void SubstitutionModel::appendPair(const QString &name, const QString &path)
 {
-    // The rows as the last load left them give way to the file as it is now;
-    // rows a failed save left unsaved are kept, with what was added outside.
-    const QByteArray now = bytesOnDisk();
-    if (pairsOf(m_table) == m_loadedPairs) {
-        SubstitutionTable onDisk;
-        onDisk.applyFileBytes(now);
-        replaceTable(onDisk);
-    } else {
-        int kept = 0;
-        replaceTable(withPairsAddedOutside(now, kept));
+    std::unique_ptr<FileLock> lock;
+    try {
+        lock = m_file.lockForWrite();
+    } catch (const Failure &) {
+        appendToGrid({ name, path }); // the answer stays for the next save
+        throw;
     }
-    m_loadedBytes = now;
-    m_loadedPairs = pairsOf(m_table);
+    bringUpToDate();
+    appendToGrid({ name, path });
+    saveLocked();
+}
+
+void SubstitutionModel::appendToGrid(const Substitution &pair)
+{
     beginInsertRows({}, rowCount(), rowCount());
-    m_table.appendRow({name, path});
+    m_table.appendRow(pair);
     endInsertRows();
-    save();
 }
 
 void SubstitutionModel::replaceTable(const SubstitutionTable &table)

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "lookup/configfilestate.h"
 #include "lookup/filepicker.h"
+#include "lookup/listmerge.h"
 #include "lookup/substitutiontable.h"
 
 #include <QAbstractTableModel>
+
+#include <optional>
 
 namespace lintaro {
 
@@ -36,7 +40,7 @@ public:
     static QString refusal(int column, QStringView text);
 
     const SubstitutionTable &table() const { return m_table; }
-    const QString &filePath() const { return m_filePath; }
+    const QString &filePath() const { return m_file.savePath(); }
     FilePicker &picker() { return m_picker; }
     const FilePicker &picker() const { return m_picker; }
 
@@ -47,13 +51,19 @@ public:
     void load();
     void load(const QString &filePath);
 
-    // Writes the table to the file of the last load, then loads it again. A
-    // failed write throws Failure and leaves the rows and the old file alone.
-    // When the file changed on disk since that load (another program, a
-    // colleague), the pairs it gained meanwhile follow the rows, so nothing
-    // added outside is lost. Returns how many such pairs were kept, or -1
-    // when the file had not changed (judged by content).
-    int save();
+    // Writes the table to the file of the last load, then loads it again, all
+    // under Subst.cfg.lock. When another program (a colleague) changed the
+    // file since that load, the rows are merged with it (see listmerge: a pair
+    // is known by its name and its rank among pairs of that name) and what it
+    // did is returned; nothing when the file had not changed (judged by
+    // content). A failed write, or a lock held elsewhere, throws Failure and
+    // leaves the rows and the old file alone.
+    std::optional<listmerge::Counts> save();
+
+    // Follows the file when another program changed it since the last load
+    // or save: reloads it, or merges it with rows a failed save left unsaved.
+    // Throws Failure when the file cannot be read.
+    void bringUpToDate();
 
     // Stores the picker's file name, even when empty, as LastSubst.
     void rememberPickedFile();
@@ -63,27 +73,31 @@ public:
     // Puts a path into a row; false (nothing changes) when the file cannot carry it.
     bool setPath(int row, const QString &path);
 
-    // A pair from the resolver's prompt: appended to the pairs on disk now
-    // (to the rows and the pairs added outside, when the rows hold changes a
-    // failed save left), then saved and reloaded. A failed save throws
-    // Failure; the new row stays in the grid.
+    // A pair from the resolver's prompt: under Subst.cfg.lock, the rows follow
+    // the file as it is now (bringUpToDate), the pair is appended, saved and
+    // reloaded, so two programs learning pairs at once keep both. A failed
+    // save, or a lock held elsewhere, throws Failure; the new row stays in the
+    // grid for the next save.
     void appendPair(const QString &name, const QString &path);
 
 private:
     void replaceTable(const SubstitutionTable &table);
-    // The bytes of the file now; empty when there is none.
-    QByteArray bytesOnDisk() const;
-    // The rows, then every pair of bytes that the last load did not see and
-    // the rows do not hold; kept counts them.
-    SubstitutionTable withPairsAddedOutside(const QByteArray &bytes, int &kept) const;
+    void loadFrom(const ConfigFilePlace &place);
+    // Reads the file over the rows, as a load does; fresh: into an empty
+    // table, so that nothing of the rows outlives a file changed elsewhere.
+    void reload(bool fresh = false);
+    // save() with the lock held.
+    std::optional<listmerge::Counts> saveLocked();
+    // The rows merged with the file's bytes now.
+    SubstitutionTable mergedWith(const QByteArray &bytes) const;
+    void appendToGrid(const Substitution &pair);
 
     SettingsStore &m_settings;
     SubstitutionTable m_table;
     FilePicker m_picker;
-    QString m_filePath;
-    // The file as the last load found it, and its pairs.
-    QByteArray m_loadedBytes;
-    QList<Substitution> m_loadedPairs;
+    ConfigFileState m_file;
+    // The pairs of the last load: the base of a merge.
+    QList<listmerge::Entry> m_loadedPairs;
 };
 
 } // namespace lintaro

@@ -68,7 +68,12 @@ void TForm2::FormHide()
 {
     GridCellDelegate::commitOpenEditor(StringGrid1);
     // A failed save is reported and keeps the rows; the window closes all the same.
-    m_report.guard([this] { m_folders.save(); });
+    m_report.guard([this] {
+        const std::optional<listmerge::Counts> outside = m_folders.save();
+        if (outside && outside->any())
+            m_interaction.message(
+                windowTitle(), listmerge::outsideChangesText(*outside, false), MessageIcon::Information);
+    });
 }
 
 void TForm2::FormResize()

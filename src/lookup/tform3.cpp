@@ -83,9 +83,10 @@ void TForm3::FormHide()
     GridCellDelegate::commitOpenEditor(StringGrid1);
     // A failed save is reported and keeps the rows; the window closes all the same.
     m_report.guard([this] {
-        const int kept = m_substitutions.save();
-        if (kept >= 0)
-            m_interaction.message(windowTitle(), keptPairsText(kept), MessageIcon::Information);
+        const std::optional<listmerge::Counts> outside = m_substitutions.save();
+        if (outside && outside->any())
+            m_interaction.message(
+                windowTitle(), listmerge::outsideChangesText(*outside, true), MessageIcon::Information);
     });
 }
 
@@ -102,13 +103,6 @@ void TForm3::FormResize()
     Button4->move(88, top);
     Button1->move(168, top);
     Button2->move(width - Button2->width() - 2, top);
-}
-
-QString TForm3::keptPairsText(int kept)
-{
-    return QStringLiteral("Файл Subst.cfg изменился на диске, пока было открыто это окно.\n"
-                          "Сохранены строки окна и пары, добавленные в файл за это время: %1.")
-        .arg(kept);
 }
 
 int TForm3::currentRow() const

@@ -44,9 +44,6 @@ public:
 
     void done(int result) override;
 
-    // The box after a close that kept pairs added to Subst.cfg outside.
-    static QString keptPairsText(int kept);
-
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;

@@ -1,5 +1,7 @@
 #include "conversionrun.h"
 
+#include "common/failure.h"
+#include "common/filelock.h"
 #include "common/fileset.h"
 #include "common/interaction.h"
 #include "common/textfile.h"
@@ -56,7 +58,13 @@ QString ConversionRun::notFoundText(const QString &source)
     return QStringLiteral("Не могу найти файл \"%1\"").arg(source);
 }
 
-ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
+QString ConversionRun::busyText(const QString &prefix)
+{
+    return QStringLiteral("Файлы заняты другой конвертацией: ") + prefix;
+}
+
+ConversionRun::Result ConversionRun::run(
+    const ScheduleTable &table, QString &saveFileName, const Hooks &hooks)
 {
     Result result;
     if (table.sourceColumn() < 0) {
@@ -145,8 +153,9 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     result.format = format.format;
     m_format = format.format;
 
-    const QStringList names = outputFileNames(namePrefix(chosen->path, walk.separatorPresent, format.extension),
-                                              suffixes, format.extension);
+    const QString prefix = namePrefix(chosen->path, false, format.extension);
+    const QStringList names
+        = outputFileNames(walk.separatorPresent ? prefix + u'^' : prefix, suffixes, format.extension);
     // Every file is rendered before the first is written, so a path the
     // format cannot carry leaves nothing written.
     const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(format.format);
@@ -155,8 +164,15 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
         files[k].name = QFileInfo(names[k]).fileName().chopped(format.extension.size());
         output.append({names[k], writer->render(files[k])});
     }
-    // All or nothing: a day made of two schedules must never reach the air.
-    result.files = writeFileSet(output, hooks.fileWritten);
+    // All or nothing: a day made of two schedules must never reach the air,
+    // also when two runs write the same names at once. An empty set replaces
+    // nothing and takes no lock.
+    if (!output.isEmpty()) {
+        const FileLock lock(prefix + QStringLiteral(".lock"));
+        if (!lock.acquired())
+            throw Failure(busyText(prefix));
+        result.files = writeFileSet(output, hooks.fileWritten);
+    }
     result.outcome = Outcome::Written;
     return result;
 }

@@ -86,6 +86,8 @@ public:
 
     // "Не могу найти файл "SOURCE"".
     static QString notFoundText(const QString &source);
+    // "Файлы заняты другой конвертацией: PREFIX", when another run holds PREFIX.lock.
+    static QString busyText(const QString &prefix);
 
     // Why a clip path cannot go into a sequence file of any format (a control
     // character such as a line break), or empty when it can. Whether the

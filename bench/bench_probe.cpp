@@ -2,6 +2,8 @@
 // warm cache. The headers are read with seeks, so both should cost the same.
 // Then 1,000 small MXF files against 1,000 AVI files of the same length, both
 // made by ffmpeg, through the one probe entry that picks the reader by name.
+// Last the files that would hang or swell an unbounded probe: an MXF whose tail
+// is zeros (a copy still under way) and the malformed MOV of the fuzz corpus.
 #include "sequence/aviprobe.h"
 #include "sequence/mediaprobe.h"
 
@@ -15,7 +17,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
 
 using namespace lintaro;
 
@@ -131,6 +138,61 @@ void containerLine(const QString &folder)
     std::printf("ratio MXF/AVI: %.2f (target under 5000 us per MXF probe)\n", mxfTime / aviTime);
 }
 
+long peakKilobytes()
+{
+#ifdef Q_OS_LINUX
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#else
+    return 0;
+#endif
+}
+
+// The shortest of three probes, in microseconds.
+double refusal(const QString &path, QString *failure)
+{
+    double best = -1;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const MediaProbe::Result result = MediaProbe::probe(path, {});
+        const double elapsed = double(timer.nsecsElapsed()) / 1000.0;
+        best = best < 0 ? elapsed : std::min(best, elapsed);
+        *failure = result.failure;
+    }
+    return best;
+}
+
+void hostileLine(const QString &folder, double baseline)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString copying = folder + QStringLiteral("/copying.mxf");
+    QProcess make;
+    if (!ffmpeg.isEmpty())
+        make.start(ffmpeg,
+            { "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                "-frames:v", "250", "-c:v", "mpeg2video", "-b:v", "5M", copying });
+    QFile file(copying);
+    if (ffmpeg.isEmpty() || !make.waitForFinished(120000) || make.exitCode() != 0
+        || !file.resize(file.size() / 2) || !file.resize(qint64(2) << 30)) {
+        std::printf("zero-tailed MXF: skipped, ffmpeg could not make the clip\n");
+    } else {
+        QString failure;
+        const double time = refusal(copying, &failure);
+        std::printf("zero-tailed MXF: 2 GiB, %.0f us per probe, %.0f x the small AVI (%s)\n", time,
+            time / baseline, qPrintable(failure));
+    }
+    const QString malformed = QStringLiteral(LINTARO_SOURCE_DIR "/fuzz/corpus/container/malformed.mov");
+    const long before = peakKilobytes();
+    QString failure;
+    const double time = refusal(malformed, &failure);
+    std::printf("malformed MOV:   %lld bytes, %.0f us per probe, %.0f x the small AVI (%s); "
+                "peak memory %ld -> %ld KB (limit 512 MB)\n",
+        qlonglong(QFileInfo(malformed).size()), time, time / baseline, qPrintable(failure), before,
+        peakKilobytes());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -183,5 +245,6 @@ int main(int argc, char **argv)
     QDir(dir.path()).mkdir(QStringLiteral("mxf"));
     QDir(dir.path()).mkdir(QStringLiteral("avi"));
     containerLine(dir.path());
+    hostileLine(dir.path(), smallTime);
     return 0;
 }

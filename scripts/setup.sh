@@ -9,7 +9,7 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev
     libgtest-dev
     clang libclang-rt-14-dev
-    ffmpeg melt
+    ffmpeg melt mkvtoolnix
     fonts-dejavu-core
     file lintian
     qt6-translations-l10n

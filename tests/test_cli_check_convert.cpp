@@ -360,8 +360,9 @@ TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
         {"a missing substitution is never asked for", "Неизвестный", "Не могу найти файл \"Неизвестный\"\n"},
         {"an empty code matches no file", "Анонс ( )", "Не могу найти файл \"Анонс ( )\"\n"},
         {"a trimmed code without a file quotes the whole cell", " ( Missing\t) ", "Не могу найти файл \"( Missing\t)\"\n"},
-        {"a file that is no AVI", "(Broken)",
-         "Не могу открыть AVI\nОшибка обработки AVI файла\n"},
+        {"a file that is no AVI: both boxes name it", "(Broken)",
+         QStringLiteral("Не могу открыть AVI\n%1\nОшибка обработки AVI файла\n%1\n")
+             .arg(QDir::toNativeSeparators(clip("Broken")))},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -31,14 +31,15 @@ TEST(CliProbe, OneLinePerFileAndStatusByFailures)
     const QString ntsc = dataFile("mjpeg_2997fps_with_sound.avi");
     const CliOutcome good = probe({pal, ntsc});
     EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(good.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\n" + ntsc
-                            + "\tframes=6\tstep=100\trate=2997\tmedia=3\n");
+    EXPECT_EQ(good.out,
+        pal + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=32x24\tsar=1:1\n" + ntsc
+            + "\tframes=6\tstep=100\trate=2997\tmedia=3\tsize=16x16\tsar=1:1\taudio=1x4000x8\n");
     EXPECT_EQ(good.err, QString());
 
     const QString audioOnly = dataFile("audio_only.avi");
     const CliOutcome mixed = probe({audioOnly, pal, QStringLiteral("/nonexistent/x.avi")});
     EXPECT_EQ(mixed.status, 1);
-    EXPECT_EQ(mixed.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
+    EXPECT_EQ(mixed.out, pal + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=32x24\tsar=1:1\n");
     EXPECT_EQ(mixed.err, audioOnly + ": Не могу открыть видео поток в AVI\n"
                              + "/nonexistent/x.avi: Не могу открыть AVI\n");
 }
@@ -58,7 +59,7 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     const QString clip = dir.filePath(QStringLiteral("Ролик.avi"));
     writeFile(clip, riff::simpleAvi({{"vids", 1001, 24000, 48}}));
     writeFile(dir.filePath(QStringLiteral("Ролик.wav")), "RIFF");
-    const QString line = clip + "\tframes=48\tstep=100\trate=2398\tmedia=%1\n";
+    const QString line = clip + "\tframes=48\tstep=100\trate=2398\tmedia=%1\tsize=16x16\n";
     EXPECT_EQ(probe({clip}).out, line.arg(1));
     EXPECT_EQ(probe({"--audio", ".", clip}).out, line.arg(3));
 #ifdef Q_OS_WIN
@@ -74,7 +75,8 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     const QString silent = dir.filePath(QStringLiteral("Тишина%1.avi"));
     writeFile(silent, riff::simpleAvi({{"vids", 1, 25, 5}}));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Тишина%1.wav")));
-    EXPECT_EQ(probe({"--audio", ".", silent}).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
+    EXPECT_EQ(
+        probe({ "--audio", ".", silent }).out, silent + "\tframes=5\tstep=1\trate=25\tmedia=1\tsize=16x16\n");
 
     // A drive letter is folded to lower case as the dialog stores it: a clip
     // "q:/..." with --audio E has its WAV companion at "e:/...". Here those
@@ -85,7 +87,7 @@ TEST(CliProbe, AudioLocationFindsTheWavCompanion)
     const CliOutcome onDrive
         = runCli({QStringLiteral("probe"), QStringLiteral("--audio"), QStringLiteral("E"), QStringLiteral("q:/a.avi")},
                  QProcessEnvironment::systemEnvironment(), dir.path());
-    EXPECT_EQ(onDrive.out, "q:/a.avi\tframes=5\tstep=1\trate=25\tmedia=3\n");
+    EXPECT_EQ(onDrive.out, "q:/a.avi\tframes=5\tstep=1\trate=25\tmedia=3\tsize=16x16\n");
 }
 
 TEST(CliProbe, WrongUsageExitsWithTwo)
@@ -104,22 +106,31 @@ TEST(CliProbe, WrongUsageExitsWithTwo)
     EXPECT_TRUE(help.out.contains(QStringLiteral("frames=")));
 }
 
-TEST(CliProbe, ContainersAndTheirStartTimecode)
+TEST(CliProbe, ContainersTheirTimecodePictureAndSound)
 {
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty())
         GTEST_SKIP() << "ffmpeg is needed (Debian package ffmpeg)";
     QTemporaryDir dir;
     const QString mxf = dir.filePath(QStringLiteral("clip.mxf")), mkv = dir.filePath(QStringLiteral("clip.mkv"));
-    for (const QString &path : {mxf, mkv}) {
-        QProcess make;
-        make.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25",
-                            "-frames:v", "5", "-c:v", "mpeg2video", path});
-        ASSERT_TRUE(make.waitForFinished(60000) && make.exitCode() == 0);
-    }
-    const CliOutcome run = probe({mxf, mkv});
+    const QString wav = dir.filePath(QStringLiteral("clip.wav"));
+    const auto make = [&](const QString &path, const QStringList &arguments) {
+        QProcess process;
+        process.start(ffmpeg,
+            QStringList { "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=32x32:rate=25",
+                "-f", "lavfi", "-i", "sine=sample_rate=48000:duration=1" }
+                + arguments + QStringList { path });
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    ASSERT_TRUE(make(mxf, { "-map", "0:v", "-frames:v", "5", "-c:v", "mpeg2video" }));
+    ASSERT_TRUE(make(mkv,
+        { "-map", "0:v", "-map", "1:a", "-frames:v", "5", "-c:v", "mpeg2video", "-c:a", "aac", "-ac", "2" }));
+    // The MXF's sound apart, in a broadcast RF64 file.
+    ASSERT_TRUE(make(wav, { "-map", "1:a", "-c:a", "pcm_s24le", "-ac", "2", "-rf64", "always" }));
+    const CliOutcome run = probe({ "--audio", ".", mxf, mkv });
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    // An MXF file always carries a timecode, 00:00:00:00 included.
-    EXPECT_EQ(run.out, mxf + "\tframes=5\tstep=1\trate=25\tmedia=1\ttimecode=00:00:00:00\n" + mkv
-                           + "\tframes=5\tstep=1\trate=25\tmedia=1\n");
+    // An MXF file always carries a timecode, 00:00:00:00 included; compressed sound has no depth.
+    EXPECT_EQ(run.out,
+        mxf + "\tframes=5\tstep=1\trate=25\tmedia=3\ttimecode=00:00:00:00\tsize=32x32\taudio=2x48000x24\n"
+            + mkv + "\tframes=5\tstep=1\trate=25\tmedia=3\tsize=32x32\tsar=1:1\taudio=2x48000\n");
 }

@@ -214,7 +214,10 @@ TEST_F(CommandsTest, TheFirstFailingRowStopsTheRunAndNothingIsWritten)
     m_form->Build1Click();
     ASSERT_EQ(m_interaction.messages.size(), 2);
     EXPECT_EQ(m_interaction.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(m_interaction.messages[1].text, QStringLiteral("Ошибка обработки AVI файла"));
+    // Both name the file on a second line.
+    const QString clip = QDir::toNativeSeparators(m_clips + QStringLiteral("/Missing.avi"));
+    EXPECT_EQ(m_interaction.messages[0].text, QStringLiteral("Не могу открыть AVI\n") + clip);
+    EXPECT_EQ(m_interaction.messages[1].text, QStringLiteral("Ошибка обработки AVI файла\n") + clip);
     EXPECT_TRUE(outputFiles().isEmpty());
 }
 

@@ -12,12 +12,18 @@ const char kProbeHelp[]
       "Читает заголовки видеофайлов (AVI, MXF, MOV, MP4, MKV) и печатает для\n"
       "каждого одну строку:\n"
       "ФАЙЛ<TAB>frames=КАДРЫ<TAB>step=ШАГ<TAB>rate=ЧАСТОТА<TAB>media=ТИП[<TAB>timecode=ТАЙМКОД]\n"
+      "[<TAB>size=ШИРИНАxВЫСОТА][<TAB>sar=Ш:В][<TAB>audio=КАНАЛЫxЧАСТОТА[xБИТЫ]]\n"
       "  frames  длина видео в кадрах;\n"
       "  step    1, 10 или 100: во столько раз умножена частота кадров, чтобы стать целой;\n"
       "  rate    частота кадров, умноженная на step (25 при 25 кадрах/с, 2997 при 29,97);\n"
       "  media   3, если у ролика есть звук, 1, если нет;\n"
       "  timecode  начальный таймкод, как он записан в файле (\";\" перед кадрами\n"
-      "          при drop-frame); выводится, только если файл его содержит.\n"
+      "          при drop-frame); выводится, только если файл его содержит;\n"
+      "  size    размер кадра в пикселях;\n"
+      "  sar     форма пикселя (1:1 - квадратный), если файл её указывает;\n"
+      "  audio   число каналов всех звуковых потоков (или WAV-файла), частота\n"
+      "          дискретизации в Гц и, для PCM, разрядность: 2x48000x16.\n"
+      "Поля, которых файл не сообщает, не выводятся; читайте поля по именам.\n"
       "\n"
       "  --audio МЕСТО  где лежит звук роликов:\n"
       "                 пусто (по умолчанию) - внутри видеофайла;\n"
@@ -99,6 +105,15 @@ int probeCommand(const QStringList &arguments)
                                 QString::number(facts.scaledRate), QString::number(facts.mediaType));
         if (!facts.startTimecode.isEmpty())
             line += QStringLiteral("\ttimecode=") + facts.startTimecode;
+        if (facts.width > 0 && facts.height > 0)
+            line += QStringLiteral("\tsize=%1x%2").arg(facts.width).arg(facts.height);
+        if (facts.sarNum > 0 && facts.sarDen > 0)
+            line += QStringLiteral("\tsar=%1:%2").arg(facts.sarNum).arg(facts.sarDen);
+        if (facts.audioChannels > 0 && facts.sampleRate > 0) {
+            line += QStringLiteral("\taudio=%1x%2").arg(facts.audioChannels).arg(facts.sampleRate);
+            if (facts.bitDepth > 0)
+                line += QStringLiteral("x%1").arg(facts.bitDepth);
+        }
         printOut(line);
     }
     return status;

@@ -21,6 +21,13 @@ constexpr quint32 kAvih = fourCc("avih");
 constexpr quint32 kStrh = fourCc("strh");
 constexpr quint32 kDmlh = fourCc("dmlh");
 constexpr quint32 kIdx1 = fourCc("idx1");
+constexpr quint32 kStrf = fourCc("strf");
+constexpr quint32 kVprp = fourCc("vprp");
+constexpr quint32 kAuds = fourCc("auds");
+constexpr quint32 kWave = fourCc("WAVE");
+constexpr quint32 kRf64 = fourCc("RF64");
+constexpr quint32 kBw64 = fourCc("BW64");
+constexpr quint32 kFmt = fourCc("fmt ");
 constexpr quint32 kVids = fourCc("vids");
 
 constexpr qsizetype kMainHeaderSize = 56;
@@ -34,6 +41,14 @@ quint32 le32(const char *bytes, qsizetype size, qsizetype offset)
         return 0;
     const auto *b = reinterpret_cast<const quint8 *>(bytes + offset);
     return quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24;
+}
+
+quint16 le16(const char *bytes, qsizetype size, qsizetype offset)
+{
+    if (offset < 0 || offset + 2 > size)
+        return 0;
+    const auto *b = reinterpret_cast<const quint8 *>(bytes + offset);
+    return quint16(b[0] | b[1] << 8);
 }
 
 struct Container
@@ -147,6 +162,8 @@ AviHeaderReader::Result AviHeaderReader::read()
                 result.headers.microSecPerFrame = le32(bytes.data(), got, 0);
                 result.headers.totalFrames = le32(bytes.data(), got, 16);
                 result.headers.streamCount = le32(bytes.data(), got, 24);
+                result.headers.width = le32(bytes.data(), got, 32);
+                result.headers.height = le32(bytes.data(), got, 36);
             }
         } else if (id == kStrh && container.type == kStrl && !container.sawStreamHeader) {
             container.sawStreamHeader = true;
@@ -162,6 +179,26 @@ AviHeaderReader::Result AviHeaderReader::read()
                 stream.bytes = quint32(got);
                 result.headers.streams.append(stream);
             }
+        } else if ((id == kStrf || id == kVprp) && container.type == kStrl && container.sawStreamHeader
+            && !result.headers.streams.isEmpty()) {
+            // The format and properties of the stream whose header this list began with.
+            AviStreamHeader &stream = result.headers.streams.last();
+            std::array<char, kStreamHeaderSize> bytes {};
+            const qsizetype got
+                = readAt(dataStart, bytes.data(), std::min<qint64>(available, kStreamHeaderSize));
+            if (id == kVprp) {
+                stream.aspectDen = le16(bytes.data(), got, 20);
+                stream.aspectNum = le16(bytes.data(), got, 22);
+                stream.aspectWidth = le32(bytes.data(), got, 24);
+                stream.aspectHeight = le32(bytes.data(), got, 28);
+            } else if (stream.type == kAuds) {
+                stream.sound = soundFormat(bytes.data(), got);
+            } else if (stream.type == kVids) {
+                // BITMAPINFOHEADER; a top-down picture has a negative height.
+                stream.width = le32(bytes.data(), got, 4);
+                const qint32 height = qint32(le32(bytes.data(), got, 8));
+                stream.height = height < 0 ? quint32(-qint64(height)) : quint32(height);
+            }
         } else if (id == kDmlh && !result.headers.odmlTotalFrames && container.type != kStrl) {
             std::array<char, 4> bytes{};
             if (readAt(dataStart, bytes.data(), std::min<qint64>(available, 4)) == 4)
@@ -176,6 +213,57 @@ AviHeaderReader::Result AviHeaderReader::read()
     result.status = haveMainHeader ? Status::Ok : Status::NoMainHeader;
     result.bytesRead = m_bytesRead;
     return result;
+}
+
+AviSoundFormat AviHeaderReader::soundFormat(const char *bytes, qsizetype size)
+{
+    AviSoundFormat format;
+    format.formatTag = le16(bytes, size, 0);
+    format.channels = le16(bytes, size, 2);
+    format.samplesPerSec = le32(bytes, size, 4);
+    format.bitsPerSample = le16(bytes, size, 14);
+    // WAVE_FORMAT_EXTENSIBLE names its real format in the first two bytes of its sub-format.
+    if (format.formatTag == 0xFFFE)
+        format.formatTag = size >= 26 ? le16(bytes, size, 24) : 0;
+    return format;
+}
+
+std::optional<AviSoundFormat> AviHeaderReader::readWaveFormat(QIODevice &device)
+{
+    constexpr int kMaxWaveChunks = 64; // 'fmt ' comes first or after a few 'bext', 'JUNK', 'ds64'
+    if (!device.isOpen() || !device.isReadable() || device.isSequential())
+        return std::nullopt;
+    std::array<char, 12> head {};
+    if (!device.seek(0) || device.read(head.data(), 12) != 12)
+        return std::nullopt;
+    const quint32 riff = le32(head.data(), 12, 0);
+    if ((riff != kRiff && riff != kRf64 && riff != kBw64) || le32(head.data(), 12, 8) != kWave)
+        return std::nullopt;
+    const qint64 size = device.size();
+    qint64 pos = 12;
+    for (int i = 0; i < kMaxWaveChunks && pos + 8 <= size; ++i) {
+        std::array<char, 8> chunk {};
+        if (!device.seek(pos) || device.read(chunk.data(), 8) != 8)
+            return std::nullopt;
+        const qint64 declared = le32(chunk.data(), 8, 4);
+        if (le32(chunk.data(), 8, 0) == kFmt) {
+            std::array<char, 40> bytes {};
+            const qint64 got = device.read(bytes.data(), std::min<qint64>(declared, qint64(bytes.size())));
+            if (got < 16)
+                return std::nullopt;
+            return soundFormat(bytes.data(), qsizetype(got));
+        }
+        pos += 8 + declared + (declared & 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<AviSoundFormat> AviHeaderReader::readWaveFile(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return std::nullopt;
+    return readWaveFormat(file);
 }
 
 AviHeaderReader::Result AviHeaderReader::readFile(const QString &path)

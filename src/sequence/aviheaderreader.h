@@ -47,6 +47,14 @@ public:
     // Opens the file, reads its headers and closes it again on every path.
     static Result readFile(const QString &path);
 
+    // The format of a WAV file (RIFF/RF64 "WAVE"), from its 'fmt ' chunk among
+    // the first chunks; nothing when there is none. Reads a bounded number of bytes.
+    static std::optional<AviSoundFormat> readWaveFormat(QIODevice &device);
+    static std::optional<AviSoundFormat> readWaveFile(const QString &path);
+
+    // A format record: WAVEFORMATEX, or WAVEFORMATEXTENSIBLE with its sub-format.
+    static AviSoundFormat soundFormat(const char *bytes, qsizetype size);
+
 private:
     // Reads up to size bytes at pos; fewer when the device ends or fails.
     qsizetype readAt(qint64 pos, char *into, qsizetype size);

@@ -14,7 +14,19 @@ constexpr quint32 fourCc(const char (&id)[5])
         | quint32(quint8(id[3])) << 24;
 }
 
-// The fields of one stream header ('strh') the probe uses.
+// A sound format record (WAVEFORMATEX), in an audio stream's 'strf' or a WAV file's 'fmt '.
+struct AviSoundFormat
+{
+    quint16 formatTag = 0; // that of the sub-format for WAVE_FORMAT_EXTENSIBLE
+    quint16 channels = 0;
+    quint32 samplesPerSec = 0;
+    quint16 bitsPerSample = 0;
+
+    bool isPcm() const { return formatTag == 1 || formatTag == 3; } // integer or float samples
+};
+
+// The fields of one stream header ('strh') the probe uses, with those of its
+// format ('strf') and video properties ('vprp').
 struct AviStreamHeader
 {
     quint32 type = 0; // 'vids', 'auds', 'iavs'...
@@ -22,6 +34,13 @@ struct AviStreamHeader
     quint32 rate = 0;
     quint32 length = 0;
     quint32 bytes = 0; // how much of the header the file holds, at most 56
+    quint32 width = 0; // a video format's picture, in pixels
+    quint32 height = 0;
+    quint32 aspectNum = 0; // the frame's shape from 'vprp' (16:9), with its picture size
+    quint32 aspectDen = 0;
+    quint32 aspectWidth = 0;
+    quint32 aspectHeight = 0;
+    AviSoundFormat sound; // an audio stream's format
 
     bool holdsRate() const { return bytes >= 28; }
     bool holdsLength() const { return bytes >= 36; }
@@ -33,6 +52,8 @@ struct AviHeaders
     quint32 microSecPerFrame = 0;
     quint32 totalFrames = 0; // of the first RIFF part only in a file over 1 GiB
     quint32 streamCount = 0;
+    quint32 width = 0; // the main header's picture
+    quint32 height = 0;
     QList<AviStreamHeader> streams;          // in file order, one per 'strl' with a 'strh'
     std::optional<quint32> odmlTotalFrames; // 'dmlh': all parts of an OpenDML file
 

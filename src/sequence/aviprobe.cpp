@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <numeric>
 
 namespace lintaro {
 
@@ -22,9 +23,12 @@ AviProbe::Result AviProbe::probe(const QString &clipPath, const QString &audioLo
         result.headers = read.headers;
         return result;
     }
-    return fromHeaders(read.headers, clipPath, audioLocation,
-                       // A folder that happens to be named x.wav is no sound file.
-                       [](const QString &path) { return QFileInfo(path).isFile(); });
+    Result result = fromHeaders(read.headers, clipPath, audioLocation,
+        // A folder that happens to be named x.wav is no sound file.
+        [](const QString &path) { return QFileInfo(path).isFile(); });
+    if (result.facts && read.headers.streamCount < 2)
+        addCompanionSound(*result.facts, clipPath, audioLocation);
+    return result;
 }
 
 AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString &clipPath,
@@ -57,6 +61,7 @@ AviProbe::Result AviProbe::fromHeaders(const AviHeaders &headers, const QString 
     facts.sampleStep = integer.sampleStep;
     facts.scaledRate = integer.scaledRate;
     facts.mediaType = type;
+    addPictureAndSound(facts, headers, video);
     // An empty video stream has no last frame to mark, and a length whose
     // duration wraps round in the time base would place the clip wrongly.
     if (facts.frameCount == 0 || !durationFits(facts)) {
@@ -90,6 +95,62 @@ quint32 AviProbe::frameCount(const AviHeaders &headers, qsizetype videoStream)
 {
     const quint32 length = headers.streams.value(videoStream).length;
     return std::max(length, headers.odmlTotalFrames.value_or(0));
+}
+
+void AviProbe::addCompanionSound(MediaFacts &facts, const QString &clipPath, const QString &audioLocation)
+{
+    if (facts.mediaType != 3 || audioLocation.isEmpty())
+        return;
+    const std::optional<AviSoundFormat> sound
+        = AviHeaderReader::readWaveFile(wavCompanionPath(clipPath, audioLocation));
+    if (!sound)
+        return;
+    if (sound->channels == 0 || sound->samplesPerSec == 0 || sound->samplesPerSec > 1000000)
+        return;
+    facts.audioChannels = sound->channels;
+    facts.sampleRate = qint32(sound->samplesPerSec);
+    facts.bitDepth = sound->isPcm() && sound->bitsPerSample <= 64 ? sound->bitsPerSample : 0;
+}
+
+void AviProbe::addPictureAndSound(MediaFacts &facts, const AviHeaders &headers, qsizetype videoStream)
+{
+    // No picture or sound is larger; a larger value is damage, and says nothing.
+    constexpr quint32 kLargest = 1 << 16;
+    constexpr quint32 kFastestSound = 1000000;
+    const auto fits = [](quint32 width, quint32 height) {
+        return width > 0 && height > 0 && width <= kLargest && height <= kLargest;
+    };
+    const AviStreamHeader &video = headers.streams[videoStream];
+    if (fits(video.width, video.height)) {
+        facts.width = qint32(video.width);
+        facts.height = qint32(video.height);
+    } else if (fits(headers.width, headers.height)) {
+        facts.width = qint32(headers.width);
+        facts.height = qint32(headers.height);
+    }
+    // The frame's shape over its picture's shape gives the shape of a pixel.
+    if (fits(video.aspectNum, video.aspectDen) && fits(video.aspectWidth, video.aspectHeight)) {
+        qint64 num = qint64(video.aspectNum) * video.aspectHeight;
+        qint64 den = qint64(video.aspectDen) * video.aspectWidth;
+        const qint64 common = std::gcd(num, den);
+        num /= common;
+        den /= common;
+        if (num <= kLargest && den <= kLargest) {
+            facts.sarNum = qint32(num);
+            facts.sarDen = qint32(den);
+        }
+    }
+    for (const AviStreamHeader &stream : headers.streams) {
+        const AviSoundFormat &sound = stream.sound;
+        if (stream.type != fourCc("auds") || !fits(sound.channels, sound.samplesPerSec)
+            || sound.samplesPerSec > kFastestSound)
+            continue;
+        if (facts.audioChannels == 0) {
+            facts.sampleRate = qint32(sound.samplesPerSec);
+            facts.bitDepth = sound.isPcm() && sound.bitsPerSample <= 64 ? sound.bitsPerSample : 0;
+        }
+        facts.audioChannels += sound.channels;
+    }
 }
 
 qint32 AviProbe::mediaType(quint32 streamCount, const QString &clipPath, const QString &audioLocation,

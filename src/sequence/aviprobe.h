@@ -55,6 +55,14 @@ public:
     static qint32 mediaType(quint32 streamCount, const QString &clipPath, const QString &audioLocation,
                             const FileExists &fileExists);
 
+    // The sound of a clip that has none of its own from its WAV companion's
+    // header, when the audio location names one and it can be read.
+    static void addCompanionSound(MediaFacts &facts, const QString &clipPath, const QString &audioLocation);
+
+    // Picture and sound from the headers: the first video stream's format (else
+    // the main header), the channels of every audio stream, the first one's rate.
+    static void addPictureAndSound(MediaFacts &facts, const AviHeaders &headers, qsizetype videoStream);
+
     // The clip path with its last three characters replaced by "wav", on the
     // chosen drive when there is one and the clip path starts with a drive.
     static QString wavCompanionPath(const QString &clipPath, const QString &audioLocation);

@@ -108,7 +108,7 @@ ConversionRun::Result ConversionRun::run(
             return unwritable;
         const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
         if (!facts)
-            return kProbeFailed;
+            return boxText(kProbeFailed, *path);
         files.back().clips.append(sequenceClip(*facts, mappedPath));
         return {};
     };

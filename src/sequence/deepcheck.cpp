@@ -1,15 +1,14 @@
 #include "deepcheck.h"
 
 #include "common/cp1251.h"
-#include "common/interaction.h"
 #include "common/textfile.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
 #include "schedule/rowuse.h"
 #include "schedule/scheduletable.h"
-#include "sequence/mediaprobe.h"
 #include "sequence/conversionrun.h"
 #include "sequence/conversionwalk.h"
+#include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
 
 #include <cmath>
@@ -17,23 +16,6 @@
 namespace lintaro {
 
 namespace {
-
-// Takes the probe's box instead of showing it; every picker is cancelled.
-class RecordingInteraction : public Interaction
-{
-public:
-    MessageAnswer message(const QString &, const QString &text, MessageIcon, MessageButtons buttons) override
-    {
-        lastMessage = text;
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-    }
-    std::optional<QString> openFile(const FileDialogRequest &) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileDialogRequest &) override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString &) override { return std::nullopt; }
-    void openExternal(const QString &) override {}
-
-    QString lastMessage;
-};
 
 DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &resolver,
                       const QString &audioLocation, ListingCache &listings, const RowSelection *selection)
@@ -80,13 +62,14 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
         row.reason = problem;
         return row;
     }
-    RecordingInteraction recorder;
-    row.facts = probeClip(recorder, *path, audioLocation);
+    // The probe's own one-line text: the row already names the file.
+    const MediaProbe::Result probe = MediaProbe::probe(*path, audioLocation);
+    row.facts = probe.facts;
     if (row.facts) {
         row.status = DeepCheckRow::Status::Found;
     } else {
         row.status = DeepCheckRow::Status::Unreadable;
-        row.reason = recorder.lastMessage;
+        row.reason = probe.failure;
     }
     return row;
 }

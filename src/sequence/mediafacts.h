@@ -17,6 +17,14 @@ struct MediaFacts
     // The start timecode as the container writes it ("10:00:00:00", ";" before
     // the frames for drop-frame); empty when the container carries none.
     QString startTimecode = {};
+    // Picture and sound as the container tells them; 0 where it does not.
+    qint32 width = 0;
+    qint32 height = 0;
+    qint32 sarNum = 0; // sample aspect ratio; 0:0 when not given (square)
+    qint32 sarDen = 0;
+    qint32 audioChannels = 0; // over all audio streams (or the WAV companion)
+    qint32 sampleRate = 0;    // Hz
+    qint32 bitDepth = 0;      // PCM only
 
     friend bool operator==(const MediaFacts &, const MediaFacts &) = default;
 };

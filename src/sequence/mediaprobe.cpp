@@ -4,6 +4,8 @@
 #include "common/interaction.h"
 #include "containerprobe.h"
 
+#include <QDir>
+
 namespace lintaro {
 
 bool MediaProbe::isAvi(const QString &clipPath)
@@ -21,12 +23,17 @@ MediaProbe::Result MediaProbe::probe(const QString &clipPath, const QString &aud
     return {container.facts, container.failure};
 }
 
+QString boxText(const QString &text, const QString &clipPath)
+{
+    return text + u'\n' + QDir::toNativeSeparators(clipPath);
+}
+
 std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
                                     const QString &audioLocation)
 {
     const MediaProbe::Result result = MediaProbe::probe(clipPath, audioLocation);
     if (!result.ok())
-        interaction.message(QStringLiteral("Error"), result.failure, MessageIcon::Error);
+        interaction.message(QStringLiteral("Error"), boxText(result.failure, clipPath), MessageIcon::Error);
     return result.facts;
 }
 

@@ -29,6 +29,10 @@ public:
     static Result probe(const QString &clipPath, const QString &audioLocation);
 };
 
+// A failure's box names the file on a second line, so the operator knows
+// which of a day's clips to look at.
+QString boxText(const QString &text, const QString &clipPath);
+
 // Probes a clip for the conversion run: a failure is shown in a box captioned
 // "Error" with the stop icon, and nothing is returned.
 std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,

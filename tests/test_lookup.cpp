@@ -688,6 +688,24 @@ TEST_F(Resolver, SubstitutionFirstExactNameDecides)
     EXPECT_EQ(resolver().substitutionLookup("Rolik2345", true), std::nullopt);
     EXPECT_EQ(resolver().substitutionLookup("", true), std::nullopt);
 
+    // Edits move first rows; appended (learnt) pairs never displace one.
+    SubstitutionTable table;
+    table.applyLines({"A ; 1", "B ; 2"});
+    EXPECT_EQ(table.find(u"B"), 1);
+    table.appendRow({"A", "3"});
+    table.appendRow({"C", "4"});
+    EXPECT_EQ(table.find(u"A"), 0);
+    EXPECT_EQ(table.find(u"C"), 3);
+    table.setName(0, "C");
+    EXPECT_EQ(table.find(u"C"), 0);
+    EXPECT_EQ(table.find(u"A"), 2);
+    table.removeRow(0);
+    EXPECT_EQ(table.find(u"A"), 1);
+    EXPECT_EQ(table.find(u"C"), 2);
+    table.applyLines({"D ; 5"});
+    EXPECT_EQ(table.find(u"A"), -1);
+    EXPECT_EQ(table.find(u"D"), 0);
+
     // The empty name is no clip: not even the one empty row of an empty table
     // matches it, and it is never asked for.
     test::writeFile(substFile(), QByteArray());

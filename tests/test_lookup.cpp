@@ -7,9 +7,12 @@
 #include "lookup/listingcache.h"
 #include "lookup/searchfoldermodel.h"
 #include "lookup/substitutionmodel.h"
+#include "schedule/scheduleimport.h"
+#include "sequence/conversionrun.h"
 #include "settings/settingsstore.h"
 #include "support/cliptree.h"
 #include "support/fixtures.h"
+#include "support/riffbuilder.h"
 #include "support/scriptedinteraction.h"
 
 #include <gtest/gtest.h>
@@ -801,7 +804,7 @@ TEST_F(Resolver, PromptWhoseSaveFailsKeepsTheRowAndThrows)
 
 // --- the run's listing cache -----------------------------------------------
 
-TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
+TEST_F(Resolver, CacheSeesAFileAddedAtTheNextValidation)
 {
     LINTARO_UNIX_FIXTURE("setting a folder's times");
     const QString a = folder("a");
@@ -810,11 +813,31 @@ TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
     setFolders({a});
     ListingCache cache;
     EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
-    EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
-    EXPECT_EQ(cache.listingsTaken(), 1); // settled folder: listed once
     test::touchFiles(a, {"New1.avi"});
+    // The run answers from the listing it validated, as a fresh one gave then.
+    EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
+    EXPECT_EQ(cache.listingsTaken(), 1);
+    cache.revalidate(); // after a question
     EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), a + kSep + "New1.avi");
     EXPECT_EQ(cache.listingsTaken(), 2);
+
+    // A conversion validates again after each question: a clip copied in
+    // while a prompt waits is found on the rows after it.
+    const QByteArray clip = test::riff::simpleAvi({{"vids", 1, 25, 250}});
+    test::writeFile(a + "/Known.avi", clip);
+    ScheduleTable table = parseSchedule(u"Unknown\n(New2)\n");
+    table.setSourceColumn(0);
+    m_interaction.beforePickerAnswer = [&](const test::ScriptedInteraction::Picker &) {
+        test::writeFile(a + "/New2.avi", clip);
+    };
+    m_interaction.answerPicker(a + "/Known.avi");
+    m_interaction.answerPicker(std::nullopt); // the save dialog
+    ClipResolver asking = resolver();
+    ConversionRun run(m_interaction, nullptr, asking);
+    run.setListings(&cache);
+    QString saveName;
+    EXPECT_EQ(run.run(table, saveName, {}).outcome, ConversionRun::Outcome::Cancelled)
+        << m_interaction.lastMessageText().toStdString();
 }
 
 TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
@@ -830,10 +853,15 @@ TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
     ListingCache cache([&] { return now; });
     cache.list(a + kSep + "Clip1*.avi");
     cache.list(a + kSep + "Clip1*.avi");
+    EXPECT_EQ(cache.listingsTaken(), 1); // once per validation, however fresh
+    cache.revalidate();
+    cache.list(a + kSep + "Clip1*.avi");
     EXPECT_EQ(cache.listingsTaken(), 2); // changed too recently to be trusted
     now += 1;
+    cache.revalidate();
     cache.list(a + kSep + "Clip1*.avi");
     EXPECT_EQ(cache.listingsTaken(), 3);
+    cache.revalidate();
     EXPECT_EQ(cache.list(a + kSep + "Clip1*.avi"), QStringList{"Clip1.avi"});
     EXPECT_EQ(cache.listingsTaken(), 3); // listed 2 s after its change: reused
 
@@ -841,7 +869,21 @@ TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
     QDir(a).removeRecursively();
     test::touchFiles(a, {"Clip1.avi", "Clip1b.avi"});
     ASSERT_TRUE(test::setModified(a, modified));
+    cache.revalidate();
     EXPECT_EQ(cache.list(a + kSep + "Clip1*.avi").size(), 2);
+
+    // A watched folder needs no settling: the watcher reports its changes.
+    ListingCache watched([&] { return now; });
+    watched.watchFolders();
+    now = modified.toMSecsSinceEpoch();
+    watched.beginRun({a});
+    watched.list(a + kSep + "Clip1*.avi");
+    watched.beginRun({a});
+    EXPECT_EQ(watched.list(a + kSep + "Clip1*.avi").size(), 2);
+    EXPECT_EQ(watched.listingsTaken(), 1);
+    test::touchFiles(a, {"Clip1c.avi"});
+    watched.beginRun({a});
+    EXPECT_EQ(watched.list(a + kSep + "Clip1*.avi").size(), 3);
 }
 
 TEST_F(Resolver, CacheKeptBetweenRunsListsAgainOnlyWhatMayHaveChanged)

@@ -10,6 +10,7 @@
 #include "sequence/conversionwalk.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
+#include "sequence/probecache.h"
 
 #include <cmath>
 
@@ -18,7 +19,8 @@ namespace lintaro {
 namespace {
 
 DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &resolver,
-                      const QString &audioLocation, ListingCache &listings, const RowSelection *selection)
+                      const QString &audioLocation, ListingCache &listings, ProbeCache &probes,
+                      const RowSelection *selection)
 {
     DeepCheckRow row;
     row.row = r;
@@ -63,7 +65,7 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
         return row;
     }
     // The probe's own one-line text: the row already names the file.
-    const MediaProbe::Result probe = MediaProbe::probe(*path, audioLocation);
+    const MediaProbe::Result probe = probes.probe(*path, audioLocation);
     row.facts = probe.facts;
     if (row.facts) {
         row.status = DeepCheckRow::Status::Found;
@@ -99,8 +101,10 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
     report.unavailableFolders = resolver.unavailableFolders();
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
+    ProbeCache probes;
+    probes.prefetch(ConversionRun::quietlyResolved(table, resolver, cache, selection), audioLocation);
     for (int r = 1; r < table.rowCount(); ++r) {
-        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection));
+        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, probes, selection));
         if (report.rows.last().status == DeepCheckRow::Status::Empty)
             ++report.emptyRows;
     }

@@ -460,6 +460,10 @@ TEST(DirectoryListing, MatchesIgnoringCaseAndListsOnlyVisibleFiles)
     EXPECT_EQ(DirectoryListing::list(root + kSep + "ролик*.avi"), QStringList{"Ролик3.Avi"});
     EXPECT_EQ(DirectoryListing::list(root + kSep + "R?lik1*.avi"), QStringList{"Rolik1.avi"});
     EXPECT_TRUE(DirectoryListing::list(root + "/missing" + kSep + "*.avi").isEmpty());
+    // Entries a share lists without their type are looked at when they match.
+    for (const auto &[name, listable] : {std::pair{"Rolik1.avi", true}, {"Rolik7.avi", false},
+                                         {"Rolik8.avi", true}, {"Rolik9.avi", false}, {"gone.avi", false}})
+        EXPECT_EQ(DirectoryListing::isListable(root, {name, DirectoryListing::Kind::Unknown}), listable) << name;
     EXPECT_TRUE(DirectoryListing::matches(u"abcabc.avi", u"*abc*.AVI"));
     EXPECT_FALSE(DirectoryListing::matches(u"abc.av", u"abc*.avi"));
 }

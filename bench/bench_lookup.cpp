@@ -6,6 +6,7 @@
 // files and 10,000 folders of 100, against their own listing pass (listing
 // anew is left out there: it would take hours).
 // Usage: bench_lookup [codes listed anew, default all] [archive folder to keep]
+//                     [layouts, default 10x20000,1000x1000,10000x100]
 #include "archivefiles.h"
 #include "common/interaction.h"
 #include "lookup/clipresolver.h"
@@ -221,18 +222,14 @@ int main(int argc, char **argv)
         return 1;
     }
     int differences = 0;
-    const struct
-    {
-        int folders;
-        int files;
-    } layouts[] = {{10, 20000}, {1000, 1000}, {10000, 100}};
-    for (const auto &layout : layouts) {
-        kFolders = layout.folders;
-        kFilesPerFolder = layout.files;
-        const QString name = QStringLiteral("layout%1x%2").arg(layout.folders).arg(layout.files);
+    const QString layouts = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("10x20000,1000x1000,10000x100");
+    for (const QString &layout : layouts.split(u',')) {
+        kFolders = qMax(1, layout.section(u'x', 0, 0).toInt());
+        kFilesPerFolder = qMax(1, layout.section(u'x', 1, 1).toInt());
+        const QString name = QStringLiteral("layout%1x%2").arg(kFolders).arg(kFilesPerFolder);
         QDir(root.path()).mkpath(name);
         const int result
-            = measureLayout(argc > 2, layout.folders == 10 ? anewCount : 0, QDir(root.filePath(name)));
+            = measureLayout(argc > 2, kFolders <= 10 ? anewCount : 0, QDir(root.filePath(name)));
         if (result < 0)
             return 1;
         differences += result;

@@ -22,6 +22,7 @@ ListingCache::~ListingCache() = default;
 void ListingCache::beginRun(const QStringList &folderTexts)
 {
     ++m_validation;
+    m_remoteDevices.clear(); // a share may be mounted elsewhere now
     if (folderTexts != m_folderTexts) {
         m_folders.clear();
         m_combined = {};
@@ -115,6 +116,21 @@ void ListingCache::buildIndex(Folder &folder)
     });
 }
 
+bool ListingCache::remoteFolder(const QString &path, const DirectoryListing::Stamp &stamp)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(stamp);
+    return isRemoteFolder(path);
+#else
+    if (!stamp.valid || path.startsWith(QStringLiteral("//")))
+        return isRemoteFolder(path);
+    const auto known = m_remoteDevices.constFind(stamp.device);
+    if (known != m_remoteDevices.constEnd())
+        return *known;
+    return *m_remoteDevices.insert(stamp.device, isRemoteFolder(path));
+#endif
+}
+
 bool ListingCache::stillValid(const QString &path, const Folder &listed) const
 {
     if (!listed.trusted || listed.remote || listed.changed)
@@ -146,8 +162,8 @@ const ListingCache::Folder &ListingCache::folder(const QString &path)
     fresh->validation = m_validation;
     fresh->serial = ++m_serial;
     fresh->takenAtMs = m_now();
-    fresh->remote = isRemoteFolder(path);
     fresh->stamp = DirectoryListing::stamp(path);
+    fresh->remote = remoteFolder(path, fresh->stamp);
     // Watched anew before it is read, so a change during the read is
     // reported; the folder may be another one now at the same path.
     if (m_watcher && found != m_folders.end() && (*found)->watched)

@@ -130,10 +130,12 @@ private:
     const Combined &combined(const QStringList &folderTexts);
 
     bool stillValid(const QString &path, const Folder &listed) const;
+    bool remoteFolder(const QString &path, const DirectoryListing::Stamp &stamp);
 
     Clock m_now;
     QHash<QString, std::shared_ptr<Folder>> m_folders;
     Combined m_combined;
+    QHash<quint64, bool> m_remoteDevices; // for this run: the mount table is read once per device
     quint64 m_validation = 1;
     quint64 m_serial = 0;
     std::unique_ptr<QFileSystemWatcher> m_watcher;

@@ -5,7 +5,10 @@
 // rest empty. Each run is compared with its floor: one listing pass over the
 // folders, plus for the conversion one header read per distinct clip. The
 // writing of the 2,000 rows in every sequence format is set against the same floor.
-// Usage: bench_endtoend [archive folder to keep]
+// The deep check and the conversion are also set against the floor of a run
+// that reads each clip's headers eight at a time, as they do.
+// Usage: bench_endtoend [archive folder to keep] [folder for the work folder, default the archive's]
+// (bench/netshare.sh passes an archive seen through a network share.)
 #include "archivefiles.h"
 #include "common/interaction.h"
 #include "lookup/checkrun.h"
@@ -18,6 +21,7 @@
 #include "sequence/aviprobe.h"
 #include "common/textfile.h"
 #include "sequence/conversionrun.h"
+#include "sequence/deepcheck.h"
 #include "sequence/sequencewriter.h"
 #include "settings/settingsstore.h"
 
@@ -30,6 +34,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
+
+#include <atomic>
 
 #include <cstdio>
 #include <optional>
@@ -147,7 +154,7 @@ int main(int argc, char **argv)
         << " of them clips), built in " << timer.elapsed() / 1000.0 << " s\n";
     out.flush();
 
-    const QString work = root.filePath(QStringLiteral("work"));
+    const QString work = (argc > 2 ? QDir(QString::fromLocal8Bit(argv[2])) : root).filePath(QStringLiteral("work"));
     QDir(work).removeRecursively();
     QDir().mkpath(work);
     QFile folderList(work + QStringLiteral("/Folders.cfg"));
@@ -192,9 +199,21 @@ int main(int argc, char **argv)
             probed += AviProbe::probe(path, QString()).ok();
     });
 
+    std::atomic<int> probedInParallel = 0;
+    const double parallelHeadersMs = bestOf([&] {
+        probedInParallel = 0;
+        QThreadPool pool;
+        pool.setMaxThreadCount(8);
+        for (const QString &path : std::as_const(distinctPaths))
+            pool.start([&, path] { probedInParallel += AviProbe::probe(path, QString()).ok(); });
+        pool.waitForDone();
+    });
+
     // The runs.
     QStringList unresolved;
     const double checkMs = bestOf([&] { unresolved = checkSources(table, resolver).unresolved; });
+    DeepCheckReport report;
+    const double deepMs = bestOf([&] { report = deepCheck(table, resolver, QString()); });
     ConversionRun::Result result;
     const double convertMs = bestOf([&] {
         QString saveFileName = saveAs;
@@ -235,7 +254,7 @@ int main(int argc, char **argv)
     }
 
     const bool sound = unresolved.isEmpty() && result.outcome == ConversionRun::Outcome::Written
-        && probed == kDistinctClips && listed == qsizetype(kFolders) * kFilesPerFolder;
+        && probed == kDistinctClips && probedInParallel == kDistinctClips && report.allFound() && listed == qsizetype(kFolders) * kFilesPerFolder;
     out << "schedule: " << kRows << " rows, " << kDistinctClips << " distinct clips, " << result.files.size()
         << " sequence files written\n";
     out << "floor, one listing pass:          " << listingMs << " ms (" << listed << " entries)\n";
@@ -244,6 +263,12 @@ int main(int argc, char **argv)
         << checkMs / listingMs << "\n";
     out << "conversion run:                   " << convertMs << " ms, ratio to listing + headers "
         << convertMs / (listingMs + headersMs) << "\n";
+    const double parallelFloorMs = listingMs + parallelHeadersMs;
+    out << "floor, headers eight at a time:   " << parallelHeadersMs << " ms\n";
+    out << "deep check run:                   " << deepMs << " ms, ratio to listing + parallel headers "
+        << deepMs / parallelFloorMs << " (target 2 or less)\n";
+    out << "conversion run:                   ratio to listing + parallel headers " << convertMs / parallelFloorMs
+        << " (target 2 or less)\n";
     const double floorMs = listingMs + headersMs;
     for (const Writing &w : std::as_const(writing))
         out << "rendering " << kRows << " rows as " << w.key << ":       " << w.renderMs

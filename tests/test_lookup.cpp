@@ -7,9 +7,12 @@
 #include "lookup/listingcache.h"
 #include "lookup/searchfoldermodel.h"
 #include "lookup/substitutionmodel.h"
+#include "schedule/scheduleimport.h"
+#include "sequence/conversionrun.h"
 #include "settings/settingsstore.h"
 #include "support/cliptree.h"
 #include "support/fixtures.h"
+#include "support/riffbuilder.h"
 #include "support/scriptedinteraction.h"
 
 #include <gtest/gtest.h>
@@ -457,6 +460,10 @@ TEST(DirectoryListing, MatchesIgnoringCaseAndListsOnlyVisibleFiles)
     EXPECT_EQ(DirectoryListing::list(root + kSep + "ролик*.avi"), QStringList{"Ролик3.Avi"});
     EXPECT_EQ(DirectoryListing::list(root + kSep + "R?lik1*.avi"), QStringList{"Rolik1.avi"});
     EXPECT_TRUE(DirectoryListing::list(root + "/missing" + kSep + "*.avi").isEmpty());
+    // Entries a share lists without their type are looked at when they match.
+    for (const auto &[name, listable] : {std::pair{"Rolik1.avi", true}, {"Rolik7.avi", false},
+                                         {"Rolik8.avi", true}, {"Rolik9.avi", false}, {"gone.avi", false}})
+        EXPECT_EQ(DirectoryListing::isListable(root, {name, DirectoryListing::Kind::Unknown}), listable) << name;
     EXPECT_TRUE(DirectoryListing::matches(u"abcabc.avi", u"*abc*.AVI"));
     EXPECT_FALSE(DirectoryListing::matches(u"abc.av", u"abc*.avi"));
 }
@@ -688,6 +695,24 @@ TEST_F(Resolver, SubstitutionFirstExactNameDecides)
     EXPECT_EQ(resolver().substitutionLookup("Rolik2345", true), std::nullopt);
     EXPECT_EQ(resolver().substitutionLookup("", true), std::nullopt);
 
+    // Edits move first rows; appended (learnt) pairs never displace one.
+    SubstitutionTable table;
+    table.applyLines({"A ; 1", "B ; 2"});
+    EXPECT_EQ(table.find(u"B"), 1);
+    table.appendRow({"A", "3"});
+    table.appendRow({"C", "4"});
+    EXPECT_EQ(table.find(u"A"), 0);
+    EXPECT_EQ(table.find(u"C"), 3);
+    table.setName(0, "C");
+    EXPECT_EQ(table.find(u"C"), 0);
+    EXPECT_EQ(table.find(u"A"), 2);
+    table.removeRow(0);
+    EXPECT_EQ(table.find(u"A"), 1);
+    EXPECT_EQ(table.find(u"C"), 2);
+    table.applyLines({"D ; 5"});
+    EXPECT_EQ(table.find(u"A"), -1);
+    EXPECT_EQ(table.find(u"D"), 0);
+
     // The empty name is no clip: not even the one empty row of an empty table
     // matches it, and it is never asked for.
     test::writeFile(substFile(), QByteArray());
@@ -783,7 +808,7 @@ TEST_F(Resolver, PromptWhoseSaveFailsKeepsTheRowAndThrows)
 
 // --- the run's listing cache -----------------------------------------------
 
-TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
+TEST_F(Resolver, CacheSeesAFileAddedAtTheNextValidation)
 {
     LINTARO_UNIX_FIXTURE("setting a folder's times");
     const QString a = folder("a");
@@ -792,11 +817,31 @@ TEST_F(Resolver, CacheSeesAFileAddedBetweenTwoLookups)
     setFolders({a});
     ListingCache cache;
     EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
-    EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
-    EXPECT_EQ(cache.listingsTaken(), 1); // settled folder: listed once
     test::touchFiles(a, {"New1.avi"});
+    // The run answers from the listing it validated, as a fresh one gave then.
+    EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), std::nullopt);
+    EXPECT_EQ(cache.listingsTaken(), 1);
+    cache.revalidate(); // after a question
     EXPECT_EQ(resolver().bracketSearch("New1", true, &cache), a + kSep + "New1.avi");
     EXPECT_EQ(cache.listingsTaken(), 2);
+
+    // A conversion validates again after each question: a clip copied in
+    // while a prompt waits is found on the rows after it.
+    const QByteArray clip = test::riff::simpleAvi({{"vids", 1, 25, 250}});
+    test::writeFile(a + "/Known.avi", clip);
+    ScheduleTable table = parseSchedule(u"Unknown\n(New2)\n");
+    table.setSourceColumn(0);
+    m_interaction.beforePickerAnswer = [&](const test::ScriptedInteraction::Picker &) {
+        test::writeFile(a + "/New2.avi", clip);
+    };
+    m_interaction.answerPicker(a + "/Known.avi");
+    m_interaction.answerPicker(std::nullopt); // the save dialog
+    ClipResolver asking = resolver();
+    ConversionRun run(m_interaction, nullptr, asking);
+    run.setListings(&cache);
+    QString saveName;
+    EXPECT_EQ(run.run(table, saveName, {}).outcome, ConversionRun::Outcome::Cancelled)
+        << m_interaction.lastMessageText().toStdString();
 }
 
 TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
@@ -812,10 +857,15 @@ TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
     ListingCache cache([&] { return now; });
     cache.list(a + kSep + "Clip1*.avi");
     cache.list(a + kSep + "Clip1*.avi");
+    EXPECT_EQ(cache.listingsTaken(), 1); // once per validation, however fresh
+    cache.revalidate();
+    cache.list(a + kSep + "Clip1*.avi");
     EXPECT_EQ(cache.listingsTaken(), 2); // changed too recently to be trusted
     now += 1;
+    cache.revalidate();
     cache.list(a + kSep + "Clip1*.avi");
     EXPECT_EQ(cache.listingsTaken(), 3);
+    cache.revalidate();
     EXPECT_EQ(cache.list(a + kSep + "Clip1*.avi"), QStringList{"Clip1.avi"});
     EXPECT_EQ(cache.listingsTaken(), 3); // listed 2 s after its change: reused
 
@@ -823,7 +873,21 @@ TEST_F(Resolver, CacheListsAnewAFolderChangedWithinTwoSeconds)
     QDir(a).removeRecursively();
     test::touchFiles(a, {"Clip1.avi", "Clip1b.avi"});
     ASSERT_TRUE(test::setModified(a, modified));
+    cache.revalidate();
     EXPECT_EQ(cache.list(a + kSep + "Clip1*.avi").size(), 2);
+
+    // A watched folder needs no settling: the watcher reports its changes.
+    ListingCache watched([&] { return now; });
+    watched.watchFolders();
+    now = modified.toMSecsSinceEpoch();
+    watched.beginRun({a});
+    watched.list(a + kSep + "Clip1*.avi");
+    watched.beginRun({a});
+    EXPECT_EQ(watched.list(a + kSep + "Clip1*.avi").size(), 2);
+    EXPECT_EQ(watched.listingsTaken(), 1);
+    test::touchFiles(a, {"Clip1c.avi"});
+    watched.beginRun({a});
+    EXPECT_EQ(watched.list(a + kSep + "Clip1*.avi").size(), 3);
 }
 
 TEST_F(Resolver, CacheKeptBetweenRunsListsAgainOnlyWhatMayHaveChanged)

@@ -2,6 +2,7 @@
 #include "sequence/aviprobe.h"
 #include "sequence/containerprobe.h"
 #include "sequence/mediaprobe.h"
+#include "sequence/probecache.h"
 #include "sequence/mediafacts.h"
 #include "support/fixtures.h"
 #include "support/riffbuilder.h"
@@ -235,6 +236,17 @@ TEST(AviHeaderReader, ReadsTheSameFewBytesFromAFileOverOneGiB)
     ASSERT_EQ(b.status, AviHeaderReader::Status::Ok);
     EXPECT_EQ(a.bytesRead, b.bytesRead);
     EXPECT_LT(b.bytesRead, 1024);
+    EXPECT_EQ(b.deviceReads, 1); // one round trip on a share
+
+    // Headers running past the first block and the second: the same facts.
+    const QByteArray junk = r::chunk("JUNK", QByteArray(100000, 'j'));
+    const QString longPath = dir.filePath(QStringLiteral("long.avi"));
+    writeFile(longPath, r::riff("AVI ", r::list("hdrl", r::chunk("JUNK", QByteArray(70000, 'j')) + junk
+                                                          + r::mainHeader(40000, 2)
+                                                          + r::streamList(r::streamHeader("vids", 1, 25, 250))
+                                                          + r::streamList(r::streamHeader("auds", 1, 8000, 80000)))));
+    EXPECT_EQ(AviHeaderReader::readFile(longPath).status, AviHeaderReader::Status::Ok);
+    EXPECT_EQ(AviProbe::probe(longPath, {}).facts, AviProbe::probe(smallPath, {}).facts);
     EXPECT_EQ(AviProbe::probe(bigPath, {}).facts, AviProbe::probe(smallPath, {}).facts);
 }
 
@@ -403,6 +415,24 @@ TEST(ContainerProbe, RealFilesOfEveryContainer)
     }
     EXPECT_EQ(MediaProbe::probe(folder + QStringLiteral("truncated.mxf"), {}).failure,
         QStringLiteral("Не могу открыть MXF"));
+
+    // A run's probes, on worker threads ahead of the walk: each clip once, the same answers.
+    QStringList paths;
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        for (const Case &c : cases)
+            paths.append(folder + QString::fromLatin1(c.name));
+        paths.append(folder + QStringLiteral("truncated.mxf"));
+    }
+    ProbeCache probes;
+    probes.prefetch(paths, {});
+    for (const QString &path : paths) {
+        const MediaProbe::Result alone = MediaProbe::probe(path, {});
+        const MediaProbe::Result cached = probes.probe(path, {});
+        EXPECT_EQ(cached.facts, alone.facts) << path.toStdString();
+        EXPECT_EQ(cached.failure, alone.failure);
+    }
+    EXPECT_EQ(probes.probe(paths[0], QStringLiteral("/elsewhere")).facts, MediaProbe::probe(paths[0], {}).facts);
+    EXPECT_EQ(probes.probesStarted(), int(std::size(cases)) + 2);
 
 #ifdef Q_OS_LINUX
     // A 28 KB file on which the library alone would take 2.7 GB and seconds.

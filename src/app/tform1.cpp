@@ -93,6 +93,7 @@ TForm1::TForm1(Interaction &interaction, SettingsStore &settings, QWidget *paren
       m_report(std::make_unique<ErrorReport>(interaction)),
       m_listings(std::make_unique<ListingCache>())
 {
+    m_listings->watchFolders();
     setWindowTitle(kCaption);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);

@@ -93,13 +93,22 @@ QList<ClipResolver::Candidate> ClipResolver::bracketCandidates(const QString &co
     for (const QString &type : m_types) {
         const QString suffix = QStringLiteral(".") + type;
         QList<Candidate> candidates;
-        for (const QString &folderText : m_folders.list().texts()) {
+        const QStringList folderTexts = m_folders.list().texts();
+        if (cache) {
+            for (const ListingCache::Hit &hit : cache->listEach(folderTexts, code + u'*' + suffix)) {
+                if (hit.name.startsWith(code, Qt::CaseSensitive))
+                    candidates.append({folderTexts[hit.folder] + separator, hit.name, type});
+            }
+            if (!candidates.isEmpty())
+                return candidates;
+            continue;
+        }
+        for (const QString &folderText : folderTexts) {
             if (folderText.isEmpty())
                 continue;
             const QString folder = folderText + separator;
             const QString pattern = folder + code + u'*' + suffix;
-            const QStringList listed = cache ? cache->list(pattern) : DirectoryListing::list(pattern);
-            for (const QString &name : listed) {
+            for (const QString &name : DirectoryListing::list(pattern)) {
                 if (name.startsWith(code, Qt::CaseSensitive))
                     candidates.append({folder, name, type});
             }
@@ -133,6 +142,7 @@ std::optional<QString> ClipResolver::bracketSearch(const QString &code, bool qui
             + QStringLiteral(" дал более одного результата:\n");
         for (qsizetype i = 0; i < candidates.size() && i < ShownCandidates; ++i)
             text += candidates[i].path() + u'\n';
+        ++m_questionsAsked;
         m_interaction.message(errorCaption(), text, MessageIcon::Error);
     }
     return chosen;
@@ -150,6 +160,7 @@ std::optional<QString> ClipResolver::substitutionLookup(const QString &name, boo
         return std::nullopt;
 
     // A name the file cannot carry would come back cut or changed: no prompt for it.
+    ++m_questionsAsked;
     if (const QString why = SubstitutionTable::nameRefusal(name); !why.isEmpty()) {
         m_interaction.message(entrycheck::caption(), why, MessageIcon::Warning);
         return std::nullopt;

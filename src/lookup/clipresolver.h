@@ -75,6 +75,10 @@ public:
 
     static QString errorCaption();
 
+    // How many messages and prompts this resolver has shown: a run validates
+    // its folders again after each, as the operator may have changed them.
+    int questionsAsked() const { return m_questionsAsked; }
+
     // The search folders that cannot be listed now (missing, not a folder, no
     // right to read), each once, in list order. An empty row is no folder.
     QStringList unavailableFolders() const;
@@ -87,6 +91,7 @@ private:
     SubstitutionModel &m_substitutions;
     Interaction &m_interaction;
     QStringList m_types;
+    mutable int m_questionsAsked = 0;
 };
 
 } // namespace lintaro

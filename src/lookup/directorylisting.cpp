@@ -90,21 +90,18 @@ QList<DirectoryListing::Entry> DirectoryListing::entries(const QString &folder)
     DIR *dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return result;
-    const int dirFd = ::dirfd(dir);
     while (const dirent *item = ::readdir(dir)) {
         if (item->d_name[0] == '.')
             continue;
-        unsigned char type = item->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat info;
-            if (::fstatat(dirFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            type = S_ISREG(info.st_mode) ? DT_REG : S_ISLNK(info.st_mode) ? DT_LNK : DT_UNKNOWN;
-        }
+        // An entry of unknown type costs a request on a share; it is looked at
+        // only when its name matches.
+        const unsigned char type = item->d_type;
         if (type == DT_REG)
             result.append({QFile::decodeName(item->d_name), Kind::File});
         else if (type == DT_LNK)
             result.append({QFile::decodeName(item->d_name), Kind::Link});
+        else if (type == DT_UNKNOWN)
+            result.append({QFile::decodeName(item->d_name), Kind::Unknown});
     }
     ::closedir(dir);
     return result;

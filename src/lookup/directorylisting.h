@@ -16,7 +16,9 @@ namespace lintaro {
 class DirectoryListing
 {
 public:
-    enum class Kind { File, Link };
+    // Unknown: the file system did not say (sshfs, some NAS shares); looked at
+    // only when its name matches.
+    enum class Kind { File, Link, Unknown };
     struct Entry
     {
         QString name;
@@ -55,7 +57,8 @@ public:
 
     // Every listable entry of a folder, links not yet resolved.
     static QList<Entry> entries(const QString &folder);
-    // Whether a listed entry is a file now: a link must lead to a regular file.
+    // Whether a listed entry is a file now: a link must lead to a regular file,
+    // an entry of unknown kind must be one or lead to one.
     static bool isListable(const QString &folder, const Entry &entry);
 
     static Stamp stamp(const QString &folder);

@@ -7,10 +7,24 @@
 
 namespace lintaro {
 
+void SubstitutionTable::setName(int row, const QString &name)
+{
+    m_rows[row].name = name;
+    m_indexed = false;
+}
+
+void SubstitutionTable::appendRow(const Substitution &pair)
+{
+    m_rows.append(pair);
+    if (m_indexed && !m_firstRow.contains(pair.name))
+        m_firstRow.insert(pair.name, rowCount() - 1);
+}
+
 void SubstitutionTable::removeRow(int row)
 {
     if (row < 0 || row >= rowCount())
         return;
+    m_indexed = false;
     if (rowCount() > 1)
         m_rows.removeAt(row);
     else
@@ -19,15 +33,19 @@ void SubstitutionTable::removeRow(int row)
 
 int SubstitutionTable::find(QStringView name) const
 {
-    for (int i = 0; i < rowCount(); ++i) {
-        if (m_rows[i].name == name)
-            return i;
+    if (!m_indexed) {
+        m_firstRow.clear();
+        m_firstRow.reserve(m_rows.size());
+        for (int i = rowCount() - 1; i >= 0; --i)
+            m_firstRow.insert(m_rows[i].name, i); // from the end: the first row has the last word
+        m_indexed = true;
     }
-    return -1;
+    return m_firstRow.value(name.toString(), -1);
 }
 
 void SubstitutionTable::applyLines(const QStringList &lines)
 {
+    m_indexed = false;
     m_rows.resize(qMax<qsizetype>(lines.size(), 1));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QStringView line = lines[i];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,14 +30,16 @@ public:
     int rowCount() const { return int(m_rows.size()); }
     const Substitution &row(int row) const { return m_rows.at(row); }
     const QList<Substitution> &rows() const { return m_rows; }
-    void setName(int row, const QString &name) { m_rows[row].name = name; }
+    void setName(int row, const QString &name);
     void setPath(int row, const QString &path) { m_rows[row].path = path; }
-    void appendRow(const Substitution &pair = {}) { m_rows.append(pair); }
+    void appendRow(const Substitution &pair = {});
 
     // Rows below move up; the last row goes, unless it is the only one, which is emptied.
     void removeRow(int row);
 
-    // The first row whose name equals name exactly, or -1.
+    // The first row whose name equals name exactly, or -1. Constant time: a
+    // table kept for years holds many thousands of pairs, and every row of a
+    // schedule asks.
     int find(QStringView name) const;
 
     // Applies the lines of a file: as many rows as lines (at least one); a line
@@ -53,6 +56,10 @@ public:
     static QString pathRefusal(QStringView path);
 
 private:
+    // Each name's first row, built at the first find after an edit that can
+    // move first rows; an appended row only joins it.
+    mutable QHash<QString, int> m_firstRow;
+    mutable bool m_indexed = false;
     QList<Substitution> m_rows;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace lintaro {
 
@@ -77,19 +78,35 @@ qsizetype AviHeaders::firstVideoStream() const
 
 qsizetype AviHeaderReader::readAt(qint64 pos, char *into, qsizetype size)
 {
-    if (size <= 0 || !m_device.seek(pos))
+    if (size <= 0 || pos < 0)
         return 0;
-    const qint64 got = m_device.read(into, size);
+    const qint64 bufferEnd = m_bufferStart + m_buffer.size();
+    const bool inBuffer = pos >= m_bufferStart && (pos + size <= bufferEnd || (m_bufferReachesEnd && pos <= bufferEnd));
+    if (!inBuffer) {
+        const qsizetype wanted = m_deviceReads < kBlockReads ? std::max(size, kBlockSize) : size;
+        m_buffer.resize(wanted);
+        m_bufferStart = pos;
+        ++m_deviceReads;
+        const qint64 got = m_device.seek(pos) ? m_device.read(m_buffer.data(), wanted) : -1;
+        m_buffer.resize(qsizetype(std::max<qint64>(got, 0)));
+        m_bufferReachesEnd = got < wanted;
+    }
+    const qsizetype got = qsizetype(std::min<qint64>(size, m_bufferStart + m_buffer.size() - pos));
     if (got <= 0)
         return 0;
+    std::memcpy(into, m_buffer.constData() + (pos - m_bufferStart), size_t(got));
     m_bytesRead += got;
-    return qsizetype(got);
+    return got;
 }
 
 AviHeaderReader::Result AviHeaderReader::read()
 {
     Result result;
     m_bytesRead = 0;
+    m_deviceReads = 0;
+    m_buffer.clear();
+    m_bufferStart = 0;
+    m_bufferReachesEnd = false;
     if (!m_device.isOpen() || !m_device.isReadable() || m_device.isSequential())
         return result;
 
@@ -99,6 +116,7 @@ AviHeaderReader::Result AviHeaderReader::read()
     if (readAt(0, head.data(), 12) != 12 || le32(head.data(), 12, 0) != kRiff
         || le32(head.data(), 12, 8) != kAvi) {
         result.bytesRead = m_bytesRead;
+        result.deviceReads = m_deviceReads;
         return result;
     }
 
@@ -212,6 +230,7 @@ AviHeaderReader::Result AviHeaderReader::read()
 
     result.status = haveMainHeader ? Status::Ok : Status::NoMainHeader;
     result.bytesRead = m_bytesRead;
+    result.deviceReads = m_deviceReads;
     return result;
 }
 

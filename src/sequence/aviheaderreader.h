@@ -2,6 +2,8 @@
 
 #include "aviheaders.h"
 
+#include <QByteArray>
+
 class QIODevice;
 class QString;
 
@@ -9,7 +11,10 @@ namespace lintaro {
 
 // Reads the headers of an AVI (RIFF) file with seeks, chunk by chunk: it never
 // reads the 'movi' payload, visits a bounded number of chunks and reads a bounded
-// number of bytes, so a 4 GB clip costs what a 100 KB clip costs. It walks the
+// number of bytes, so a 4 GB clip costs what a 100 KB clip costs. The device is
+// read in few requests, which a network share answers one round trip each:
+// the first 64 KB at once, the next 64 KB when the headers run on, and only
+// what a chunk needs after that. It walks the
 // chunk tree with an explicit stack of fixed depth, never by recursion.
 //
 // Files come from capture cards and many muxers: unknown chunks and lists are
@@ -30,14 +35,17 @@ public:
     {
         Status status = Status::CannotOpen;
         AviHeaders headers;
-        qint64 bytesRead = 0;
+        qint64 bytesRead = 0; // that the walk looked at
         int chunksVisited = 0;
+        int deviceReads = 0;
     };
 
     static constexpr int kMaxChunks = 1024;
     static constexpr int kMaxDepth = 4; // RIFF > hdrl > strl, with room for one odd nesting
     // The RIFF head, then per chunk its header and at most a 56-byte header record.
     static constexpr qint64 kMaxBytes = 12 + qint64(kMaxChunks) * (8 + 56);
+    static constexpr qsizetype kBlockSize = 64 * 1024;
+    static constexpr int kBlockReads = 2;
 
     explicit AviHeaderReader(QIODevice &device) : m_device(device) {}
 
@@ -61,6 +69,10 @@ private:
 
     QIODevice &m_device;
     qint64 m_bytesRead = 0;
+    int m_deviceReads = 0;
+    QByteArray m_buffer;
+    qint64 m_bufferStart = 0;
+    bool m_bufferReachesEnd = false; // the device had no more after it
 };
 
 } // namespace lintaro

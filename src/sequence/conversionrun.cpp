@@ -12,6 +12,8 @@
 #include "sequence/conversionwalk.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
+#include "sequence/probecache.h"
+#include "schedule/rowuse.h"
 
 #include <QFileInfo>
 
@@ -35,6 +37,26 @@ private:
 };
 
 } // namespace
+
+QStringList ConversionRun::quietlyResolved(const ScheduleTable &table, const ClipResolver &resolver,
+                                           ListingCache &listings, const RowSelection *selection)
+{
+    QStringList paths;
+    const int source = table.sourceColumn();
+    if (source < 0)
+        return paths;
+    for (int r = 1; r < table.rowCount(); ++r) {
+        if (rowUse(table, r, selection) != RowUse::Converted)
+            continue;
+        const QString cell = textfile::trimmedControl(table.cellView(source, r)).toString();
+        const std::optional<QString> code = ClipResolver::searchedCode(cell);
+        const std::optional<QString> path
+            = code ? resolver.bracketSearch(*code, true, &listings) : resolver.substitutionLookup(cell, true);
+        if (path && pathProblem(*path).isEmpty())
+            paths.append(*path);
+    }
+    return paths;
+}
 
 ConversionRun::ConversionRun(Interaction &interaction, SettingsStore *settings, ClipResolver &resolver)
     : m_interaction(interaction), m_settings(settings), m_resolver(resolver)
@@ -92,7 +114,11 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     const ProgressReset progressReset(hooks.progress);
     ListingCache ownListings;
     ListingCache &listings = m_listings ? *m_listings : ownListings;
+    listings.revalidate(); // after the questions above
     QList<SequenceFile> files;
+    ProbeCache probes;
+    probes.prefetch(quietlyResolved(table, m_resolver, listings),
+                    hooks.audioLocation ? hooks.audioLocation() : QString());
 
     ConversionWalkHooks walkHooks;
     walkHooks.visitRow = hooks.visitRow;
@@ -102,8 +128,11 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
     walkHooks.convertRow = [&](const QString &source) -> QString {
         const QString audioLocation = hooks.audioLocation ? hooks.audioLocation() : QString();
         const std::optional<QString> code = ClipResolver::searchedCode(source);
+        const int asked = m_resolver.questionsAsked();
         const std::optional<QString> path = code ? m_resolver.bracketSearch(*code, false, &listings)
                                                  : m_resolver.substitutionLookup(source, false);
+        if (m_resolver.questionsAsked() != asked)
+            listings.revalidate();
         if (!path)
             return notFoundText(source);
         if (hooks.clipFound)
@@ -112,9 +141,11 @@ ConversionRun::Result ConversionRun::run(const ScheduleTable &table, QString &sa
         const QString unwritable = pathProblem(mappedPath);
         if (!unwritable.isEmpty())
             return unwritable;
-        const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation);
-        if (!facts)
+        const std::optional<MediaFacts> facts = probeClip(m_interaction, *path, audioLocation, &probes);
+        if (!facts) {
+            listings.revalidate(); // after the probe's message
             return boxText(kProbeFailed, *path);
+        }
         files.back().clips.append(sequenceClip(*facts, mappedPath));
         return {};
     };

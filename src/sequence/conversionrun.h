@@ -13,6 +13,7 @@ namespace lintaro {
 class ClipResolver;
 class Interaction;
 class ListingCache;
+struct RowSelection;
 class ScheduleTable;
 struct RowSelection;
 class SettingsStore;
@@ -109,6 +110,11 @@ public:
     // character such as a line break), or empty when it can. Whether the
     // format's encoding carries every character is found when it is written.
     static QString pathProblem(const QString &path);
+
+    // The clips of the rows the run converts that are found without a
+    // question, in row order, for probing ahead of the walk.
+    static QStringList quietlyResolved(const ScheduleTable &table, const ClipResolver &resolver,
+                                       ListingCache &listings, const RowSelection *selection = nullptr);
 
 private:
     Interaction &m_interaction;

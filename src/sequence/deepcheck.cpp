@@ -12,6 +12,7 @@
 #include "sequence/conversionwalk.h"
 #include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
+#include "sequence/probecache.h"
 
 #include <cmath>
 
@@ -34,7 +35,7 @@ QString patterns(const QString &code, const QStringList &types)
 }
 
 DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &resolver,
-    const QString &audioLocation, ListingCache &listings, const RowSelection *selection,
+    const QString &audioLocation, ListingCache &listings, ProbeCache &probes, const RowSelection *selection,
     const DeepCheckTarget &target, const SequenceWriter &writer)
 {
     DeepCheckRow row;
@@ -91,7 +92,7 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
         return row;
     }
     // The probe's own one-line text: the row already names the file.
-    const MediaProbe::Result probe = MediaProbe::probe(*path, audioLocation);
+    const MediaProbe::Result probe = probes.probe(*path, audioLocation);
     row.facts = probe.facts;
     if (row.facts) {
         row.status = DeepCheckRow::Status::Found;
@@ -133,12 +134,14 @@ DeepCheckReport deepCheck(const ScheduleTable &table, const ClipResolver &resolv
     ListingCache ownListings;
     ListingCache &cache = listings ? *listings : ownListings;
     const std::unique_ptr<SequenceWriter> writer = makeSequenceWriter(target.format);
+    ProbeCache probes;
+    probes.prefetch(ConversionRun::quietlyResolved(table, resolver, cache, selection), audioLocation);
     for (int r = 1; r < table.rowCount(); ++r) {
         if (goOn && !goOn(r)) {
             report.stopped = true;
             return report;
         }
-        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, selection, target, *writer));
+        report.rows.append(checkRow(table, r, resolver, audioLocation, cache, probes, selection, target, *writer));
         if (report.rows.last().status == DeepCheckRow::Status::Empty)
             ++report.emptyRows;
     }

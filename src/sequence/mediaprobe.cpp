@@ -3,6 +3,7 @@
 #include "aviprobe.h"
 #include "common/interaction.h"
 #include "containerprobe.h"
+#include "probecache.h"
 
 #include <QDir>
 
@@ -29,9 +30,10 @@ QString boxText(const QString &text, const QString &clipPath)
 }
 
 std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
-                                    const QString &audioLocation)
+                                    const QString &audioLocation, ProbeCache *probes)
 {
-    const MediaProbe::Result result = MediaProbe::probe(clipPath, audioLocation);
+    const MediaProbe::Result result
+        = probes ? probes->probe(clipPath, audioLocation) : MediaProbe::probe(clipPath, audioLocation);
     if (!result.ok())
         interaction.message(QStringLiteral("Error"), boxText(result.failure, clipPath), MessageIcon::Error);
     return result.facts;

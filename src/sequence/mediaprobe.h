@@ -9,6 +9,7 @@
 namespace lintaro {
 
 class Interaction;
+class ProbeCache;
 
 // The one way in to the media probe: a name ending in ".avi", in any letter
 // case, goes to our own AVI header reader, any other to the container reader
@@ -34,8 +35,9 @@ public:
 QString boxText(const QString &text, const QString &clipPath);
 
 // Probes a clip for the conversion run: a failure is shown in a box captioned
-// "Error" with the stop icon, and nothing is returned.
+// "Error" with the stop icon, and nothing is returned. A run passes its
+// cache, so that each clip is probed once.
 std::optional<MediaFacts> probeClip(Interaction &interaction, const QString &clipPath,
-                                    const QString &audioLocation);
+                                    const QString &audioLocation, ProbeCache *probes = nullptr);
 
 } // namespace lintaro

@@ -287,9 +287,9 @@ TEST_F(LookupFiles, SubstChangedOutsideIsFollowedAndMerged)
 // dialog did wins over what the file did, additions of both sides stay.
 TEST(ListMerge, EachSideKeepsWhatItChanged)
 {
-    const auto entries = [](const QString &spec) {
+    const auto entries = [](const QString &written) {
         QList<listmerge::Entry> list;
-        for (const QString &item : spec.split(u' ', Qt::SkipEmptyParts))
+        for (const QString &item : written.split(u' ', Qt::SkipEmptyParts))
             list.append({ item.section(u'=', 0, 0), item.section(u'=', 1) });
         return list;
     };

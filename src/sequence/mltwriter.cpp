@@ -207,26 +207,20 @@ QByteArray MltWriter::render(const SequenceFile &file) const
         xml.empty("track", { { "producer", QStringLiteral("tractor1") } });
         // Sound of every track mixed, as Kdenlive adds it; the picture of the
         // top track needs no transition.
-        xml.open("transition", { { "id", QStringLiteral("transition0") } });
-        writeProperty(xml, "a_track", QStringLiteral("0"));
-        writeProperty(xml, "b_track", QStringLiteral("1"));
-        writeProperty(xml, "mlt_service", QStringLiteral("mix"));
-        writeProperty(xml, "kdenlive_id", QStringLiteral("mix"));
-        writeProperty(xml, "internal_added", QStringLiteral("237"));
-        writeProperty(xml, "always_active", QStringLiteral("1"));
-        writeProperty(xml, "accepts_blanks", QStringLiteral("1"));
-        writeProperty(xml, "sum", QStringLiteral("1"));
-        xml.close("transition");
-        xml.open("transition", { { "id", QStringLiteral("transition1") } });
-        writeProperty(xml, "a_track", QStringLiteral("0"));
-        writeProperty(xml, "b_track", QStringLiteral("2"));
-        writeProperty(xml, "mlt_service", QStringLiteral("mix"));
-        writeProperty(xml, "kdenlive_id", QStringLiteral("mix"));
-        writeProperty(xml, "internal_added", QStringLiteral("237"));
-        writeProperty(xml, "always_active", QStringLiteral("1"));
-        writeProperty(xml, "accepts_blanks", QStringLiteral("1"));
-        writeProperty(xml, "sum", QStringLiteral("1"));
-        xml.close("transition");
+        const auto writeMix = [&](const QString &id, const QString &bTrack) {
+            xml.open("transition", { { "id", id } });
+            writeProperty(xml, "a_track", QStringLiteral("0"));
+            writeProperty(xml, "b_track", bTrack);
+            writeProperty(xml, "mlt_service", QStringLiteral("mix"));
+            writeProperty(xml, "kdenlive_id", QStringLiteral("mix"));
+            writeProperty(xml, "internal_added", QStringLiteral("237"));
+            writeProperty(xml, "always_active", QStringLiteral("1"));
+            writeProperty(xml, "accepts_blanks", QStringLiteral("1"));
+            writeProperty(xml, "sum", QStringLiteral("1"));
+            xml.close("transition");
+        };
+        writeMix(QStringLiteral("transition0"), QStringLiteral("1"));
+        writeMix(QStringLiteral("transition1"), QStringLiteral("2"));
         xml.close("tractor");
     } else {
         xml.open("playlist", { { "id", QStringLiteral("background") } });

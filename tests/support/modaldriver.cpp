@@ -50,8 +50,10 @@ void enterFileName(QWidget *fileDialog, const QString &name)
 {
     auto *edit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     ASSERT_NE(edit, nullptr) << "no name field in " << fileDialog->windowTitle().toStdString();
+    // The keys go to the field itself; activation only helps, and a slow
+    // platform must not run the driver's watchdog out while it waits.
     fileDialog->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(fileDialog));
+    QTest::qWaitForWindowActive(fileDialog, 500);
     edit->setFocus();
     edit->selectAll();
     // QTest types Latin-1 only; a folder of Russian clips is typed as text.
@@ -60,6 +62,15 @@ void enterFileName(QWidget *fileDialog, const QString &name)
         QApplication::sendEvent(edit, &press);
     }
     QTest::keyClick(edit, Qt::Key_Return);
+    // The dialog weighs a typed name through queued events; on a slow build
+    // the first Return can come before it has, so press again while it is
+    // still the dialog on top (never into a box it opened over itself).
+    for (int tries = 0; tries < 20 && fileDialog->isVisible()
+         && QApplication::activeModalWidget() == fileDialog;
+         ++tries) {
+        QTest::qWait(50);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
 }
 
 ModalDriver::ModalDriver(QList<Act> acts)

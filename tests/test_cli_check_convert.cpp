@@ -357,7 +357,8 @@ TEST_F(CliCheckConvert, TheFirstFailingRowEndsTheRunWithNothingWritten)
     addClip(QStringLiteral("Rolik1"), 10);
     addClip(QStringLiteral("Amb1"), 10);
     addClip(QStringLiteral("Amb2"), 10);
-    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    writeFile(m_config + "/Subst.cfg",
+        cp1251(QStringLiteral("Заставка ; %1\r\nПропал ; %2\r\n").arg(clip("Rolik1"), clip("Gone"))));
     writeFile(m_out + "/Day1^.K1.psq", "earlier run");
     writeFile(clip("Broken"), "not a RIFF file");
 
@@ -445,7 +446,8 @@ TEST_F(CliCheckConvert, CheckListsUnresolvedCellsUntrimmedAndQuietly)
     addClip(QStringLiteral("Rolik1"), 10);
     addClip(QStringLiteral("Amb1"), 10);
     addClip(QStringLiteral("Amb2"), 10);
-    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    writeFile(m_config + "/Subst.cfg",
+        cp1251(QStringLiteral("Заставка ; %1\r\nПропал ; %2\r\n").arg(clip("Rolik1"), clip("Gone"))));
     // Separator cells play no part: the empty ones are checked too.
     const QString schedule = writeSchedule({
         "Новости ( Rolik1 ) 12;",
@@ -521,7 +523,8 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
     writeFile(clip("Broken"), "not a RIFF file");
     writeFile(clip("Half"), riff::simpleAvi({{"vids", 10, 125, 25}}, 80000));
     addClip(QStringLiteral("Day"), 24 * 3600 * 25);
-    writeFile(m_config + "/Subst.cfg", cp1251(QStringLiteral("Заставка ; %1\r\n").arg(clip("Rolik1"))));
+    writeFile(m_config + "/Subst.cfg",
+        cp1251(QStringLiteral("Заставка ; %1\r\nПропал ; %2\r\n").arg(clip("Rolik1"), clip("Gone"))));
     const QString found25 = "\tframes=250\tstep=1\trate=25\tmedia=1";
     const QString rolik = clip("Rolik1");
     const QString ntsc = "\tfound\t( NTSC )\t" + clip("NTSC") + "\tframes=1800\tstep=100\trate=2997\tmedia=1";
@@ -600,6 +603,11 @@ TEST_F(CliCheckConvert, DeepCheckReportsEveryRowAndTheFilesTheConversionWouldWri
           "2\tambiguous\t(Amb)\t2 файла Amb*.avi\t" + clip("Amb1") + "\t" + clip("Amb2"),
           "3\tunreadable\t(Broken)\t" + clip("Broken") + "\tНе могу открыть AVI",
           "4\tmissing\t(Missing) 12\tнет файла Missing*.avi", "5\tmissing\t( )\tпустой код"},
+         1},
+        {"a substitution whose file is gone is named so, not by the probe",
+         {"Пропал"},
+         {},
+         {"1\tunreadable\tПропал\t" + clip("Gone") + "\tфайл не существует: " + clip("Gone")},
          1},
         {"every type searched is named",
          {"(Missing)"},

@@ -1,6 +1,7 @@
 // The search folder and substitution dialogs, driven as the operator drives them.
 #include "common/qtinteraction.h"
 #include "lookup/cliptypesdialog.h"
+#include "lookup/gridcelldelegate.h"
 #include "lookup/tform2.h"
 #include "lookup/tform3.h"
 #include "settings/settingsstore.h"
@@ -505,4 +506,47 @@ TEST_F(LookupDialogs, ModelsKeepTheItemModelContract)
     substitutions.substitutions().removePair(0);
     substitutions.substitutions().removePair(0);
     substitutions.substitutions().removePair(0);
+}
+
+TEST_F(LookupDialogs, MissingFoldersAndFilesShowRedWithTheReason)
+{
+    const QString here = m_dir.path();
+    const QString gone = m_dir.filePath(QStringLiteral("gone"));
+    const QString clip = m_dir.filePath(QStringLiteral("R1.avi"));
+    test::writeFile(clip, "x");
+    // A file where a folder is expected is no folder either.
+    test::writeFile(foldersFile(), test::cp1251(here + "\r\n" + gone + "\r\n" + clip + "\r\n"));
+    test::writeFile(substFile(), test::cp1251("A ; " + clip + "\r\nB ; " + gone + ".avi\r\n"));
+    QTableView *grid = nullptr;
+    // Red as the grid draws it.
+    const auto red = [&grid](const QModelIndex &index) {
+        QStyleOptionViewItem option;
+        static_cast<GridCellDelegate *>(grid->itemDelegate())->initStyleOption(&option, index);
+        return option.palette.color(QPalette::Text) == Qt::red;
+    };
+    TForm2 folders(m_interaction);
+    grid = folders.StringGrid1;
+    QAbstractItemModel *model = grid->model();
+    EXPECT_FALSE(red(model->index(1, 0))) << "nothing is marked before the dialog opens";
+    folders.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return red(model->index(1, 0)); }, 5000));
+    EXPECT_EQ(model->index(1, 0).data(Qt::ToolTipRole).toString(), "Директория поиска недоступна: " + gone);
+    EXPECT_TRUE(red(model->index(2, 0)));
+    EXPECT_FALSE(red(model->index(0, 0)));
+    EXPECT_FALSE(model->index(0, 0).data(Qt::ToolTipRole).isValid());
+    // A row corrected is judged by its new text.
+    model->setData(model->index(1, 0), here + "/");
+    EXPECT_FALSE(red(model->index(1, 0)));
+    folders.hide();
+
+    TForm3 substitutions(m_interaction, m_settings);
+    grid = substitutions.StringGrid1;
+    model = grid->model();
+    substitutions.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return red(model->index(1, 0)); }, 5000));
+    EXPECT_TRUE(red(model->index(1, 1)));
+    EXPECT_EQ(model->index(1, 0).data(Qt::ToolTipRole).toString(), "файл не существует: " + gone + ".avi");
+    EXPECT_FALSE(red(model->index(0, 1)));
+    EXPECT_EQ(model->index(0, 1).data(Qt::ToolTipRole).toString(), clip);
+    substitutions.hide();
 }

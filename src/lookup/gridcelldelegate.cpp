@@ -2,6 +2,7 @@
 
 #include "common/interaction.h"
 #include "lookup/entrycheck.h"
+#include "lookup/presencecheck.h"
 
 #include <QLineEdit>
 #include <QPersistentModelIndex>
@@ -53,6 +54,13 @@ void GridCellDelegate::commitOpenEditor(QTableView *view)
     QAbstractItemDelegate *delegate = view->itemDelegateForIndex(view->currentIndex());
     emit delegate->commitData(editor);
     emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void GridCellDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(PresenceCheck::MissingRole).toBool())
+        option->palette.setColor(QPalette::Text, Qt::red);
 }
 
 } // namespace lintaro

@@ -24,6 +24,9 @@ public:
 
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
+    // A row whose path is missing shows its text red.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
     // Stores the text of an editor still open, as a close of the dialog must.
     static void commitOpenEditor(QTableView *view);
 

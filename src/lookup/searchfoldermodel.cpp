@@ -3,6 +3,7 @@
 #include "common/configdir.h"
 #include "common/filelock.h"
 #include "common/textfile.h"
+#include "lookup/clipresolver.h"
 
 namespace lintaro {
 
@@ -28,7 +29,14 @@ QList<listmerge::Entry> entriesOf(const QByteArray &bytes)
 
 } // namespace
 
-SearchFolderModel::SearchFolderModel(QObject *parent) : QAbstractTableModel(parent) {}
+SearchFolderModel::SearchFolderModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    connect(&m_presence, &PresenceCheck::missingFound, this, [this](const QSet<QString> &missing) {
+        m_missing = missing;
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {PresenceCheck::MissingRole, Qt::ToolTipRole});
+    });
+}
 
 QString SearchFolderModel::headerText()
 {
@@ -49,8 +57,15 @@ QVariant SearchFolderModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    const QString &text = m_list.text(index.row());
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return m_list.text(index.row());
+        return text;
+    if (!m_missing.contains(text))
+        return {};
+    if (role == PresenceCheck::MissingRole)
+        return true;
+    if (role == Qt::ToolTipRole)
+        return ClipResolver::unavailableText(text);
     return {};
 }
 
@@ -166,6 +181,11 @@ void SearchFolderModel::removeFolder(int row)
         m_list.removeRow(row);
         emit dataChanged(index(0, 0), index(0, 0), {Qt::DisplayRole, Qt::EditRole});
     }
+}
+
+void SearchFolderModel::checkPresence()
+{
+    m_presence.start(m_list.texts());
 }
 
 void SearchFolderModel::replaceList(const SearchFolderList &list)

@@ -2,6 +2,7 @@
 
 #include "lookup/configfilestate.h"
 #include "lookup/listmerge.h"
+#include "lookup/presencecheck.h"
 #include "lookup/searchfolderlist.h"
 
 #include <QAbstractTableModel>
@@ -54,6 +55,11 @@ public:
     void appendFolder(const QString &text);
     void removeFolder(int row);
 
+    // Looks, off this thread, for folders that do not exist; their rows then
+    // show red with the reason as tooltip. Rows edited later are judged by
+    // their new text, which is not marked.
+    void checkPresence();
+
 private:
     void replaceList(const SearchFolderList &list);
     void loadFrom(const ConfigFilePlace &place);
@@ -67,6 +73,8 @@ private:
     ConfigFileState m_file;
     // The folders of the last load: the base of a merge.
     QList<listmerge::Entry> m_loadedFolders;
+    PresenceCheck m_presence { PresenceCheck::Kind::Folder };
+    QSet<QString> m_missing;
 };
 
 } // namespace lintaro

@@ -33,6 +33,16 @@ QList<listmerge::Entry> entriesOf(const QByteArray &bytes)
 SubstitutionModel::SubstitutionModel(SettingsStore &settings, QObject *parent)
     : QAbstractTableModel(parent), m_settings(settings)
 {
+    connect(&m_presence, &PresenceCheck::missingFound, this, [this](const QSet<QString> &missing) {
+        m_missing = missing;
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, PathColumn), {PresenceCheck::MissingRole, Qt::ToolTipRole});
+    });
+}
+
+QString SubstitutionModel::missingFileText(const QString &path)
+{
+    return QStringLiteral("файл не существует: ") + path;
 }
 
 int SubstitutionModel::rowCount(const QModelIndex &parent) const
@@ -50,6 +60,11 @@ QVariant SubstitutionModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const Substitution &pair = m_table.row(index.row());
+    const bool missing = m_missing.contains(pair.path);
+    if (missing && role == PresenceCheck::MissingRole)
+        return true;
+    if (missing && role == Qt::ToolTipRole)
+        return missingFileText(pair.path);
     // A long path shows shortened in the middle; the whole of it as tooltip.
     if (role == Qt::ToolTipRole && index.column() == PathColumn && !pair.path.isEmpty())
         return pair.path;
@@ -219,6 +234,14 @@ void SubstitutionModel::appendToGrid(const Substitution &pair)
     beginInsertRows({}, rowCount(), rowCount());
     m_table.appendRow(pair);
     endInsertRows();
+}
+
+void SubstitutionModel::checkPresence()
+{
+    QStringList paths;
+    for (const Substitution &row : m_table.rows())
+        paths.append(row.path);
+    m_presence.start(paths);
 }
 
 void SubstitutionModel::replaceTable(const SubstitutionTable &table)

@@ -3,6 +3,7 @@
 #include "lookup/configfilestate.h"
 #include "lookup/filepicker.h"
 #include "lookup/listmerge.h"
+#include "lookup/presencecheck.h"
 #include "lookup/substitutiontable.h"
 
 #include <QAbstractTableModel>
@@ -35,6 +36,9 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // "файл не существует: PATH"
+    static QString missingFileText(const QString &path);
 
     // Why text cannot go into the column, or empty when it can.
     static QString refusal(int column, QStringView text);
@@ -70,6 +74,11 @@ public:
 
     void appendRow();
     void removePair(int row);
+
+    // Looks, off this thread, for paths whose file does not exist; their rows
+    // then show red with the reason as tooltip. A path edited later is judged
+    // by its new text, which is not marked.
+    void checkPresence();
     // Puts a path into a row; false (nothing changes) when the file cannot carry it.
     bool setPath(int row, const QString &path);
 
@@ -98,6 +107,8 @@ private:
     ConfigFileState m_file;
     // The pairs of the last load: the base of a merge.
     QList<listmerge::Entry> m_loadedPairs;
+    PresenceCheck m_presence { PresenceCheck::Kind::File };
+    QSet<QString> m_missing;
 };
 
 } // namespace lintaro

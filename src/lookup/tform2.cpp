@@ -131,6 +131,8 @@ void TForm2::showEvent(QShowEvent *event)
     }
     FormResize();
     dialogplacement::focusFirstControl(this);
+    // Once per opening, off this thread: a disconnected share can block for seconds.
+    m_folders.checkPresence();
 }
 
 void TForm2::hideEvent(QHideEvent *event)

@@ -175,6 +175,8 @@ void TForm3::showEvent(QShowEvent *event)
     }
     FormResize();
     dialogplacement::focusFirstControl(this);
+    // Once per opening, off this thread: a disconnected share can block for seconds.
+    m_substitutions.checkPresence();
 }
 
 void TForm3::hideEvent(QHideEvent *event)

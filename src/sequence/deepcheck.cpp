@@ -6,6 +6,7 @@
 #include "common/textfile.h"
 #include "lookup/clipresolver.h"
 #include "lookup/listingcache.h"
+#include "lookup/substitutionmodel.h"
 #include "schedule/rowuse.h"
 #include "schedule/scheduletable.h"
 #include "sequence/conversionrun.h"
@@ -13,6 +14,8 @@
 #include "sequence/mediaprobe.h"
 #include "sequence/outputnames.h"
 #include "sequence/probecache.h"
+
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -49,7 +52,9 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
     }
     // Resolved as the check run resolves: the code and the name trimmed.
     std::optional<QString> path;
-    if (const std::optional<QString> code = ClipResolver::clipCode(row.cell)) {
+    const std::optional<QString> code = ClipResolver::clipCode(row.cell);
+    const bool fromBrackets = code.has_value();
+    if (code) {
         const QString trimmed = textfile::trimmedControl(*code).toString();
         const QList<ClipResolver::Candidate> candidates = resolver.bracketCandidates(trimmed, &listings);
         path = ClipResolver::chooseCandidate(trimmed, candidates);
@@ -79,6 +84,13 @@ DeepCheckRow checkRow(const ScheduleTable &table, int r, const ClipResolver &res
         return row;
     }
     row.path = *path;
+    // A substitution's file gone is named as such, not by the probe's open failure.
+    if (!fromBrackets && !QFileInfo::exists(*path)) {
+        row.status = DeepCheckRow::Status::Unreadable;
+        row.absent = true;
+        row.reason = SubstitutionModel::missingFileText(*path);
+        return row;
+    }
     // The conversion writes the mapped path; one the format cannot carry
     // stops it as a bad file does.
     const QString mapped = target.pathMap.apply(*path);
@@ -280,6 +292,8 @@ QString deepCheckStatusText(const DeepCheckRow &row)
     case DeepCheckRow::Status::Ambiguous:
         return QStringLiteral("неоднозначен: ") + filesText(row.candidates.size());
     case DeepCheckRow::Status::Unreadable:
+        if (row.absent)
+            return row.reason;
         return (row.unwritable ? QStringLiteral("не запишется: ") : QStringLiteral("ошибка AVI: "))
             + row.reason;
     case DeepCheckRow::Status::Empty: return QStringLiteral("пустая ячейка");

@@ -40,6 +40,8 @@ struct DeepCheckRow
     bool asks = false;
     // Unreadable because the format cannot carry the (mapped) path.
     bool unwritable = false;
+    // Unreadable because the substitution's file does not exist.
+    bool absent = false;
 
     bool passedOver() const { return status >= Status::Empty; }
 };
@@ -96,7 +98,7 @@ QString timecode(quint64 frames, const MediaFacts &rate);
 QString timelineDuration(qint64 frames, const EditRate &rate);
 
 // "найден", "не найден", "не найден, спросит файл", "неоднозначен: 2 файла",
-// "ошибка AVI: ...", "не запишется: ...", "пустая ячейка", "скрыта", "не выбрана"
+// "ошибка AVI: ...", "не запишется: ...", "файл не существует: ...", "пустая ячейка", "скрыта", "не выбрана"
 QString deepCheckStatusText(const DeepCheckRow &row);
 
 // The report as the window shows it, a ';'-separated Windows-1251 table;

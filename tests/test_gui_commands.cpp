@@ -473,7 +473,12 @@ TEST_F(CommandsTest, DeepCheckReportsEveryRowAndLeadsBackToIt)
         test::readFile(saved).contains(test::cp1251(QStringLiteral("4;(AMB);неоднозначен: 2 файла;"))));
 
     // Widened for its columns (the long paths here), within the screen; "Обновить" checks again.
-    EXPECT_EQ(window->width(), window->screen()->availableGeometry().width() - 40);
+    int columns = 0;
+    for (int c = 0; c < rows->columnCount(); ++c)
+        columns += rows->columnWidth(c);
+    const int screenWidth = window->screen()->availableGeometry().width();
+    EXPECT_GE(window->width(), std::min(columns, screenWidth - 40));
+    EXPECT_LE(window->width(), screenWidth - 40);
     writeClip(QStringLiteral("Bad.avi"), { { "vids", 1, 25, 10 } });
     window->refreshButton()->click();
     EXPECT_EQ(rows->item(4, 2)->text(), QStringLiteral("найден"));

@@ -1,0 +1,323 @@
+#include "xmlscanner.h"
+
+namespace lintaro {
+
+namespace {
+
+bool isNameByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':'
+        || c == '-' || c == '.';
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\t';
+}
+
+bool isXmlChar(uint code)
+{
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
+        || (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+} // namespace
+
+XmlScanner::XmlScanner(QByteArrayView bytes)
+    : m_bytes(bytes)
+{
+    if (m_bytes.startsWith("\xEF\xBB\xBF"))
+        m_at = 3;
+    // A raw CR or a control character would need the normalisation we leave
+    // to QXmlStreamReader; so do other encodings and broken UTF-8.
+    for (const char c : m_bytes) {
+        if (uchar(c) < 0x20 && c != '\n' && c != '\t') {
+            fail();
+            return;
+        }
+    }
+    if (!m_bytes.isValidUtf8()) {
+        fail();
+        return;
+    }
+    if (m_bytes.sliced(m_at).startsWith("<?xml")) {
+        const qsizetype end = m_bytes.indexOf("?>", m_at);
+        if (end < 0) {
+            fail();
+            return;
+        }
+        const QByteArray prolog = m_bytes.sliced(m_at, end - m_at).toByteArray().toLower();
+        const qsizetype encoding = prolog.indexOf("encoding");
+        if (encoding >= 0 && !prolog.contains("utf-8")) {
+            fail();
+            return;
+        }
+    }
+}
+
+void XmlScanner::fail()
+{
+    m_failed = true;
+    m_token = Token::None;
+}
+
+QStringView XmlScanner::attribute(QLatin1StringView name) const
+{
+    for (int i = 0; i < m_attributeCount; ++i) {
+        if (m_attributes[size_t(i)].name == name)
+            return m_attributes[size_t(i)].value;
+    }
+    return {};
+}
+
+bool XmlScanner::decode(qsizetype from, qsizetype to, QString &out, bool attribute)
+{
+    const char *data = m_bytes.data();
+    bool plain = true;
+    for (qsizetype i = from; i < to; ++i) {
+        const char c = data[i];
+        if (c == '&' || uchar(c) >= 0x80)
+            plain = false;
+        if (attribute ? (c == '<' || c == '\n' || c == '\t')
+                      : c == '>' && i >= 2 && data[i - 1] == ']' && data[i - 2] == ']')
+            return false;
+    }
+    if (plain) {
+        out.resize(to - from);
+        QChar *o = out.data();
+        for (qsizetype i = from; i < to; ++i)
+            *o++ = QChar(uchar(data[i]));
+        return true;
+    }
+    out.clear();
+    qsizetype i = from;
+    while (i < to) {
+        qsizetype amp = i;
+        while (amp < to && data[amp] != '&')
+            ++amp;
+        out += QString::fromUtf8(data + i, amp - i);
+        if (amp == to)
+            break;
+        qsizetype semicolon = amp + 1;
+        while (semicolon < to && semicolon - amp < 12 && data[semicolon] != ';')
+            ++semicolon;
+        if (semicolon >= to || data[semicolon] != ';')
+            return false;
+        const QByteArrayView entity(data + amp + 1, semicolon - amp - 1);
+        if (entity == "amp")
+            out += u'&';
+        else if (entity == "lt")
+            out += u'<';
+        else if (entity == "gt")
+            out += u'>';
+        else if (entity == "quot")
+            out += u'"';
+        else if (entity == "apos")
+            out += u'\'';
+        else if (entity.startsWith('#') && entity.size() > 1) {
+            const bool hex = entity[1] == 'x';
+            const QByteArrayView digits = entity.sliced(hex ? 2 : 1);
+            bool ok = false;
+            const uint code = digits.isEmpty() || digits[0] == '+' || digits[0] == '-'
+                ? 0
+                : QByteArray(digits.data(), digits.size()).toUInt(&ok, hex ? 16 : 10);
+            if (!ok || !isXmlChar(code))
+                return false;
+            out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+        } else {
+            return false; // an entity only a DOCTYPE could define
+        }
+        i = semicolon + 1;
+    }
+    return true;
+}
+
+bool XmlScanner::scanTag()
+{
+    const char *data = m_bytes.data();
+    const qsizetype size = m_bytes.size();
+    qsizetype at = m_at + 1;
+    const qsizetype nameStart = at;
+    while (at < size && isNameByte(data[at]))
+        ++at;
+    if (at == nameStart || (data[nameStart] >= '0' && data[nameStart] <= '9') || data[nameStart] == '-'
+        || data[nameStart] == '.')
+        return false;
+    const QByteArrayView qualified(data + nameStart, at - nameStart);
+    const qsizetype colon = qualified.lastIndexOf(':');
+    m_name.resize(qualified.size() - colon - 1);
+    for (qsizetype i = colon + 1; i < qualified.size(); ++i)
+        m_name[i - colon - 1] = QChar(uchar(qualified[i]));
+    m_attributeCount = 0;
+    while (true) {
+        const qsizetype before = at;
+        while (at < size && isSpace(data[at]))
+            ++at;
+        if (at >= size)
+            return false;
+        if (data[at] == '>') {
+            ++at;
+            break;
+        }
+        if (data[at] == '/') {
+            if (at + 1 >= size || data[at + 1] != '>')
+                return false;
+            at += 2;
+            m_pendingEnd = true;
+            break;
+        }
+        if (at == before)
+            return false; // attributes are set apart by blanks
+        const qsizetype attributeStart = at;
+        while (at < size && isNameByte(data[at]))
+            ++at;
+        const QByteArrayView attributeName(data + attributeStart, at - attributeStart);
+        while (at < size && isSpace(data[at]))
+            ++at;
+        if (attributeName.isEmpty() || at >= size || data[at] != '=')
+            return false;
+        ++at;
+        while (at < size && isSpace(data[at]))
+            ++at;
+        if (at >= size || (data[at] != '"' && data[at] != '\''))
+            return false;
+        const char quote = data[at++];
+        const qsizetype valueStart = at;
+        while (at < size && data[at] != quote)
+            ++at;
+        if (at >= size)
+            return false;
+        ++at;
+        if (attributeName == "xmlns" || attributeName.startsWith("xmlns:"))
+            continue;
+        if (size_t(m_attributeCount) == m_attributes.size())
+            m_attributes.emplace_back();
+        Attribute &attribute = m_attributes[size_t(m_attributeCount++)];
+        const qsizetype localStart = attributeName.lastIndexOf(':') + 1;
+        attribute.name.resize(attributeName.size() - localStart);
+        for (qsizetype i = localStart; i < attributeName.size(); ++i)
+            attribute.name[i - localStart] = QChar(uchar(attributeName[i]));
+        if (!decode(valueStart, at - 1, attribute.value, true))
+            return false;
+    }
+    m_open.push_back(qualified);
+    m_at = at;
+    m_token = Token::Start;
+    return true;
+}
+
+void XmlScanner::readNext()
+{
+    if (atEnd())
+        return;
+    if (m_pendingEnd) {
+        m_pendingEnd = false;
+        m_open.pop_back();
+        m_token = Token::End;
+        return;
+    }
+    const char *data = m_bytes.data();
+    const qsizetype size = m_bytes.size();
+    while (true) {
+        if (m_at >= size) {
+            if (!m_open.empty())
+                return fail();
+            m_done = true;
+            m_token = Token::None;
+            return;
+        }
+        if (data[m_at] != '<') {
+            const qsizetype end = m_bytes.indexOf('<', m_at);
+            const qsizetype to = end < 0 ? size : end;
+            if (m_open.empty()) {
+                for (qsizetype i = m_at; i < to; ++i) {
+                    if (!isSpace(data[i]))
+                        return fail(); // text outside the root
+                }
+                m_at = to;
+                continue;
+            }
+            if (!decode(m_at, to, m_text, false))
+                return fail();
+            m_at = to;
+            m_token = Token::Text;
+            return;
+        }
+        const QByteArrayView rest = m_bytes.sliced(m_at);
+        if (rest.startsWith("<?")) {
+            const qsizetype end = m_bytes.indexOf("?>", m_at);
+            if (end < 0)
+                return fail();
+            m_at = end + 2;
+        } else if (rest.startsWith("<!--")) {
+            const qsizetype end = m_bytes.indexOf("-->", m_at + 4);
+            if (end < 0)
+                return fail();
+            m_at = end + 3;
+        } else if (rest.startsWith("<![CDATA[")) {
+            const qsizetype end = m_bytes.indexOf("]]>", m_at + 9);
+            if (end < 0 || m_open.empty())
+                return fail();
+            m_text = QString::fromUtf8(data + m_at + 9, end - m_at - 9);
+            m_at = end + 3;
+            m_token = Token::Text;
+            return;
+        } else if (rest.startsWith("<!")) {
+            return fail(); // a DOCTYPE may define entities
+        } else if (rest.startsWith("</")) {
+            qsizetype at = m_at + 2;
+            while (at < size && isNameByte(data[at]))
+                ++at;
+            const QByteArrayView qualified(data + m_at + 2, at - m_at - 2);
+            while (at < size && isSpace(data[at]))
+                ++at;
+            if (at >= size || data[at] != '>' || m_open.empty() || m_open.back() != qualified)
+                return fail();
+            m_open.pop_back();
+            const qsizetype colon = qualified.lastIndexOf(':');
+            m_name.resize(qualified.size() - colon - 1);
+            for (qsizetype i = colon + 1; i < qualified.size(); ++i)
+                m_name[i - colon - 1] = QChar(uchar(qualified[i]));
+            m_at = at + 1;
+            m_token = Token::End;
+            return;
+        } else {
+            if (m_open.empty() && m_seenRoot)
+                return fail(); // a second root
+            if (!scanTag())
+                return fail();
+            m_seenRoot = true;
+            return;
+        }
+    }
+}
+
+QString XmlScanner::readElementText(ReadElementTextBehaviour behaviour)
+{
+    QString result;
+    int depth = 1;
+    while (!atEnd()) {
+        readNext();
+        if (isCharacters() && (depth == 1 || behaviour == IncludeChildElements))
+            result += m_text;
+        else if (isStartElement())
+            ++depth;
+        else if (isEndElement() && --depth == 0)
+            break;
+    }
+    return result;
+}
+
+void XmlScanner::skipCurrentElement()
+{
+    int depth = 1;
+    while (!atEnd()) {
+        readNext();
+        if (isStartElement())
+            ++depth;
+        else if (isEndElement() && --depth == 0)
+            break;
+    }
+}
+
+} // namespace lintaro

@@ -4,6 +4,8 @@
 #include "schedule/scheduleimport.h"
 #include "schedule/schedulemodel.h"
 #include "schedule/workbook.h"
+#include "schedule/xmlscanner.h"
+#include "schedule/ziparchive.h"
 #include "settings/settingsstore.h"
 #include "settings/storedlist.h"
 #include "support/fixtures.h"
@@ -13,6 +15,7 @@
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 using namespace lintaro;
 
@@ -357,6 +360,86 @@ QString workbookPath(const char *name)
 }
 
 } // namespace
+
+// Walks both readers element by element: the same names, the same text in
+// between, every attribute QXmlStreamReader sees with the same value. Empty
+// when they agree.
+QString scannerDisagreement(const QByteArray &xmlBytes)
+{
+    QXmlStreamReader xml(xmlBytes);
+    XmlScanner fast(xmlBytes);
+    while (true) {
+        QString text, fastText;
+        while (!xml.atEnd() && (xml.readNext(), !xml.isStartElement() && !xml.isEndElement())) {
+            if (xml.isCharacters())
+                text += xml.text();
+        }
+        while (!fast.atEnd() && (fast.readNext(), !fast.isStartElement() && !fast.isEndElement())) {
+            if (fast.isCharacters())
+                fastText += fast.text();
+        }
+        if (fast.hasError())
+            return QStringLiteral("scanner gave up");
+        if (xml.hasError() || xml.atEnd() || fast.atEnd())
+            return xml.atEnd() && fast.atEnd() && !xml.hasError() ? QString() : QStringLiteral("ends differ");
+        if (text != fastText || xml.name() != fast.name() || xml.isStartElement() != fast.isStartElement())
+            return xml.name().toString() + u' ' + text + QStringLiteral(" / ") + fast.name().toString() + u' '
+                + fastText;
+        for (const QXmlStreamAttribute &a : xml.attributes()) {
+            if (fast.attribute(QLatin1StringView(a.name().toLatin1())) != a.value())
+                return a.name().toString();
+        }
+    }
+}
+
+TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
+{
+    // The real workbooks: every XML part is read by the scanner, none left to the slow path.
+    for (const char *file : { "planning.xlsx", "calc.xlsx", "single.xlsx", "calc.ods" }) {
+        const QByteArray bytes = test::readFile(workbookPath(file));
+        const ZipArchive archive(bytes);
+        ASSERT_GT(archive.names().size(), 3);
+        for (const QString &part : archive.names()) {
+            if (part.endsWith(QStringLiteral(".xml")) || part.endsWith(QStringLiteral(".rels")))
+                EXPECT_EQ(scannerDisagreement(archive.read(part)), QString())
+                    << file << ' ' << qPrintable(part);
+        }
+    }
+    // What sheets may hold, and what only QXmlStreamReader reads exactly (the scanner gives up).
+    const struct
+    {
+        const char *xml;
+        bool scanned;
+    } cases[] = {
+        { "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?><a xmlns:x='u' x:r='A1' t = \"s\"><!-- c "
+          "--><v>1</v><e/>"
+          "<t xml:space='preserve'> &amp;&lt;&gt;&quot;&apos;&#1071;&#x1F600;<![CDATA[<b>&amp;]]> "
+          "ё\n</t></a>",
+            true },
+        { "<x:a xmlns:x='u'><x:b>т</x:b></x:a>", true },
+        { "<?xml version='1.0' encoding='windows-1251'?><a/>", false },
+        { "<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", false },
+        { "<a>&nbsp;</a>", false },
+        { "<a>&#0;</a>", false },
+        { "<a>\r\n</a>", false },
+        { "<a v='1\n2'/>", false },
+        { "<a><b></a></b>", false },
+        { "<a>", false },
+        { "<a x='1'y='2'/>", false },
+        { "<a/><b/>", false },
+        { "<a>\xC3</a>", false },
+        { "<a>]]></a>", false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.xml);
+        XmlScanner fast { QByteArrayView(c.xml) };
+        while (!fast.atEnd())
+            fast.readNext();
+        EXPECT_EQ(!fast.hasError(), c.scanned);
+        if (c.scanned)
+            EXPECT_EQ(scannerDisagreement(c.xml), QString());
+    }
+}
 
 // The corrupted copies of a real workbook the refusals are tried on.
 QByteArray patched(QByteArray bytes, const char *part, int offset, quint32 value)

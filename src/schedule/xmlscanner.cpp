@@ -30,11 +30,12 @@ XmlScanner::XmlScanner(QByteArrayView bytes)
         m_at = 3;
     // A raw CR or a control character would need the normalisation we leave
     // to QXmlStreamReader; so do other encodings and broken UTF-8.
-    for (const char c : m_bytes) {
-        if (uchar(c) < 0x20 && c != '\n' && c != '\t') {
-            fail();
-            return;
-        }
+    bool control = false;
+    for (const char c : m_bytes) // without a branch, so the loop is vectorised
+        control |= uchar(c) < 0x20 && c != '\n' && c != '\t';
+    if (control) {
+        fail();
+        return;
     }
     if (!m_bytes.isValidUtf8()) {
         fail();
@@ -243,8 +244,17 @@ void XmlScanner::readNext()
             m_token = Token::Text;
             return;
         }
+        const char second = m_at + 1 < size ? data[m_at + 1] : '\0';
+        if (second != '?' && second != '!' && second != '/') {
+            if (m_open.empty() && m_seenRoot)
+                return fail(); // a second root
+            if (!scanTag())
+                return fail();
+            m_seenRoot = true;
+            return;
+        }
         const QByteArrayView rest = m_bytes.sliced(m_at);
-        if (rest.startsWith("<?")) {
+        if (second == '?') {
             const qsizetype end = m_bytes.indexOf("?>", m_at);
             if (end < 0)
                 return fail();
@@ -264,7 +274,7 @@ void XmlScanner::readNext()
             return;
         } else if (rest.startsWith("<!")) {
             return fail(); // a DOCTYPE may define entities
-        } else if (rest.startsWith("</")) {
+        } else {
             qsizetype at = m_at + 2;
             while (at < size && isNameByte(data[at]))
                 ++at;
@@ -280,13 +290,6 @@ void XmlScanner::readNext()
                 m_name[i - colon - 1] = QChar(uchar(qualified[i]));
             m_at = at + 1;
             m_token = Token::End;
-            return;
-        } else {
-            if (m_open.empty() && m_seenRoot)
-                return fail(); // a second root
-            if (!scanTag())
-                return fail();
-            m_seenRoot = true;
             return;
         }
     }

@@ -6,10 +6,22 @@ namespace lintaro {
 
 namespace {
 
+// Bytes of an ASCII name, looked up rather than compared: names are most of a sheet.
+struct NameBytes
+{
+    bool table[256] = {};
+    constexpr NameBytes()
+    {
+        for (int c = 0; c < 256; ++c)
+            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+                || c == ':' || c == '-' || c == '.';
+    }
+};
+constexpr NameBytes kNameBytes;
+
 bool isNameByte(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':'
-        || c == '-' || c == '.';
+    return kNameBytes.table[uchar(c)];
 }
 
 bool isSpace(char c)
@@ -21,6 +33,18 @@ bool isXmlChar(uint code)
 {
     return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
         || (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+// The local name of an ASCII qualified name, into a buffer kept between tags.
+void setLocalName(QString &out, QByteArrayView qualified)
+{
+    qsizetype start = qualified.size();
+    while (start > 0 && qualified[start - 1] != ':')
+        --start;
+    out.resize(qualified.size() - start);
+    QChar *o = out.data();
+    for (qsizetype i = start; i < qualified.size(); ++i)
+        *o++ = QChar(uchar(qualified[i]));
 }
 
 } // namespace
@@ -164,10 +188,7 @@ bool XmlScanner::scanTag()
         || data[nameStart] == '.')
         return false;
     const QByteArrayView qualified(data + nameStart, at - nameStart);
-    const qsizetype colon = qualified.lastIndexOf(':');
-    m_name.resize(qualified.size() - colon - 1);
-    for (qsizetype i = colon + 1; i < qualified.size(); ++i)
-        m_name[i - colon - 1] = QChar(uchar(qualified[i]));
+    setLocalName(m_name, qualified);
     m_attributeCount = 0;
     while (true) {
         const qsizetype before = at;
@@ -203,21 +224,17 @@ bool XmlScanner::scanTag()
             return false;
         const char quote = data[at++];
         const qsizetype valueStart = at;
-        while (at < size && data[at] != quote)
-            ++at;
-        if (at >= size)
+        const void *close = std::memchr(data + at, quote, size_t(size - at));
+        if (!close)
             return false;
-        ++at;
+        at = static_cast<const char *>(close) - data + 1;
         if (attributeName.size() >= 5 && attributeName[0] == 'x' && attributeName.first(5) == "xmlns"
             && (attributeName.size() == 5 || attributeName[5] == ':'))
             continue;
         if (size_t(m_attributeCount) == m_attributes.size())
             m_attributes.emplace_back();
         Attribute &attribute = m_attributes[size_t(m_attributeCount++)];
-        const qsizetype localStart = attributeName.lastIndexOf(':') + 1;
-        attribute.name.resize(attributeName.size() - localStart);
-        for (qsizetype i = localStart; i < attributeName.size(); ++i)
-            attribute.name[i - localStart] = QChar(uchar(attributeName[i]));
+        setLocalName(attribute.name, attributeName);
         if (!decode(valueStart, at - 1, attribute.value, true))
             return false;
     }
@@ -307,10 +324,7 @@ void XmlScanner::readNext()
             if (at >= size || data[at] != '>' || m_open.empty() || m_open.back() != qualified)
                 return fail();
             m_open.pop_back();
-            const qsizetype colon = qualified.lastIndexOf(':');
-            m_name.resize(qualified.size() - colon - 1);
-            for (qsizetype i = colon + 1; i < qualified.size(); ++i)
-                m_name[i - colon - 1] = QChar(uchar(qualified[i]));
+            setLocalName(m_name, qualified);
             m_at = at + 1;
             m_token = Token::End;
             return;

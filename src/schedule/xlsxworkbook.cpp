@@ -130,11 +130,22 @@ QString unescaped(const QString &text)
     return out;
 }
 
-// The text of a string item (<si>, <is>): every <t> of it, runs included,
-// phonetic hints left out.
-template <class Xml> QString stringItem(Xml &xml)
+void appendElementText(
+    QXmlStreamReader &xml, QString &out, QXmlStreamReader::ReadElementTextBehaviour behaviour)
 {
-    QString text;
+    out += xml.readElementText(behaviour);
+}
+
+void appendElementText(XmlScanner &xml, QString &out, XmlScanner::ReadElementTextBehaviour behaviour)
+{
+    xml.appendElementText(out, behaviour);
+}
+
+// The text of a string item (<si>, <is>), appended to `out`: every <t> of
+// it, runs included, phonetic hints left out.
+template <class Xml> void appendStringItem(Xml &xml, QString &out)
+{
+    const qsizetype start = out.size();
     int depth = 1;
     bool phonetic = false;
     while (depth > 0 && !xml.atEnd()) {
@@ -144,7 +155,7 @@ template <class Xml> QString stringItem(Xml &xml)
             if (xml.name() == u"rPh")
                 phonetic = true;
             else if (xml.name() == u"t" && !phonetic) {
-                text += xml.readElementText(Xml::IncludeChildElements);
+                appendElementText(xml, out, Xml::IncludeChildElements);
                 --depth; // read up to its end
             }
         } else if (xml.isEndElement()) {
@@ -153,7 +164,11 @@ template <class Xml> QString stringItem(Xml &xml)
                 phonetic = false;
         }
     }
-    return unescaped(text);
+    if (QStringView(out).sliced(start).contains(u"_x")) {
+        const QString item = unescaped(out.mid(start));
+        out.truncate(start);
+        out += item;
+    }
 }
 
 } // namespace
@@ -208,7 +223,7 @@ template <class Xml> void XlsxWorkbook::sharedStrings(Xml &xml)
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == u"si") {
-            m_sharedText += stringItem(xml);
+            appendStringItem(xml, m_sharedText);
             m_sharedEnds.push_back(m_sharedText.size());
         }
     }
@@ -266,6 +281,7 @@ void XlsxWorkbook::readStyles(const QString &part)
 
 template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) const
 {
+    QString value;
     int row = -1;
     int column = -1;
     while (!xml.atEnd()) {
@@ -302,7 +318,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
             else if (type == u"d")
                 kind = Date;
             const int style = attribute(xml, QLatin1StringView("s")).toInt();
-            QString value;
+            value.truncate(0); // its room is kept from cell to cell
             QString inlineText;
             bool hasValue = false;
             bool hasFormula = false;
@@ -313,14 +329,16 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
                 if (!xml.isStartElement())
                     continue;
                 if (xml.name() == u"v") {
-                    value = xml.readElementText(Xml::SkipChildElements);
+                    value.truncate(0);
+                    appendElementText(xml, value, Xml::SkipChildElements);
                     hasValue = !value.isEmpty(); // some writers leave an empty result
 
                 } else if (xml.name() == u"f") {
                     hasFormula = true;
                     xml.skipCurrentElement();
                 } else if (xml.name() == u"is") {
-                    inlineText = stringItem(xml);
+                    inlineText.clear();
+                    appendStringItem(xml, inlineText);
                     hasValue = true;
                 }
             }

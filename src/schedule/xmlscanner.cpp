@@ -335,17 +335,22 @@ void XmlScanner::readNext()
 QString XmlScanner::readElementText(ReadElementTextBehaviour behaviour)
 {
     QString result;
+    appendElementText(result, behaviour);
+    return result;
+}
+
+void XmlScanner::appendElementText(QString &out, ReadElementTextBehaviour behaviour)
+{
     int depth = 1;
     while (!atEnd()) {
         readNext();
         if (isCharacters() && (depth == 1 || behaviour == IncludeChildElements))
-            result += m_text;
+            out += m_text;
         else if (isStartElement())
             ++depth;
         else if (isEndElement() && --depth == 0)
             break;
     }
-    return result;
 }
 
 void XmlScanner::skipCurrentElement()

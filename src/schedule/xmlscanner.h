@@ -32,6 +32,8 @@ public:
     // By local name; valid until the next readNext().
     QStringView attribute(QLatin1StringView name) const;
     QString readElementText(ReadElementTextBehaviour behaviour);
+    // The same, appended to `out`: no string of its own for each element.
+    void appendElementText(QString &out, ReadElementTextBehaviour behaviour);
     void skipCurrentElement();
 
 private:

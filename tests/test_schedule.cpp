@@ -421,6 +421,8 @@ TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
         { "<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", false },
         { "<a>&nbsp;</a>", false },
         { "<a>&#0;</a>", false },
+        { "<a>&#x0x41;</a>", false },
+        { "<a>&#65 ;</a>", false },
         { "<a>\r\n</a>", false },
         { "<a v='1\n2'/>", false },
         { "<a><b></a></b>", false },

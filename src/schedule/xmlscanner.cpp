@@ -161,10 +161,13 @@ bool XmlScanner::decode(qsizetype from, qsizetype to, QString &out, bool attribu
         else if (entity.startsWith('#') && entity.size() > 1) {
             const bool hex = entity[1] == 'x';
             const QByteArrayView digits = entity.sliced(hex ? 2 : 1);
-            bool ok = false;
-            const uint code = digits.isEmpty() || digits[0] == '+' || digits[0] == '-'
-                ? 0
-                : QByteArray(digits.data(), digits.size()).toUInt(&ok, hex ? 16 : 10);
+            // Digits only: no sign, blank or "0x" that a number parser would let by.
+            bool ok = !digits.isEmpty();
+            for (const char d : digits)
+                ok = ok
+                    && ((d >= '0' && d <= '9')
+                        || (hex && ((d >= 'a' && d <= 'f') || (d >= 'A' && d <= 'F'))));
+            const uint code = ok ? QByteArray(digits.data(), digits.size()).toUInt(&ok, hex ? 16 : 10) : 0;
             if (!ok || !isXmlChar(code))
                 return false;
             out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);

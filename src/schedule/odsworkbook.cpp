@@ -3,10 +3,11 @@
 #include "common/failure.h"
 #include "numberformat.h"
 #include "sheetgrid.h"
+#include "xmlscanner.h"
 #include "ziparchive.h"
 
-#include <QSet>
 #include <QBuffer>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -28,8 +29,13 @@ QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
     return {};
 }
 
+QStringView attribute(const XmlScanner &xml, QLatin1StringView name)
+{
+    return xml.attribute(name);
+}
+
 // A repeat or span count, at least 1 and never past the sheet's edge.
-int count(const QXmlStreamReader &xml, QLatin1StringView name, int limit)
+template <class Xml> int count(const Xml &xml, QLatin1StringView name, int limit)
 {
     bool ok = false;
     const qint64 value = attribute(xml, name).toLongLong(&ok);
@@ -44,7 +50,7 @@ int count(const QXmlStreamReader &xml, QLatin1StringView name, int limit)
 
 // The text of the element being read, to its end: paragraphs on lines of
 // their own, spaces and breaks as written, notes left out.
-void collectText(QXmlStreamReader &xml, QString &text, qint64 &budget, bool inParagraph = false)
+template <class Xml> void collectText(Xml &xml, QString &text, qint64 &budget, bool inParagraph = false)
 {
     while (!xml.atEnd()) {
         xml.readNext();
@@ -78,7 +84,7 @@ void collectText(QXmlStreamReader &xml, QString &text, qint64 &budget, bool inPa
 }
 
 // The rows of the table element being read, to its end.
-void readRows(QXmlStreamReader &xml, SheetGrid &grid)
+template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
 {
     int row = 0;
     int depth = 1;
@@ -126,13 +132,13 @@ void readRows(QXmlStreamReader &xml, SheetGrid &grid)
             const int columnSpan
                 = count(xml, QLatin1StringView("number-columns-spanned"), SheetGrid::kMaxColumns);
             const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
-            const QStringView value = attribute(xml, QLatin1StringView("value"));
+            // Parsed now: the attribute's text lasts only to the next token.
+            bool ok = false;
+            const double number = attribute(xml, QLatin1StringView("value")).toDouble(&ok);
             QString text;
             qint64 budget = SheetGrid::kMaxCharacters;
             collectText(xml, text, budget);
             if (text.isEmpty() && !covered) {
-                bool ok = false;
-                const double number = value.toDouble(&ok);
                 text = !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
             }
             if (!text.isEmpty() && column < SheetGrid::kMaxColumns) {
@@ -165,12 +171,33 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
     if (!m_archive->contains(kContent))
         throw Failure(QStringLiteral("Книга повреждена: нет части content.xml"));
 
-    // Read through a device, the reader decodes piece by piece instead of
-    // holding the whole part again as UTF-16.
-    QByteArray data = m_archive->read(kContent);
-    QBuffer device(&data);
+    const QByteArray data = m_archive->read(kContent);
+    {
+        XmlScanner fast(data);
+        readContent(fast);
+        if (!fast.hasError()) {
+            if (m_sheets.isEmpty())
+                throw Failure(QStringLiteral("В книге нет ни одного листа"));
+            return;
+        }
+    }
+    // What the fast scanner leaves alone: read through a device, the reader
+    // decodes piece by piece instead of holding the whole part again as UTF-16.
+    m_sheets.clear();
+    m_tables.clear();
+    QBuffer device;
+    device.setData(data);
     device.open(QIODevice::ReadOnly);
     QXmlStreamReader xml(&device);
+    readContent(xml);
+    if (xml.hasError())
+        damaged(xml);
+    if (m_sheets.isEmpty())
+        throw Failure(QStringLiteral("В книге нет ни одного листа"));
+}
+
+template <class Xml> void OdsWorkbook::readContent(Xml &xml)
+{
     QSet<QString> hiddenStyles;
     QString style;
     while (!xml.atEnd()) {
@@ -194,10 +221,6 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
             m_tables.push_back(grid.toTable());
         }
     }
-    if (xml.hasError())
-        damaged(xml);
-    if (m_sheets.isEmpty())
-        throw Failure(QStringLiteral("В книге нет ни одного листа"));
 }
 
 ScheduleTable OdsWorkbook::readSheet(int index) const

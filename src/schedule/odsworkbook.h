@@ -18,6 +18,8 @@ public:
     ScheduleTable readSheet(int index) const override;
 
 private:
+    template <class Xml> void readContent(Xml &xml);
+
     QByteArray m_bytes; // the archive reads from these
     std::shared_ptr<ZipArchive> m_archive;
     mutable std::vector<ScheduleTable> m_tables; // each handed out once

@@ -22,7 +22,7 @@ void SheetGrid::count(qsizetype characters)
         throw Failure(QStringLiteral("Лист слишком велик: в расписании не бывает столько ячеек"));
 }
 
-void SheetGrid::place(Row &row, int column, const QString &text)
+void SheetGrid::place(Row &row, int column, QStringView text)
 {
     row.bounds.resize(size_t(column) + 1, quint32(row.text.size()));
     row.text += text;
@@ -30,12 +30,18 @@ void SheetGrid::place(Row &row, int column, const QString &text)
     row.lastColumn = column;
 }
 
-void SheetGrid::setCell(int column, int row, const QString &text)
+void SheetGrid::setCell(int column, int row, QStringView given)
 {
-    if (text.isEmpty() || row < 0 || column < 0 || row >= kMaxRows || column >= kMaxColumns)
+    if (given.isEmpty() || row < 0 || column < 0 || row >= kMaxRows || column >= kMaxColumns)
         return;
-    count(text.size());
-    const QString shown = shownText(text);
+    count(given.size());
+    // Most cells hold nothing to change: those are not copied.
+    QString changed;
+    const bool plain = std::none_of(
+        given.begin(), given.end(), [](QChar c) { return c == u'"' || c == u'\r' || c == u'\n'; });
+    if (!plain)
+        changed = shownText(given.toString());
+    const QStringView shown = plain ? given : QStringView(changed);
     if (m_rows.empty() || m_rows.back().index < row) {
         m_rows.emplace_back();
         m_rows.back().index = row;
@@ -44,7 +50,7 @@ void SheetGrid::setCell(int column, int row, const QString &text)
     if (last.index == row && last.lastColumn < column)
         place(last, column, shown);
     else
-        m_late.push_back({ column, row, shown });
+        m_late.push_back({ column, row, shown.toString() });
 }
 
 void SheetGrid::addMerge(int firstColumn, int firstRow, int lastColumn, int lastRow)

@@ -23,7 +23,7 @@ public:
 
     // Row and column from 0. An empty text is no cell. Line breaks become
     // blanks and quotes are dropped, as for exported text.
-    void setCell(int column, int row, const QString &text);
+    void setCell(int column, int row, QStringView text);
     void setRowsHidden(int firstRow, int count) { m_hiddenRows.emplace_back(firstRow, count); }
     // A merged area: its first cell's text goes down the first column.
     void addMerge(int firstColumn, int firstRow, int lastColumn, int lastRow);
@@ -52,7 +52,7 @@ private:
         QString text;
     };
     void count(qsizetype characters);
-    void place(Row &row, int column, const QString &text);
+    void place(Row &row, int column, QStringView text);
 
     std::vector<Row> m_rows; // ascending
     std::vector<Cell> m_late;

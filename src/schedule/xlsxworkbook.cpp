@@ -3,6 +3,7 @@
 #include "common/failure.h"
 #include "numberformat.h"
 #include "sheetgrid.h"
+#include "xmlscanner.h"
 #include "ziparchive.h"
 
 #include <QBuffer>
@@ -22,6 +23,11 @@ QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
             return a.value();
     }
     return {};
+}
+
+QStringView attribute(const XmlScanner &xml, QLatin1StringView name)
+{
+    return xml.attribute(name);
 }
 
 bool isTrue(QStringView value)
@@ -124,11 +130,22 @@ QString unescaped(const QString &text)
     return out;
 }
 
-// The text of a string item (<si>, <is>): every <t> of it, runs included,
-// phonetic hints left out.
-QString stringItem(QXmlStreamReader &xml)
+void appendElementText(
+    QXmlStreamReader &xml, QString &out, QXmlStreamReader::ReadElementTextBehaviour behaviour)
 {
-    QString text;
+    out += xml.readElementText(behaviour);
+}
+
+void appendElementText(XmlScanner &xml, QString &out, XmlScanner::ReadElementTextBehaviour behaviour)
+{
+    xml.appendElementText(out, behaviour);
+}
+
+// The text of a string item (<si>, <is>), appended to `out`: every <t> of
+// it, runs included, phonetic hints left out.
+template <class Xml> void appendStringItem(Xml &xml, QString &out)
+{
+    const qsizetype start = out.size();
     int depth = 1;
     bool phonetic = false;
     while (depth > 0 && !xml.atEnd()) {
@@ -138,7 +155,7 @@ QString stringItem(QXmlStreamReader &xml)
             if (xml.name() == u"rPh")
                 phonetic = true;
             else if (xml.name() == u"t" && !phonetic) {
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                appendElementText(xml, out, Xml::IncludeChildElements);
                 --depth; // read up to its end
             }
         } else if (xml.isEndElement()) {
@@ -147,7 +164,11 @@ QString stringItem(QXmlStreamReader &xml)
                 phonetic = false;
         }
     }
-    return unescaped(text);
+    if (QStringView(out).sliced(start).contains(u"_x")) {
+        const QString item = unescaped(out.mid(start));
+        out.truncate(start);
+        out += item;
+    }
 }
 
 } // namespace
@@ -197,25 +218,37 @@ XlsxWorkbook::XlsxWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive
         readStyles(styles);
 }
 
-void XlsxWorkbook::readSharedStrings(const QString &part)
+template <class Xml> void XlsxWorkbook::sharedStrings(Xml &xml)
 {
-    // Read through a device, the reader decodes piece by piece instead of
-    // holding the whole part again as UTF-16.
-    QByteArray data = m_archive->read(part);
-    QBuffer device(&data);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&device);
-    qint64 characters = 0;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == u"si") {
-            m_sharedStrings.append(stringItem(xml));
-            characters += m_sharedStrings.back().size();
+            appendStringItem(xml, m_sharedText);
+            m_sharedEnds.push_back(m_sharedText.size());
         }
     }
+}
+
+void XlsxWorkbook::readSharedStrings(const QString &part)
+{
+    const QByteArray data = m_archive->read(part);
+    {
+        XmlScanner fast(data);
+        sharedStrings(fast);
+        if (!fast.hasError())
+            return;
+    }
+    // What the fast scanner leaves alone: read through a device, the reader
+    // decodes piece by piece instead of holding the whole part again as UTF-16.
+    m_sharedText.clear();
+    m_sharedEnds.clear();
+    QBuffer device;
+    device.setData(data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    sharedStrings(xml);
     if (xml.hasError())
         damaged(part, xml);
-    Q_UNUSED(characters); // bounded by the part's size
 }
 
 void XlsxWorkbook::readStyles(const QString &part)
@@ -246,16 +279,9 @@ void XlsxWorkbook::readStyles(const QString &part)
         m_styleFormats.push_back(codes.contains(id) ? codes.value(id) : numberformat::builtinCode(id));
 }
 
-ScheduleTable XlsxWorkbook::readSheet(int index) const
+template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) const
 {
-    const QString part = m_sheetParts.value(index);
-    // Read through a device, the reader decodes piece by piece instead of
-    // holding the whole part again as UTF-16.
-    QByteArray data = m_archive->read(part);
-    QBuffer device(&data);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&device);
-    SheetGrid grid;
+    QString value;
     int row = -1;
     int column = -1;
     while (!xml.atEnd()) {
@@ -278,9 +304,21 @@ ScheduleTable XlsxWorkbook::readSheet(int index) const
             if (!ref.isEmpty() && !parseReference(ref, c, r))
                 continue;
             column = c;
-            const QString type = attribute(xml, QLatin1StringView("t")).toString();
+            // Kept as a kind: the attribute's text lasts only to the next token.
+            enum { Number, Shared, Inline, Text, Boolean, Date } kind = Number;
+            const QStringView type = attribute(xml, QLatin1StringView("t"));
+            if (type == u"s")
+                kind = Shared;
+            else if (type == u"inlineStr")
+                kind = Inline;
+            else if (type == u"str" || type == u"e")
+                kind = Text;
+            else if (type == u"b")
+                kind = Boolean;
+            else if (type == u"d")
+                kind = Date;
             const int style = attribute(xml, QLatin1StringView("s")).toInt();
-            QString value;
+            value.truncate(0); // its room is kept from cell to cell
             QString inlineText;
             bool hasValue = false;
             bool hasFormula = false;
@@ -291,14 +329,16 @@ ScheduleTable XlsxWorkbook::readSheet(int index) const
                 if (!xml.isStartElement())
                     continue;
                 if (xml.name() == u"v") {
-                    value = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                    value.truncate(0);
+                    appendElementText(xml, value, Xml::SkipChildElements);
                     hasValue = !value.isEmpty(); // some writers leave an empty result
 
                 } else if (xml.name() == u"f") {
                     hasFormula = true;
                     xml.skipCurrentElement();
                 } else if (xml.name() == u"is") {
-                    inlineText = stringItem(xml);
+                    inlineText.clear();
+                    appendStringItem(xml, inlineText);
                     hasValue = true;
                 }
             }
@@ -306,21 +346,25 @@ ScheduleTable XlsxWorkbook::readSheet(int index) const
             if (!hasValue) {
                 if (hasFormula)
                     grid.countFormulaWithoutValue();
-            } else if (type == u"s") {
+            } else if (kind == Shared) {
                 bool ok = false;
                 const int at = value.trimmed().toInt(&ok);
-                if (ok && at >= 0 && at < m_sharedStrings.size())
-                    text = m_sharedStrings[at];
-            } else if (type == u"inlineStr") {
+                if (ok && at >= 0 && size_t(at) < m_sharedEnds.size()) {
+                    const qsizetype from = at == 0 ? 0 : m_sharedEnds[size_t(at) - 1];
+                    grid.setCell(
+                        c, r, QStringView(m_sharedText).sliced(from, m_sharedEnds[size_t(at)] - from));
+                    continue;
+                }
+            } else if (kind == Inline) {
                 text = inlineText;
-            } else if (type == u"str" || type == u"e") {
+            } else if (kind == Text) {
                 text = value;
-            } else if (type == u"b") {
+            } else if (kind == Boolean) {
                 text = value.trimmed() == u"1" ? QStringLiteral("ИСТИНА") : QStringLiteral("ЛОЖЬ");
             } else {
                 bool ok = false;
                 const double number = value.trimmed().toDouble(&ok);
-                if (type == u"d" || !ok) {
+                if (kind == Date || !ok) {
                     text = value; // an ISO date or a stray text, shown as stored
                 } else {
                     const QString code = style >= 0 && size_t(style) < m_styleFormats.size()
@@ -339,6 +383,27 @@ ScheduleTable XlsxWorkbook::readSheet(int index) const
                 grid.addMerge(c1, r1, c2, r2);
         }
     }
+}
+
+ScheduleTable XlsxWorkbook::readSheet(int index) const
+{
+    const QString part = m_sheetParts.value(index);
+    const QByteArray data = m_archive->read(part);
+    {
+        XmlScanner fast(data);
+        SheetGrid grid;
+        sheetCells(fast, grid);
+        if (!fast.hasError())
+            return grid.toTable();
+    }
+    // What the fast scanner leaves alone: read through a device, the reader
+    // decodes piece by piece instead of holding the whole part again as UTF-16.
+    QBuffer device;
+    device.setData(data);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    SheetGrid grid;
+    sheetCells(xml, grid);
     if (xml.hasError())
         damaged(part, xml);
     return grid.toTable();

@@ -9,6 +9,7 @@
 
 namespace lintaro {
 
+class SheetGrid;
 class ZipArchive;
 
 // An Excel workbook (.xlsx, SpreadsheetML): cells as a Russian Excel shows
@@ -23,11 +24,16 @@ public:
 private:
     void readSharedStrings(const QString &part);
     void readStyles(const QString &part);
+    template <class Xml> void sharedStrings(Xml &xml);
+    template <class Xml> void sheetCells(Xml &xml, SheetGrid &grid) const;
 
     QByteArray m_bytes; // the archive reads from these
     std::shared_ptr<ZipArchive> m_archive;
     QStringList m_sheetParts;
-    QStringList m_sharedStrings;
+    // All shared strings end to end, and where each ends: a million small
+    // strings cost more than their text.
+    QString m_sharedText;
+    std::vector<qsizetype> m_sharedEnds;
     std::vector<QString> m_styleFormats; // by cell style index: the format code
     bool m_date1904 = false;
 };

@@ -108,6 +108,14 @@ bool ZipArchive::contains(const QString &name) const
     return find(name) != nullptr;
 }
 
+QStringList ZipArchive::names() const
+{
+    QStringList names;
+    for (const Entry &entry : m_entries)
+        names.append(entry.name);
+    return names;
+}
+
 QByteArray ZipArchive::read(const QString &name) const
 {
     const Entry *entry = find(name);

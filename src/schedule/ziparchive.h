@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
     explicit ZipArchive(QByteArrayView bytes);
 
     bool contains(const QString &name) const;
+    QStringList names() const;
     // The unpacked part; throws when it is missing, too big or damaged.
     QByteArray read(const QString &name) const;
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 
 namespace lintaro::textfile {
 
@@ -16,15 +17,29 @@ QByteArray readAll(const QString &path)
     // Only regular files (or links to them) are text: opening a named pipe
     // waits for a writer, and a device like /dev/zero never ends. So the type
     // is judged before opening, and once more on the open file.
-    if (!QFileInfo(path).isFile())
-        throw Failure(message);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
-        throw Failure(message);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(message);
-    return bytes;
+#ifdef Q_OS_WIN
+    // While another program replaces the file, Windows may for a moment show
+    // it absent or refuse to share it: try a few times before giving up.
+    constexpr int kTries = 10;
+#else
+    constexpr int kTries = 1; // a rename replaces it whole
+#endif
+    for (int attempt = 1;; ++attempt) {
+        if (QFileInfo(path).isFile()) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly)) {
+                if (file.isSequential())
+                    throw Failure(message);
+                QByteArray bytes = file.readAll();
+                if (file.error() != QFileDevice::NoError)
+                    throw Failure(message);
+                return bytes;
+            }
+        }
+        if (attempt >= kTries)
+            throw Failure(message);
+        QThread::msleep(20);
+    }
 }
 
 QByteArrayView untilNul(QByteArrayView bytes)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -404,14 +406,18 @@ TEST(ContainerProbe, RealFilesOfEveryContainer)
     const Case cases[] = {
         { "mpeg2_25_pcm_tc.mxf", { 1, 1, 25, 3, QStringLiteral("10:00:00:00"), 16, 16, 0, 0, 1, 48000, 16 } },
         { "mjpeg_2997_drop_tc.mov", { 2, 100, 2997, 1, QStringLiteral("00:59:59;28"), 16, 16, 1, 1 } },
-        // MPEG-4 part 2 in MP4: the library leaves the picture size to the decoder.
-        { "mpeg4_23976.mp4", { 2, 100, 2398, 1, {}, 0, 0, 1, 1 } },
+        // MPEG-4 part 2 in MP4: Debian's library leaves the picture size to the
+        // decoder (0x0), the Windows build reads it from the sample description.
+        { "mpeg4_23976.mp4", { 2, 100, 2398, 1, {}, 16, 16, 1, 1 } },
         { "ffv1_12.5.mkv", { 2, 10, 125, 1, {}, 16, 16, 1, 1 } },
     };
     for (const Case &c : cases) {
         const MediaProbe::Result result = MediaProbe::probe(folder + QString::fromLatin1(c.name), {});
         ASSERT_TRUE(result.ok()) << c.name << ": " << result.failure.toStdString();
-        EXPECT_EQ(*result.facts, c.facts) << c.name;
+        MediaFacts facts = *result.facts;
+        if (facts.width == 0 && facts.height == 0 && QByteArray(c.name).endsWith(".mp4"))
+            std::tie(facts.width, facts.height) = std::pair(c.facts.width, c.facts.height);
+        EXPECT_EQ(facts, c.facts) << c.name;
     }
     EXPECT_EQ(MediaProbe::probe(folder + QStringLiteral("truncated.mxf"), {}).failure,
         QStringLiteral("Не могу открыть MXF"));

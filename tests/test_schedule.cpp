@@ -447,9 +447,9 @@ TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
 QByteArray storedZip(const QList<std::pair<QString, QByteArray>> &parts)
 {
     QByteArray out, directory;
-    auto put = [](QByteArray &to, quint32 value, int bytes) {
+    auto put = [](QByteArray &to, quint64 value, int bytes) {
         for (int k = 0; k < bytes; ++k)
-            to.append(char((value >> (8 * k)) & 0xFF));
+            to.append(char(k < 8 ? (value >> (8 * k)) & 0xFF : 0)); // zeros past the value's width
     };
     for (const auto &[name, data] : parts) {
         quint32 crc = 0xFFFFFFFF;

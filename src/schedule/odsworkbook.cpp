@@ -18,22 +18,6 @@ namespace {
 
 const QString kContent = QStringLiteral("content.xml");
 
-QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
-{
-    // Kept const: a range-for over the temporary list would copy it each call.
-    const QXmlStreamAttributes attributes = xml.attributes();
-    for (const QXmlStreamAttribute &a : attributes) {
-        if (a.name() == name)
-            return a.value();
-    }
-    return {};
-}
-
-QStringView attribute(const XmlScanner &xml, QLatin1StringView name)
-{
-    return xml.attribute(name);
-}
-
 // A repeat or span count, at least 1 and never past the sheet's edge.
 template <class Xml> int count(const Xml &xml, QLatin1StringView name, int limit)
 {

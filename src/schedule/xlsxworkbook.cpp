@@ -13,23 +13,6 @@ namespace lintaro {
 
 namespace {
 
-QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
-{
-    // By local name: writers differ in their prefixes.
-    // Kept const: a range-for over the temporary list would copy it each call.
-    const QXmlStreamAttributes attributes = xml.attributes();
-    for (const QXmlStreamAttribute &a : attributes) {
-        if (a.name() == name)
-            return a.value();
-    }
-    return {};
-}
-
-QStringView attribute(const XmlScanner &xml, QLatin1StringView name)
-{
-    return xml.attribute(name);
-}
-
 bool isTrue(QStringView value)
 {
     return value == u"1" || value == u"true";

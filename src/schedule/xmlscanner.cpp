@@ -1,5 +1,7 @@
 #include "xmlscanner.h"
 
+#include <QXmlStreamReader>
+
 #include <cstring>
 
 namespace lintaro {
@@ -366,6 +368,17 @@ void XmlScanner::skipCurrentElement()
         else if (isEndElement() && --depth == 0)
             break;
     }
+}
+
+QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)
+{
+    // Kept const: a range-for over the temporary list would copy it each call.
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (a.name() == name)
+            return a.value();
+    }
+    return {};
 }
 
 } // namespace lintaro

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+class QXmlStreamReader;
+
 namespace lintaro {
 
 // A fast pull reader for the plain UTF-8 XML that sheets are written in,
@@ -59,5 +61,13 @@ private:
     int m_attributeCount = 0;
     std::vector<QByteArrayView> m_open;
 };
+
+// An attribute by its local name (writers differ in their prefixes), from
+// either reader; empty when absent.
+QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name);
+inline QStringView attribute(const XmlScanner &xml, QLatin1StringView name)
+{
+    return xml.attribute(name);
+}
 
 } // namespace lintaro

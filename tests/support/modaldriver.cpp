@@ -50,10 +50,10 @@ void enterFileName(QWidget *fileDialog, const QString &name)
 {
     auto *edit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     ASSERT_NE(edit, nullptr) << "no name field in " << fileDialog->windowTitle().toStdString();
-    // The keys go to the field itself; activation only helps, and a slow
-    // platform must not run the driver's watchdog out while it waits.
+    // Wine's windows platform fills the dialog's fields only once it is
+    // active; a typed name must come after that.
     fileDialog->activateWindow();
-    QTest::qWaitForWindowActive(fileDialog, 500);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(fileDialog));
     edit->setFocus();
     edit->selectAll();
     // QTest types Latin-1 only; a folder of Russian clips is typed as text.

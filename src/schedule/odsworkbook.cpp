@@ -44,7 +44,7 @@ template <class Xml> void collectText(Xml &xml, QString &text, qint64 &budget, b
             if (inParagraph) // blanks between paragraphs are layout
                 text += xml.text();
         } else if (xml.isStartElement()) {
-            const QStringView name = xml.name();
+            const auto name = xml.name();
             if (name == u"annotation" || name == u"note") {
                 xml.skipCurrentElement();
             } else if (name == u"s") {
@@ -155,9 +155,8 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
     if (!m_archive->contains(kContent))
         throw Failure(QStringLiteral("Книга повреждена: нет части content.xml"));
 
-    const QByteArray data = m_archive->read(kContent);
     {
-        XmlScanner fast(data);
+        XmlScanner fast = scannerOf(*m_archive, kContent);
         readContent(fast);
         if (!fast.hasError()) {
             if (m_sheets.isEmpty())
@@ -169,6 +168,7 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
     // decodes piece by piece instead of holding the whole part again as UTF-16.
     m_sheets.clear();
     m_tables.clear();
+    const QByteArray data = m_archive->read(kContent);
     QBuffer device;
     device.setData(data);
     device.open(QIODevice::ReadOnly);
@@ -188,7 +188,7 @@ template <class Xml> void OdsWorkbook::readContent(Xml &xml)
         xml.readNext();
         if (!xml.isStartElement())
             continue;
-        const QStringView name = xml.name();
+        const auto name = xml.name();
         if (name == u"style") {
             style = attribute(xml, QLatin1StringView("name")).toString();
         } else if (name == u"table-properties") {

@@ -214,9 +214,8 @@ template <class Xml> void XlsxWorkbook::sharedStrings(Xml &xml)
 
 void XlsxWorkbook::readSharedStrings(const QString &part)
 {
-    const QByteArray data = m_archive->read(part);
     {
-        XmlScanner fast(data);
+        XmlScanner fast = scannerOf(*m_archive, part);
         sharedStrings(fast);
         if (!fast.hasError())
             return;
@@ -225,6 +224,7 @@ void XlsxWorkbook::readSharedStrings(const QString &part)
     // decodes piece by piece instead of holding the whole part again as UTF-16.
     m_sharedText.clear();
     m_sharedEnds.clear();
+    const QByteArray data = m_archive->read(part);
     QBuffer device;
     device.setData(data);
     device.open(QIODevice::ReadOnly);
@@ -271,7 +271,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
         xml.readNext();
         if (!xml.isStartElement())
             continue;
-        const QStringView name = xml.name();
+        const auto name = xml.name();
         if (name == u"row") {
             const QStringView r = attribute(xml, QLatin1StringView("r"));
             bool ok = false;
@@ -371,9 +371,8 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
 ScheduleTable XlsxWorkbook::readSheet(int index) const
 {
     const QString part = m_sheetParts.value(index);
-    const QByteArray data = m_archive->read(part);
     {
-        XmlScanner fast(data);
+        XmlScanner fast = scannerOf(*m_archive, part);
         SheetGrid grid;
         sheetCells(fast, grid);
         if (!fast.hasError())
@@ -381,6 +380,7 @@ ScheduleTable XlsxWorkbook::readSheet(int index) const
     }
     // What the fast scanner leaves alone: read through a device, the reader
     // decodes piece by piece instead of holding the whole part again as UTF-16.
+    const QByteArray data = m_archive->read(part);
     QBuffer device;
     device.setData(data);
     device.open(QIODevice::ReadOnly);

@@ -2,33 +2,39 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cstring>
 
 namespace lintaro {
 
 namespace {
 
-// Bytes of an ASCII name, looked up rather than compared: names are most of a sheet.
-struct NameBytes
+// A byte's classes, looked up rather than compared: names and plain values
+// are most of a sheet.
+enum : uchar { kName = 1, kTextSpecial = 2, kValueSpecial = 4, kSpace = 8 };
+struct ByteClasses
 {
-    bool table[256] = {};
-    constexpr NameBytes()
+    uchar table[256] = {};
+    constexpr ByteClasses()
     {
-        for (int c = 0; c < 256; ++c)
-            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
-                || c == ':' || c == '-' || c == '.';
+        for (int c = 0; c < 256; ++c) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+                || c == ':' || c == '-' || c == '.')
+                table[c] |= kName;
+            if (c == '&' || c == '>' || c >= 0x80)
+                table[c] |= kTextSpecial; // '>' for a stray "]]>"
+            if (c == '&' || c == '<' || c == '\n' || c == '\t' || c >= 0x80)
+                table[c] |= kValueSpecial; // blanks in a value need normalising
+            if (c == ' ' || c == '\n' || c == '\t')
+                table[c] |= kSpace;
+        }
     }
 };
-constexpr NameBytes kNameBytes;
+constexpr ByteClasses kClasses;
 
-bool isNameByte(char c)
+bool is(char c, uchar classes)
 {
-    return kNameBytes.table[uchar(c)];
-}
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\t';
+    return kClasses.table[uchar(c)] & classes;
 }
 
 bool isXmlChar(uint code)
@@ -37,117 +43,173 @@ bool isXmlChar(uint code)
         || (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
 }
 
-// The local name of an ASCII qualified name, into a buffer kept between tags.
-void setLocalName(QString &out, QByteArrayView qualified)
-{
-    qsizetype start = qualified.size();
-    while (start > 0 && qualified[start - 1] != ':')
-        --start;
-    out.resize(qualified.size() - start);
-    QChar *o = out.data();
-    for (qsizetype i = start; i < qualified.size(); ++i)
-        *o++ = QChar(uchar(qualified[i]));
-}
+// What the source gives at a time: small enough to stay in the cache between
+// unpacking and scanning.
+constexpr qsizetype kChunk = 128 * 1024;
 
 } // namespace
 
 XmlScanner::XmlScanner(QByteArrayView bytes)
-    : m_bytes(bytes)
+    : m_data(bytes.data())
+    , m_size(bytes.size())
 {
-    if (m_bytes.startsWith("\xEF\xBB\xBF"))
-        m_at = 3;
-    // A raw CR or a control character would need the normalisation we leave
-    // to QXmlStreamReader; so do other encodings and broken UTF-8.
-    // Eight bytes at a time: a word with no byte under 0x20 needs no closer look.
-    const char *data = m_bytes.data();
-    const qsizetype size = m_bytes.size();
+    if (checkBytes(0, m_size))
+        start();
+    else
+        fail();
+}
+
+XmlScanner::XmlScanner(Source source)
+    : m_source(std::move(source))
+    , m_eof(false)
+{
+    start();
+}
+
+// A raw CR or a control character would need the normalisation we leave to
+// QXmlStreamReader. Eight bytes at a time: a word with no byte under 0x20
+// needs no closer look.
+bool XmlScanner::checkBytes(qsizetype from, qsizetype to)
+{
     constexpr quint64 kOnes = 0x0101010101010101ULL;
-    qsizetype i = 0;
-    for (; i + 8 <= size; i += 8) {
+    qsizetype i = from;
+    for (; i + 8 <= to; i += 8) {
         quint64 word;
-        std::memcpy(&word, data + i, 8);
+        std::memcpy(&word, m_data + i, 8);
         if (((word - kOnes * 0x20) & ~word & (kOnes * 0x80)) == 0)
             continue;
         for (qsizetype k = i; k < i + 8; ++k) {
-            if (uchar(data[k]) < 0x20 && data[k] != '\n' && data[k] != '\t') {
-                fail();
+            if (uchar(m_data[k]) < 0x20 && m_data[k] != '\n' && m_data[k] != '\t')
+                return false;
+        }
+    }
+    for (; i < to; ++i) {
+        if (uchar(m_data[i]) < 0x20 && m_data[i] != '\n' && m_data[i] != '\t')
+            return false;
+    }
+    return true;
+}
+
+// Past a byte-order mark and the declaration, which must name UTF-8 if it
+// names an encoding; other encodings are left to QXmlStreamReader.
+void XmlScanner::start()
+{
+    while (!m_eof && m_size < 3) {
+        if (!more())
+            return;
+    }
+    if (QByteArrayView(m_data, m_size).startsWith("\xEF\xBB\xBF"))
+        m_at = 3;
+    while (true) {
+        const QByteArrayView rest(m_data + m_at, m_size - m_at);
+        if (rest.size() < 6 && !m_eof) {
+            if (!more())
                 return;
-            }
+            continue;
         }
-    }
-    for (; i < size; ++i) {
-        if (uchar(data[i]) < 0x20 && data[i] != '\n' && data[i] != '\t') {
-            fail();
+        if (!rest.startsWith("<?xml") || (rest.size() > 5 && !is(rest[5], kSpace) && rest[5] != '?'))
             return;
-        }
-    }
-    if (m_bytes.sliced(m_at).startsWith("<?xml")) {
-        const qsizetype end = m_bytes.indexOf("?>", m_at);
+        const qsizetype end = rest.indexOf("?>");
         if (end < 0) {
-            fail();
-            return;
+            if (m_eof)
+                return fail();
+            if (!more())
+                return;
+            continue;
         }
-        const QByteArray prolog = m_bytes.sliced(m_at, end - m_at).toByteArray().toLower();
-        const qsizetype encoding = prolog.indexOf("encoding");
-        if (encoding >= 0 && !prolog.contains("utf-8")) {
-            fail();
-            return;
-        }
+        const QByteArray prolog = rest.first(end).toByteArray().toLower();
+        if (prolog.contains("encoding") && !prolog.contains("utf-8"))
+            return fail();
+        m_at += end + 2;
+        return;
     }
+}
+
+// Keeps the token under way, drops what is scanned and reads on; the buffer
+// grows only for a token longer than what is left of it.
+bool XmlScanner::more()
+{
+    if (m_eof)
+        return false;
+    const qsizetype kept = m_size - m_at;
+    if (m_at > 0) {
+        std::memmove(m_buffer.data(), m_buffer.constData() + m_at, size_t(kept));
+        m_at = 0;
+    }
+    if (m_buffer.size() - kept < kChunk / 2)
+        m_buffer.resize(std::max(m_buffer.size() * 2, kept + kChunk));
+    const qsizetype got = m_source(m_buffer.data() + kept, m_buffer.size() - kept);
+    m_data = m_buffer.constData();
+    m_size = kept + std::max<qsizetype>(got, 0);
+    if (got <= 0) {
+        m_eof = true;
+        return true;
+    }
+    if (!checkBytes(kept, m_size)) {
+        fail();
+        return false;
+    }
+    return true;
 }
 
 void XmlScanner::fail()
 {
     m_failed = true;
     m_token = Token::None;
+    m_name = {};
 }
 
 QStringView XmlScanner::attribute(QLatin1StringView name) const
 {
     for (int i = 0; i < m_attributeCount; ++i) {
-        if (m_attributes[size_t(i)].name == name)
-            return m_attributes[size_t(i)].value;
+        const Attribute &a = m_attributes[size_t(i)];
+        if (a.name == name) {
+            if (!a.decoded) {
+                a.value = QLatin1StringView(a.raw); // keeps the string's room
+                a.decoded = true;
+            }
+            return a.value;
+        }
     }
     return {};
 }
 
-bool XmlScanner::decode(qsizetype from, qsizetype to, QString &out, bool attribute)
+bool XmlScanner::decode(QByteArrayView bytes, QString &out, bool attribute) const
 {
-    const char *data = m_bytes.data();
-    bool plain = true;
-    for (qsizetype i = from; i < to; ++i) {
+    const char *data = bytes.data();
+    const qsizetype size = bytes.size();
+    const uchar special = attribute ? kValueSpecial : kTextSpecial;
+    qsizetype first = 0;
+    while (first < size && !is(data[first], special))
+        ++first;
+    if (first == size) {
+        out = QLatin1StringView(data, size); // keeps the string's room
+        return true;
+    }
+    for (qsizetype i = first; i < size; ++i) {
         const char c = data[i];
-        if (c == '&' || uchar(c) >= 0x80)
-            plain = false;
         if (attribute ? (c == '<' || c == '\n' || c == '\t')
                       : c == '>' && i >= 2 && data[i - 1] == ']' && data[i - 2] == ']')
             return false;
     }
-    if (plain) {
-        out.resize(to - from);
-        QChar *o = out.data();
-        for (qsizetype i = from; i < to; ++i)
-            *o++ = QChar(uchar(data[i]));
-        return true;
-    }
-    out.clear();
-    qsizetype i = from;
-    while (i < to) {
-        qsizetype amp = i;
-        while (amp < to && data[amp] != '&')
-            ++amp;
-        const qsizetype before = out.size();
-        out += QString::fromUtf8(data + i, amp - i);
-        // Broken UTF-8 shows as U+FFFD: only then is the piece checked.
-        if (out.indexOf(QChar::ReplacementCharacter, before) >= 0
-            && !QByteArrayView(data + i, amp - i).isValidUtf8())
+    out.truncate(0);
+    qsizetype i = 0;
+    while (i < size) {
+        const void *found = std::memchr(data + i, '&', size_t(size - i));
+        const qsizetype amp = found ? static_cast<const char *>(found) - data : size;
+        const QByteArrayView piece(data + i, amp - i);
+        if (!piece.isValidUtf8())
             return false;
-        if (amp == to)
+        const qsizetype before = out.size();
+        out.resize(before + piece.size());
+        const QChar *end = m_utf8.appendToBuffer(out.data() + before, piece);
+        out.truncate(end - out.constData());
+        if (amp == size)
             break;
         qsizetype semicolon = amp + 1;
-        while (semicolon < to && semicolon - amp < 12 && data[semicolon] != ';')
+        while (semicolon < size && semicolon - amp < 12 && data[semicolon] != ';')
             ++semicolon;
-        if (semicolon >= to || data[semicolon] != ';')
+        if (semicolon >= size || data[semicolon] != ';')
             return false;
         const QByteArrayView entity(data + amp + 1, semicolon - amp - 1);
         if (entity == "amp")
@@ -181,72 +243,208 @@ bool XmlScanner::decode(qsizetype from, qsizetype to, QString &out, bool attribu
     return true;
 }
 
-bool XmlScanner::scanTag()
+XmlScanner::Step XmlScanner::scanTag()
 {
-    const char *data = m_bytes.data();
-    const qsizetype size = m_bytes.size();
+    const char *data = m_data;
+    const qsizetype size = m_size;
     qsizetype at = m_at + 1;
     const qsizetype nameStart = at;
-    while (at < size && isNameByte(data[at]))
-        ++at;
+    qsizetype localStart = at;
+    for (; at < size && is(data[at], kName); ++at) {
+        if (data[at] == ':')
+            localStart = at + 1;
+    }
+    if (at >= size)
+        return ranOut();
     if (at == nameStart || (data[nameStart] >= '0' && data[nameStart] <= '9') || data[nameStart] == '-'
         || data[nameStart] == '.')
-        return false;
-    const QByteArrayView qualified(data + nameStart, at - nameStart);
-    setLocalName(m_name, qualified);
+        return Step::Failed;
+    const qsizetype nameEnd = at;
     m_attributeCount = 0;
+    bool empty = false;
     while (true) {
         const qsizetype before = at;
-        while (at < size && isSpace(data[at]))
+        while (at < size && is(data[at], kSpace))
             ++at;
         if (at >= size)
-            return false;
+            return ranOut();
         if (data[at] == '>') {
             ++at;
             break;
         }
         if (data[at] == '/') {
-            if (at + 1 >= size || data[at + 1] != '>')
-                return false;
+            if (at + 1 >= size)
+                return ranOut();
+            if (data[at + 1] != '>')
+                return Step::Failed;
             at += 2;
-            m_pendingEnd = true;
+            empty = true;
             break;
         }
         if (at == before)
-            return false; // attributes are set apart by blanks
+            return Step::Failed; // attributes are set apart by blanks
         const qsizetype attributeStart = at;
-        while (at < size && isNameByte(data[at]))
+        qsizetype attributeLocal = at;
+        for (; at < size && is(data[at], kName); ++at) {
+            if (data[at] == ':')
+                attributeLocal = at + 1;
+        }
+        const qsizetype attributeEnd = at;
+        while (at < size && is(data[at], kSpace))
             ++at;
-        const QByteArrayView attributeName(data + attributeStart, at - attributeStart);
-        while (at < size && isSpace(data[at]))
-            ++at;
-        if (attributeName.isEmpty() || at >= size || data[at] != '=')
-            return false;
+        if (at >= size)
+            return ranOut();
+        if (attributeEnd == attributeStart || data[at] != '=')
+            return Step::Failed;
         ++at;
-        while (at < size && isSpace(data[at]))
+        while (at < size && is(data[at], kSpace))
             ++at;
-        if (at >= size || (data[at] != '"' && data[at] != '\''))
-            return false;
+        if (at >= size)
+            return ranOut();
+        if (data[at] != '"' && data[at] != '\'')
+            return Step::Failed;
         const char quote = data[at++];
         const qsizetype valueStart = at;
         const void *close = std::memchr(data + at, quote, size_t(size - at));
         if (!close)
-            return false;
+            return ranOut();
         at = static_cast<const char *>(close) - data + 1;
-        if (attributeName.size() >= 5 && attributeName[0] == 'x' && attributeName.first(5) == "xmlns"
-            && (attributeName.size() == 5 || attributeName[5] == ':'))
+        const QByteArrayView qualified(data + attributeStart, attributeEnd - attributeStart);
+        if (qualified.size() >= 5 && qualified[0] == 'x' && qualified.first(5) == "xmlns"
+            && (qualified.size() == 5 || qualified[5] == ':'))
             continue;
         if (size_t(m_attributeCount) == m_attributes.size())
             m_attributes.emplace_back();
         Attribute &attribute = m_attributes[size_t(m_attributeCount++)];
-        setLocalName(attribute.name, attributeName);
-        if (!decode(valueStart, at - 1, attribute.value, true))
-            return false;
+        attribute.name = QLatin1StringView(data + attributeLocal, attributeEnd - attributeLocal);
+        attribute.raw = QByteArrayView(data + valueStart, at - 1 - valueStart);
+        attribute.decoded = false;
+        for (const char c : attribute.raw) {
+            if (is(c, kValueSpecial)) {
+                // Entities and UTF-8 are checked now, so a broken value is
+                // noticed whether or not anyone asks for it.
+                if (!decode(attribute.raw, attribute.value, true))
+                    return Step::Failed;
+                attribute.decoded = true;
+                break;
+            }
+        }
     }
-    m_open.push_back(qualified);
+    m_name = QLatin1StringView(data + localStart, nameEnd - localStart);
+    m_openStarts.push_back(m_openNames.size());
+    m_openNames.append(data + nameStart, nameEnd - nameStart);
+    m_pendingEnd = empty;
     m_at = at;
     m_token = Token::Start;
-    return true;
+    return Step::Done;
+}
+
+XmlScanner::Step XmlScanner::scanEndTag()
+{
+    const char *data = m_data;
+    const qsizetype size = m_size;
+    qsizetype at = m_at + 2;
+    const qsizetype nameStart = at;
+    qsizetype localStart = at;
+    for (; at < size && is(data[at], kName); ++at) {
+        if (data[at] == ':')
+            localStart = at + 1;
+    }
+    const qsizetype nameEnd = at;
+    while (at < size && is(data[at], kSpace))
+        ++at;
+    if (at >= size)
+        return ranOut();
+    if (data[at] != '>' || m_openStarts.empty()
+        || QByteArrayView(m_openNames).sliced(m_openStarts.back())
+            != QByteArrayView(data + nameStart, nameEnd - nameStart))
+        return Step::Failed;
+    m_openNames.truncate(m_openStarts.back());
+    m_openStarts.pop_back();
+    m_name = QLatin1StringView(data + localStart, nameEnd - localStart);
+    m_at = at + 1;
+    m_token = Token::End;
+    return Step::Done;
+}
+
+XmlScanner::Step XmlScanner::scanToken()
+{
+    const char *data = m_data;
+    const qsizetype size = m_size;
+    while (true) {
+        if (m_at >= size) {
+            if (!m_eof)
+                return Step::More;
+            if (!m_openStarts.empty() || !m_seenRoot)
+                return Step::Failed;
+            m_done = true;
+            m_token = Token::None;
+            return Step::Done;
+        }
+        if (data[m_at] != '<') {
+            const void *found = std::memchr(data + m_at, '<', size_t(size - m_at));
+            if (!found && !m_eof)
+                return Step::More;
+            const qsizetype to = found ? static_cast<const char *>(found) - data : size;
+            if (m_openStarts.empty()) {
+                for (qsizetype i = m_at; i < to; ++i) {
+                    if (!is(data[i], kSpace))
+                        return Step::Failed; // text outside the root
+                }
+                m_at = to;
+                continue;
+            }
+            if (!decode(QByteArrayView(data + m_at, to - m_at), m_text, false))
+                return Step::Failed;
+            m_at = to;
+            m_token = Token::Text;
+            return Step::Done;
+        }
+        if (m_at + 1 >= size)
+            return ranOut();
+        const char second = data[m_at + 1];
+        if (second == '/')
+            return scanEndTag();
+        if (second != '?' && second != '!') {
+            if (m_openStarts.empty() && m_seenRoot)
+                return Step::Failed; // a second root
+            const Step step = scanTag();
+            m_seenRoot = m_seenRoot || step == Step::Done;
+            return step;
+        }
+        const QByteArrayView rest(data + m_at, size - m_at);
+        if (rest.size() < 9 && !m_eof)
+            return Step::More; // enough to tell what it is
+        if (second == '?') {
+            // The declaration is read at the start; one anywhere else is an error.
+            if (rest.startsWith("<?xml") && (rest.size() == 5 || is(rest[5], kSpace) || rest[5] == '?'))
+                return Step::Failed;
+            const qsizetype end = rest.indexOf("?>", 2);
+            if (end < 0)
+                return ranOut();
+            m_at += end + 2;
+        } else if (rest.startsWith("<!--")) {
+            const qsizetype end = rest.indexOf("-->", 4);
+            if (end < 0)
+                return ranOut();
+            m_at += end + 3;
+        } else if (rest.startsWith("<![CDATA[")) {
+            const qsizetype end = rest.indexOf("]]>", 9);
+            if (end < 0)
+                return ranOut();
+            if (m_openStarts.empty())
+                return Step::Failed;
+            const QByteArrayView cdata = rest.sliced(9, end - 9);
+            if (!cdata.isValidUtf8())
+                return Step::Failed;
+            m_text = QString::fromUtf8(cdata);
+            m_at += end + 3;
+            m_token = Token::Text;
+            return Step::Done;
+        } else {
+            return Step::Failed; // a DOCTYPE may define entities
+        }
+    }
 }
 
 void XmlScanner::readNext()
@@ -255,85 +453,17 @@ void XmlScanner::readNext()
         return;
     if (m_pendingEnd) {
         m_pendingEnd = false;
-        m_open.pop_back();
+        m_openNames.truncate(m_openStarts.back());
+        m_openStarts.pop_back();
         m_token = Token::End;
         return;
     }
-    const char *data = m_bytes.data();
-    const qsizetype size = m_bytes.size();
     while (true) {
-        if (m_at >= size) {
-            if (!m_open.empty())
-                return fail();
-            m_done = true;
-            m_token = Token::None;
+        const Step step = scanToken();
+        if (step == Step::Done)
             return;
-        }
-        if (data[m_at] != '<') {
-            const qsizetype end = m_bytes.indexOf('<', m_at);
-            const qsizetype to = end < 0 ? size : end;
-            if (m_open.empty()) {
-                for (qsizetype i = m_at; i < to; ++i) {
-                    if (!isSpace(data[i]))
-                        return fail(); // text outside the root
-                }
-                m_at = to;
-                continue;
-            }
-            if (!decode(m_at, to, m_text, false))
-                return fail();
-            m_at = to;
-            m_token = Token::Text;
-            return;
-        }
-        const char second = m_at + 1 < size ? data[m_at + 1] : '\0';
-        if (second != '?' && second != '!' && second != '/') {
-            if (m_open.empty() && m_seenRoot)
-                return fail(); // a second root
-            if (!scanTag())
-                return fail();
-            m_seenRoot = true;
-            return;
-        }
-        const QByteArrayView rest = m_bytes.sliced(m_at);
-        if (second == '?') {
-            const qsizetype end = m_bytes.indexOf("?>", m_at);
-            if (end < 0)
-                return fail();
-            m_at = end + 2;
-        } else if (rest.startsWith("<!--")) {
-            const qsizetype end = m_bytes.indexOf("-->", m_at + 4);
-            if (end < 0)
-                return fail();
-            m_at = end + 3;
-        } else if (rest.startsWith("<![CDATA[")) {
-            const qsizetype end = m_bytes.indexOf("]]>", m_at + 9);
-            if (end < 0 || m_open.empty())
-                return fail();
-            const QByteArrayView cdata(data + m_at + 9, end - m_at - 9);
-            if (!cdata.isValidUtf8())
-                return fail();
-            m_text = QString::fromUtf8(cdata);
-            m_at = end + 3;
-            m_token = Token::Text;
-            return;
-        } else if (rest.startsWith("<!")) {
-            return fail(); // a DOCTYPE may define entities
-        } else {
-            qsizetype at = m_at + 2;
-            while (at < size && isNameByte(data[at]))
-                ++at;
-            const QByteArrayView qualified(data + m_at + 2, at - m_at - 2);
-            while (at < size && isSpace(data[at]))
-                ++at;
-            if (at >= size || data[at] != '>' || m_open.empty() || m_open.back() != qualified)
-                return fail();
-            m_open.pop_back();
-            setLocalName(m_name, qualified);
-            m_at = at + 1;
-            m_token = Token::End;
-            return;
-        }
+        if (step == Step::Failed || !more())
+            return fail();
     }
 }
 
@@ -350,7 +480,7 @@ void XmlScanner::appendElementText(QString &out, ReadElementTextBehaviour behavi
     while (!atEnd()) {
         readNext();
         if (isCharacters() && (depth == 1 || behaviour == IncludeChildElements))
-            out += m_text;
+            out += QStringView(m_text);
         else if (isStartElement())
             ++depth;
         else if (isEndElement() && --depth == 0)

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QLatin1StringView>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringView>
 
+#include <functional>
 #include <vector>
 
 class QXmlStreamReader;
@@ -15,13 +19,19 @@ namespace lintaro {
 // (hasError()) on whatever it does not handle exactly — a DOCTYPE, another
 // encoding, an unknown entity, malformed markup — and the caller then reads
 // the part again with QXmlStreamReader, which also words the error.
-// Names are local names; the bytes must outlive the scanner.
+// Names are local names.
 class XmlScanner
 {
 public:
     enum ReadElementTextBehaviour { SkipChildElements, IncludeChildElements };
+    // The document piece by piece: up to `max` bytes into `to`, 0 at its end.
+    using Source = std::function<qsizetype(char *to, qsizetype max)>;
 
+    // The whole document at hand; the bytes must outlive the scanner.
     explicit XmlScanner(QByteArrayView bytes);
+    // Read as it is scanned: only the token under way is held, so a part of
+    // a hundred megabytes costs a buffer of a few hundred kilobytes.
+    explicit XmlScanner(Source source);
 
     void readNext();
     bool atEnd() const { return m_failed || m_done; }
@@ -29,9 +39,10 @@ public:
     bool isStartElement() const { return m_token == Token::Start; }
     bool isEndElement() const { return m_token == Token::End; }
     bool isCharacters() const { return m_token == Token::Text; }
-    QStringView name() const { return m_name; }
+    // Valid until the next readNext(), as the attributes are.
+    QLatin1StringView name() const { return m_name; }
     QStringView text() const { return m_text; }
-    // By local name; valid until the next readNext().
+    // By local name.
     QStringView attribute(QLatin1StringView name) const;
     QString readElementText(ReadElementTextBehaviour behaviour);
     // The same, appended to `out`: no string of its own for each element.
@@ -40,26 +51,44 @@ public:
 
 private:
     enum class Token { None, Start, End, Text };
+    enum class Step { Done, Failed, More };
     struct Attribute
     {
-        QString name, value;
+        QLatin1StringView name;
+        QByteArrayView raw;
+        mutable QString value;
+        mutable bool decoded = false;
     };
+    void start();
     void fail();
-    bool scanTag();
-    bool decode(qsizetype from, qsizetype to, QString &out, bool attribute);
+    bool more();
+    Step ranOut() const { return m_eof ? Step::Failed : Step::More; }
+    Step scanToken();
+    Step scanTag();
+    Step scanEndTag();
+    bool checkBytes(qsizetype from, qsizetype to);
+    bool decode(QByteArrayView bytes, QString &out, bool attribute) const;
 
-    QByteArrayView m_bytes;
+    Source m_source;
+    QByteArray m_buffer; // what the source gave and is not yet scanned
+    const char *m_data = nullptr;
+    qsizetype m_size = 0;
     qsizetype m_at = 0;
+    bool m_eof = true;
     Token m_token = Token::None;
     bool m_failed = false;
     bool m_done = false;
     bool m_pendingEnd = false; // after <empty/>
     bool m_seenRoot = false;
-    QString m_name;
+    QLatin1StringView m_name;
     QString m_text;
     std::vector<Attribute> m_attributes;
     int m_attributeCount = 0;
-    std::vector<QByteArrayView> m_open;
+    // The qualified names of the open elements, end to end.
+    QByteArray m_openNames;
+    std::vector<qsizetype> m_openStarts;
+    mutable QStringDecoder m_utf8 { QStringDecoder::Utf8,
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom };
 };
 
 // An attribute by its local name (writers differ in their prefixes), from

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace lintaro {
 
@@ -116,7 +117,15 @@ QStringList ZipArchive::names() const
     return names;
 }
 
-QByteArray ZipArchive::read(const QString &name) const
+struct ZipArchive::Stream::Inflater
+{
+    z_stream z {};
+    ~Inflater() { inflateEnd(&z); }
+};
+
+ZipArchive::Stream::~Stream() = default;
+
+std::unique_ptr<ZipArchive::Stream> ZipArchive::stream(const QString &name) const
 {
     const Entry *entry = find(name);
     if (!entry)
@@ -132,45 +141,92 @@ QByteArray ZipArchive::read(const QString &name) const
     const qsizetype dataStart = local + 30 + le16(m_bytes, local + 26) + le16(m_bytes, local + 28);
     if (dataStart + qsizetype(entry->packedSize) > m_bytes.size())
         broken(QStringLiteral("часть ") + name + QStringLiteral(" обрезана"));
-    const QByteArrayView packed = m_bytes.sliced(dataStart, entry->packedSize);
-
-    QByteArray out;
-    if (entry->method == 0) {
-        if (entry->packedSize != entry->size)
-            broken(QStringLiteral("размеры части ") + name + QStringLiteral(" не сходятся"));
-        out = packed.toByteArray();
-    } else if (entry->method == 8) {
-        // Exactly the size the directory gives: a part that unpacks to more or
-        // less is refused, so a lying size costs no more than it claims.
-        out.resize(qsizetype(entry->size));
-        z_stream stream {};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-            broken(QStringLiteral("не удалось распаковать ") + name);
-        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.data()));
-        stream.avail_in = uInt(packed.size());
-        stream.next_out = reinterpret_cast<Bytef *>(out.data());
-        stream.avail_out = uInt(out.size());
-        int result = inflate(&stream, Z_FINISH);
-        // Output full with input left: one more byte would overflow, so try it.
-        unsigned char probe = 0;
-        if (result == Z_BUF_ERROR || (result == Z_OK && stream.avail_out == 0)) {
-            stream.next_out = &probe;
-            stream.avail_out = 1;
-            result = inflate(&stream, Z_FINISH);
-            if (stream.avail_out == 0)
-                result = Z_DATA_ERROR;
-        }
-        const uLong produced = stream.total_out;
-        inflateEnd(&stream);
-        if (result != Z_STREAM_END || produced != entry->size)
-            broken(
-                QStringLiteral("часть ") + name + QStringLiteral(" не распаковывается или ее размер не тот"));
-    } else {
+    if (entry->method == 0 && entry->packedSize != entry->size)
+        broken(QStringLiteral("размеры части ") + name + QStringLiteral(" не сходятся"));
+    if (entry->method != 0 && entry->method != 8)
         broken(QStringLiteral("часть ") + name + QStringLiteral(" сжата неизвестным способом"));
+
+    std::unique_ptr<Stream> stream(new Stream);
+    stream->m_name = name;
+    stream->m_packed = m_bytes.sliced(dataStart, entry->packedSize);
+    stream->m_method = entry->method;
+    stream->m_size = entry->size;
+    stream->m_crc = entry->crc;
+    stream->m_runningCrc = quint32(crc32(0, nullptr, 0));
+    if (entry->method == 8) {
+        stream->m_inflater = std::make_unique<Stream::Inflater>();
+        z_stream &z = stream->m_inflater->z;
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+            stream->m_inflater.reset();
+            broken(QStringLiteral("не удалось распаковать ") + name);
+        }
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(stream->m_packed.data()));
+        z.avail_in = uInt(stream->m_packed.size());
     }
-    if (crc32(0, reinterpret_cast<const Bytef *>(out.constData()), uInt(out.size())) != entry->crc)
-        broken(QStringLiteral("контрольная сумма части ") + name + QStringLiteral(" не сходится"));
+    return stream;
+}
+
+void ZipArchive::Stream::finish()
+{
+    m_done = true;
+    if (m_produced != m_size)
+        broken(QStringLiteral("часть ") + m_name + QStringLiteral(" не распаковывается или ее размер не тот"));
+    if (m_runningCrc != m_crc)
+        broken(QStringLiteral("контрольная сумма части ") + m_name + QStringLiteral(" не сходится"));
+}
+
+qsizetype ZipArchive::Stream::read(char *to, qsizetype max)
+{
+    if (m_done || max <= 0)
+        return 0;
+    qsizetype produced = 0;
+    if (m_method == 0) {
+        produced = std::min<qsizetype>(max, m_packed.size() - m_storedAt);
+        std::memcpy(to, m_packed.data() + m_storedAt, size_t(produced));
+        m_storedAt += produced;
+    } else {
+        z_stream &z = m_inflater->z;
+        // Room for one byte past the size the directory gives: a part that
+        // unpacks to more is refused once that byte comes.
+        const qint64 room = std::min<qint64>(max, m_size - m_produced + 1);
+        z.next_out = reinterpret_cast<Bytef *>(to);
+        z.avail_out = uInt(room);
+        int result = Z_OK;
+        while (result == Z_OK && z.avail_out == uInt(room))
+            result = inflate(&z, Z_NO_FLUSH);
+        produced = qsizetype(room - z.avail_out);
+        if (result != Z_OK && result != Z_STREAM_END)
+            broken(QStringLiteral("часть ") + m_name
+                + QStringLiteral(" не распаковывается или ее размер не тот"));
+        if (result == Z_STREAM_END)
+            m_done = true;
+    }
+    m_runningCrc = quint32(crc32(m_runningCrc, reinterpret_cast<const Bytef *>(to), uInt(produced)));
+    m_produced += produced;
+    if (m_produced > m_size)
+        broken(QStringLiteral("часть ") + m_name + QStringLiteral(" не распаковывается или ее размер не тот"));
+    if (m_done || (m_method == 0 && m_storedAt == m_packed.size()))
+        finish();
+    return produced;
+}
+
+QByteArray ZipArchive::read(const QString &name) const
+{
+    const std::unique_ptr<Stream> part = stream(name);
+    // Exactly the size the directory gives, and one byte more to catch a
+    // part that unpacks to more: a lying size costs no more than it claims.
+    QByteArray out(qsizetype(part->m_size) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (qsizetype got = part->read(out.data() + filled, out.size() - filled))
+        filled += got;
+    out.truncate(filled);
     return out;
+}
+
+XmlScanner scannerOf(const ZipArchive &archive, const QString &part)
+{
+    std::shared_ptr<ZipArchive::Stream> stream = archive.stream(part);
+    return XmlScanner([stream](char *to, qsizetype max) { return stream->read(to, max); });
 }
 
 } // namespace lintaro

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "xmlscanner.h"
+
+#include <memory>
 #include <vector>
 
 namespace lintaro {
@@ -26,6 +29,38 @@ public:
     // The unpacked part; throws when it is missing, too big or damaged.
     QByteArray read(const QString &name) const;
 
+    // A part unpacked piece by piece, so a sheet's XML need not be held whole.
+    // Checked as it goes: a part that unpacks to more or fewer bytes than the
+    // directory gives, or to a wrong checksum, throws before read() gives 0.
+    class Stream
+    {
+    public:
+        ~Stream();
+        Stream(const Stream &) = delete;
+        Stream &operator=(const Stream &) = delete;
+        // Up to `max` bytes into `to`; 0 once the whole part is read.
+        qsizetype read(char *to, qsizetype max);
+
+    private:
+        friend class ZipArchive;
+        Stream() = default;
+        void finish();
+
+        QString m_name;
+        QByteArrayView m_packed;
+        quint16 m_method = 0;
+        quint32 m_size = 0;
+        quint32 m_crc = 0;
+        quint32 m_runningCrc = 0;
+        qint64 m_produced = 0;
+        qsizetype m_storedAt = 0;
+        bool m_done = false;
+        struct Inflater;
+        std::unique_ptr<Inflater> m_inflater;
+    };
+    // Throws as read() does for a part that is missing, too big or encrypted.
+    std::unique_ptr<Stream> stream(const QString &name) const;
+
     // True when the bytes begin like a ZIP archive.
     static bool looksLikeZip(QByteArrayView bytes);
 
@@ -45,5 +80,8 @@ private:
     QByteArrayView m_bytes;
     std::vector<Entry> m_entries;
 };
+
+// The fast scanner over a part as it is unpacked.
+XmlScanner scannerOf(const ZipArchive &archive, const QString &part);
 
 } // namespace lintaro

@@ -22,7 +22,7 @@ const QString kContent = QStringLiteral("content.xml");
 template <class Xml> int count(const Xml &xml, QLatin1StringView name, int limit)
 {
     bool ok = false;
-    const qint64 value = attribute(xml, name).toLongLong(&ok);
+    const qint64 value = toInteger(attribute(xml, name), &ok);
     return ok && value > 1 ? int(std::min<qint64>(value, limit)) : 1;
 }
 
@@ -32,9 +32,11 @@ template <class Xml> int count(const Xml &xml, QLatin1StringView name, int limit
         + QStringLiteral(")"));
 }
 
-// The text of the element being read, to its end: paragraphs on lines of
-// their own, spaces and breaks as written, notes left out.
-template <class Xml> void collectText(Xml &xml, QString &text, qint64 &budget, bool inParagraph = false)
+// The text of the element being read, to its end, appended to `text` where
+// the cell's text began at `start`: paragraphs on lines of their own, spaces
+// and breaks as written, notes left out.
+template <class Xml>
+void collectText(Xml &xml, QString &text, qsizetype start, qint64 budget, bool inParagraph = false)
 {
     while (!xml.atEnd()) {
         xml.readNext();
@@ -55,14 +57,14 @@ template <class Xml> void collectText(Xml &xml, QString &text, qint64 &budget, b
                 text += name == u"tab" ? u' ' : u'\n';
                 xml.skipCurrentElement();
             } else if (name == u"p" || name == u"h") {
-                if (!text.isEmpty())
+                if (text.size() > start)
                     text += u'\n';
-                collectText(xml, text, budget, true);
+                collectText(xml, text, start, budget, true);
             } else {
-                collectText(xml, text, budget, inParagraph);
+                collectText(xml, text, start, budget, inParagraph);
             }
         }
-        if (text.size() > budget)
+        if (text.size() > budget) // the row's text so far: no sheet holds more
             throw Failure(QStringLiteral("Лист слишком велик: в расписании не бывает столько ячеек"));
     }
 }
@@ -70,6 +72,14 @@ template <class Xml> void collectText(Xml &xml, QString &text, qint64 &budget, b
 // The rows of the table element being read, to its end.
 template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
 {
+    // A row's cells, their text end to end in rowText.
+    struct Filled
+    {
+        int column, repeat;
+        qsizetype from, to;
+    };
+    std::vector<Filled> cells;
+    QString rowText;
     int row = 0;
     int depth = 1;
     while (depth > 0 && !xml.atEnd()) {
@@ -92,12 +102,8 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
         const QStringView visibility = attribute(xml, QLatin1StringView("visibility"));
         if (visibility == u"collapse" || visibility == u"filter")
             grid.setRowsHidden(row, rows);
-        struct Filled
-        {
-            int column, repeat;
-            QString text;
-        };
-        std::vector<Filled> cells;
+        cells.clear();
+        rowText.truncate(0); // keeps its room from row to row
         int column = 0;
         while (!xml.atEnd()) {
             xml.readNext();
@@ -115,18 +121,17 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
             const int rowSpan = count(xml, QLatin1StringView("number-rows-spanned"), SheetGrid::kMaxRows);
             const int columnSpan
                 = count(xml, QLatin1StringView("number-columns-spanned"), SheetGrid::kMaxColumns);
+            // Kept now: the attribute's text lasts only to the next token.
             const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
-            // Parsed now: the attribute's text lasts only to the next token.
+            const QStringView valueText = attribute(xml, QLatin1StringView("value"));
             bool ok = false;
-            const double number = attribute(xml, QLatin1StringView("value")).toDouble(&ok);
-            QString text;
-            qint64 budget = SheetGrid::kMaxCharacters;
-            collectText(xml, text, budget);
-            if (text.isEmpty() && !covered) {
-                text = !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
-            }
-            if (!text.isEmpty() && column < SheetGrid::kMaxColumns) {
-                cells.push_back({ column, std::min(repeat, SheetGrid::kMaxColumns - column), text });
+            const double number = valueText.isEmpty() ? 0 : valueText.toDouble(&ok);
+            const qsizetype from = rowText.size();
+            collectText(xml, rowText, from, SheetGrid::kMaxCharacters);
+            if (rowText.size() == from && !covered)
+                rowText += !fallback.isEmpty() ? fallback : ok ? numberformat::general(number) : QString();
+            if (rowText.size() > from && column < SheetGrid::kMaxColumns) {
+                cells.push_back({ column, std::min(repeat, SheetGrid::kMaxColumns - column), from, rowText.size() });
                 if (rowSpan > 1)
                     grid.addMerge(column, row, column + columnSpan - 1, row + rowSpan - 1);
             }
@@ -136,7 +141,7 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
         for (int r = row; r < row + (cells.empty() ? 0 : rows); ++r) {
             for (const Filled &cell : cells) {
                 for (int c = cell.column; c < cell.column + cell.repeat; ++c)
-                    grid.setCell(c, r, cell.text);
+                    grid.setCell(c, r, QStringView(rowText).sliced(cell.from, cell.to - cell.from));
             }
         }
         row = std::min(row + rows, SheetGrid::kMaxRows);

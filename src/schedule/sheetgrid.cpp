@@ -43,8 +43,14 @@ void SheetGrid::setCell(int column, int row, QStringView given)
         changed = shownText(given.toString());
     const QStringView shown = plain ? given : QStringView(changed);
     if (m_rows.empty() || m_rows.back().index < row) {
+        // Rows of a schedule are alike: room for what the last one held
+        // spares growing each row and trimming it again for the table.
+        const size_t bounds = m_rows.empty() ? 0 : m_rows.back().bounds.size();
+        const qsizetype text = m_rows.empty() ? 0 : m_rows.back().text.size();
         m_rows.emplace_back();
         m_rows.back().index = row;
+        m_rows.back().bounds.reserve(bounds);
+        m_rows.back().text.reserve(text);
     }
     Row &last = m_rows.back();
     if (last.index == row && last.lastColumn < column)

@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QXmlStreamReader>
 
+#include <limits>
+
 namespace lintaro {
 
 namespace {
@@ -65,13 +67,24 @@ QHash<QString, QString> relationships(
     return targets;
 }
 
+// An index or a style number, as QStringView::toInt() reads it.
+int toInt(QStringView text, bool *ok = nullptr)
+{
+    bool fits = false;
+    const qint64 value = toInteger(text, &fits);
+    fits = fits && value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+    if (ok)
+        *ok = fits;
+    return fits ? int(value) : 0;
+}
+
 // "AB12" -> column 27, row 11; false for anything else.
 bool parseReference(QStringView ref, int &column, int &row)
 {
     qsizetype i = 0;
     qint64 c = 0;
     while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
-        c = c * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
+        c = c * 26 + ((ref[i].unicode() & ~0x20) - 'A' + 1); // upper case
         if (c > SheetGrid::kMaxColumns)
             return false;
         ++i;
@@ -244,12 +257,12 @@ void XlsxWorkbook::readStyles(const QString &part)
         xml.readNext();
         if (xml.isStartElement()) {
             if (xml.name() == u"numFmt") {
-                codes.insert(attribute(xml, QLatin1StringView("numFmtId")).toInt(),
+                codes.insert(toInt(attribute(xml, QLatin1StringView("numFmtId"))),
                     attribute(xml, QLatin1StringView("formatCode")).toString());
             } else if (xml.name() == u"cellXfs") {
                 inCellFormats = true;
             } else if (xml.name() == u"xf" && inCellFormats) {
-                formatIds.push_back(attribute(xml, QLatin1StringView("numFmtId")).toInt());
+                formatIds.push_back(toInt(attribute(xml, QLatin1StringView("numFmtId"))));
             }
         } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
             inCellFormats = false;
@@ -275,7 +288,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
         if (name == u"row") {
             const QStringView r = attribute(xml, QLatin1StringView("r"));
             bool ok = false;
-            const int given = r.toInt(&ok);
+            const int given = toInt(r, &ok);
             row = ok && given >= 1 ? given - 1 : row + 1;
             column = -1;
             if (isTrue(attribute(xml, QLatin1StringView("hidden"))))
@@ -300,7 +313,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
                 kind = Boolean;
             else if (type == u"d")
                 kind = Date;
-            const int style = attribute(xml, QLatin1StringView("s")).toInt();
+            const int style = toInt(attribute(xml, QLatin1StringView("s")));
             value.truncate(0); // its room is kept from cell to cell
             QString inlineText;
             bool hasValue = false;
@@ -331,7 +344,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
                     grid.countFormulaWithoutValue();
             } else if (kind == Shared) {
                 bool ok = false;
-                const int at = value.trimmed().toInt(&ok);
+                const int at = toInt(value, &ok);
                 if (ok && at >= 0 && size_t(at) < m_sharedEnds.size()) {
                     const qsizetype from = at == 0 ? 0 : m_sharedEnds[size_t(at) - 1];
                     grid.setCell(

@@ -37,6 +37,16 @@ bool is(char c, uchar classes)
     return kClasses.table[uchar(c)] & classes;
 }
 
+// Names are a few bytes long: a loop beats a call of memcmp.
+bool sameBytes(const char *a, const char *b, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 bool isXmlChar(uint code)
 {
     return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
@@ -163,7 +173,7 @@ QStringView XmlScanner::attribute(QLatin1StringView name) const
 {
     for (int i = 0; i < m_attributeCount; ++i) {
         const Attribute &a = m_attributes[size_t(i)];
-        if (a.name == name) {
+        if (a.name.size() == name.size() && sameBytes(a.name.data(), name.data(), name.size())) {
             if (!a.decoded) {
                 a.value = QLatin1StringView(a.raw); // keeps the string's room
                 a.decoded = true;
@@ -183,7 +193,7 @@ bool XmlScanner::decode(QByteArrayView bytes, QString &out, bool attribute) cons
     while (first < size && !is(data[first], special))
         ++first;
     if (first == size) {
-        out = QLatin1StringView(data, size); // keeps the string's room
+        out += QLatin1StringView(data, size);
         return true;
     }
     for (qsizetype i = first; i < size; ++i) {
@@ -192,7 +202,6 @@ bool XmlScanner::decode(QByteArrayView bytes, QString &out, bool attribute) cons
                       : c == '>' && i >= 2 && data[i - 1] == ']' && data[i - 2] == ']')
             return false;
     }
-    out.truncate(0);
     qsizetype i = 0;
     while (i < size) {
         const void *found = std::memchr(data + i, '&', size_t(size - i));
@@ -323,6 +332,7 @@ XmlScanner::Step XmlScanner::scanTag()
             if (is(c, kValueSpecial)) {
                 // Entities and UTF-8 are checked now, so a broken value is
                 // noticed whether or not anyone asks for it.
+                attribute.value.truncate(0); // keeps its room
                 if (!decode(attribute.raw, attribute.value, true))
                     return Step::Failed;
                 attribute.decoded = true;
@@ -331,8 +341,8 @@ XmlScanner::Step XmlScanner::scanTag()
         }
     }
     m_name = QLatin1StringView(data + localStart, nameEnd - localStart);
-    m_openStarts.push_back(m_openNames.size());
-    m_openNames.append(data + nameStart, nameEnd - nameStart);
+    m_openStarts.push_back(qsizetype(m_openNames.size()));
+    m_openNames.append(data + nameStart, size_t(nameEnd - nameStart));
     m_pendingEnd = empty;
     m_at = at;
     m_token = Token::Start;
@@ -355,11 +365,11 @@ XmlScanner::Step XmlScanner::scanEndTag()
         ++at;
     if (at >= size)
         return ranOut();
-    if (data[at] != '>' || m_openStarts.empty()
-        || QByteArrayView(m_openNames).sliced(m_openStarts.back())
-            != QByteArrayView(data + nameStart, nameEnd - nameStart))
+    const size_t open = m_openStarts.empty() ? 0 : m_openStarts.back();
+    if (data[at] != '>' || m_openStarts.empty() || m_openNames.size() - open != size_t(nameEnd - nameStart)
+        || !sameBytes(m_openNames.data() + open, data + nameStart, nameEnd - nameStart))
         return Step::Failed;
-    m_openNames.truncate(m_openStarts.back());
+    m_openNames.resize(open);
     m_openStarts.pop_back();
     m_name = QLatin1StringView(data + localStart, nameEnd - localStart);
     m_at = at + 1;
@@ -367,7 +377,8 @@ XmlScanner::Step XmlScanner::scanEndTag()
     return Step::Done;
 }
 
-XmlScanner::Step XmlScanner::scanToken()
+// Text goes to `appendTo` when given, else to m_text.
+XmlScanner::Step XmlScanner::scanToken(QString *appendTo)
 {
     const char *data = m_data;
     const qsizetype size = m_size;
@@ -394,8 +405,14 @@ XmlScanner::Step XmlScanner::scanToken()
                 m_at = to;
                 continue;
             }
-            if (!decode(QByteArrayView(data + m_at, to - m_at), m_text, false))
+            QString &out = appendTo ? *appendTo : m_text;
+            const qsizetype before = out.size();
+            if (!appendTo)
+                m_text.truncate(0); // keeps its room
+            if (!decode(QByteArrayView(data + m_at, to - m_at), out, false)) {
+                out.truncate(appendTo ? before : 0);
                 return Step::Failed;
+            }
             m_at = to;
             m_token = Token::Text;
             return Step::Done;
@@ -437,7 +454,10 @@ XmlScanner::Step XmlScanner::scanToken()
             const QByteArrayView cdata = rest.sliced(9, end - 9);
             if (!cdata.isValidUtf8())
                 return Step::Failed;
-            m_text = QString::fromUtf8(cdata);
+            if (appendTo)
+                *appendTo += QString::fromUtf8(cdata);
+            else
+                m_text = QString::fromUtf8(cdata);
             m_at += end + 3;
             m_token = Token::Text;
             return Step::Done;
@@ -449,17 +469,22 @@ XmlScanner::Step XmlScanner::scanToken()
 
 void XmlScanner::readNext()
 {
+    next(nullptr);
+}
+
+void XmlScanner::next(QString *appendTo)
+{
     if (atEnd())
         return;
     if (m_pendingEnd) {
         m_pendingEnd = false;
-        m_openNames.truncate(m_openStarts.back());
+        m_openNames.resize(m_openStarts.back());
         m_openStarts.pop_back();
         m_token = Token::End;
         return;
     }
     while (true) {
-        const Step step = scanToken();
+        const Step step = scanToken(appendTo);
         if (step == Step::Done)
             return;
         if (step == Step::Failed || !more())
@@ -478,10 +503,10 @@ void XmlScanner::appendElementText(QString &out, ReadElementTextBehaviour behavi
 {
     int depth = 1;
     while (!atEnd()) {
-        readNext();
-        if (isCharacters() && (depth == 1 || behaviour == IncludeChildElements))
-            out += QStringView(m_text);
-        else if (isStartElement())
+        // Text goes straight to `out`, not through m_text.
+        const bool wanted = depth == 1 || behaviour == IncludeChildElements;
+        next(wanted ? &out : nullptr);
+        if (isStartElement())
             ++depth;
         else if (isEndElement() && --depth == 0)
             break;
@@ -498,6 +523,26 @@ void XmlScanner::skipCurrentElement()
         else if (isEndElement() && --depth == 0)
             break;
     }
+}
+
+qint64 toInteger(QStringView text, bool *ok)
+{
+    text = text.trimmed();
+    qint64 value = 0;
+    qsizetype i = !text.isEmpty() && text[0] == u'+' ? 1 : 0;
+    const qsizetype digitsFrom = i;
+    for (; i < text.size() && i - digitsFrom < 18; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            break;
+        value = value * 10 + (c - u'0');
+    }
+    if (i == text.size() && i > digitsFrom) {
+        if (ok)
+            *ok = true;
+        return value;
+    }
+    return text.toLongLong(ok); // signs, long numbers and the rest, as Qt reads them
 }
 
 QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 class QXmlStreamReader;
@@ -60,13 +61,16 @@ private:
         mutable bool decoded = false;
     };
     void start();
+    void next(QString *appendTo);
     void fail();
     bool more();
     Step ranOut() const { return m_eof ? Step::Failed : Step::More; }
-    Step scanToken();
+    Step scanToken(QString *appendTo = nullptr);
     Step scanTag();
     Step scanEndTag();
     bool checkBytes(qsizetype from, qsizetype to);
+    // Appends the text or value in `bytes` to `out`; false where the
+    // scanner leaves it to QXmlStreamReader.
     bool decode(QByteArrayView bytes, QString &out, bool attribute) const;
 
     Source m_source;
@@ -85,11 +89,15 @@ private:
     std::vector<Attribute> m_attributes;
     int m_attributeCount = 0;
     // The qualified names of the open elements, end to end.
-    QByteArray m_openNames;
+    std::string m_openNames;
     std::vector<qsizetype> m_openStarts;
     mutable QStringDecoder m_utf8 { QStringDecoder::Utf8,
         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom };
 };
+
+// A number in an attribute or a text, as QStringView::toLongLong() reads it,
+// without its detour through a byte array for the plain digits writers give.
+qint64 toInteger(QStringView text, bool *ok = nullptr);
 
 // An attribute by its local name (writers differ in their prefixes), from
 // either reader; empty when absent.

@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <cstring>
+
 using namespace lintaro;
 
 namespace {
@@ -461,6 +463,25 @@ TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
             if (c.scanned)
                 EXPECT_EQ(scannerDisagreement(c.xml, piece), QString());
         }
+    }
+}
+
+TEST(WorkbookImport, NumbersInCellsReadAsQtReadsThem)
+{
+    for (const char *text : { "0", "0451", " 12 ", "+5", "-3", "1e3", "0.1", "0.25", "0.041666666666666664",
+             "1.7976931348623157e308", "1e400", "4.9e-324", "1e-400", "abc", "", " ", "0x10", "1,5", "nan",
+             "inf", "-inf", ".5", "5.", "1e", "--1", "+-1", "++1", "1e+5", "99999999999999999999",
+             "123456789012345678", "1 2", "\u0663" }) {
+        SCOPED_TRACE(text);
+        const QString given = QString::fromUtf8(text);
+        bool ok = false, qtOk = false;
+        const double number = toNumber(given, &ok);
+        const double qtNumber = given.toDouble(&qtOk);
+        EXPECT_EQ(ok, qtOk);
+        EXPECT_EQ(std::memcmp(&number, &qtNumber, sizeof number), 0) << number << " / " << qtNumber;
+        const qint64 integer = toInteger(given, &ok);
+        EXPECT_EQ(integer, given.toLongLong(&qtOk));
+        EXPECT_EQ(ok, qtOk);
     }
 }
 

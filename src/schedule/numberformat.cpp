@@ -599,14 +599,33 @@ QString builtinCode(int id)
     }
 }
 
+struct Format::Parsed
+{
+    bool general = true;
+    QList<Section> sections;
+};
+
+Format::Format(const QString &code)
+{
+    auto parsed = std::make_shared<Parsed>();
+    parsed->general = code.isEmpty() || code.compare(QStringLiteral("General"), Qt::CaseInsensitive) == 0;
+    if (!parsed->general) {
+        for (const QString &text : splitSections(code))
+            parsed->sections.append(parseSection(text));
+    }
+    m_parsed = std::move(parsed);
+}
+
 QString format(double value, const QString &code, bool date1904)
 {
-    if (code.isEmpty() || code.compare(QStringLiteral("General"), Qt::CaseInsensitive) == 0)
+    return Format(code).apply(value, date1904);
+}
+
+QString Format::apply(double value, bool date1904) const
+{
+    if (m_parsed->general)
         return general(value);
-    const QList<QString> texts = splitSections(code);
-    QList<Section> sections;
-    for (const QString &text : texts)
-        sections.append(parseSection(text));
+    const QList<Section> &sections = m_parsed->sections;
     // Positive;negative;zero;text. With one section a negative number gets its
     // sign; a negative section writes its own.
     int chosen = 0;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace lintaro::numberformat {
 
 // The format code of a built-in number format id, in the form a Russian Excel
@@ -13,6 +15,19 @@ QString builtinCode(int id);
 // serial day number (1900 or 1904 system), General as at most 15 significant
 // digits.
 QString format(double value, const QString &code, bool date1904 = false);
+
+// A format code read once for all the cells that share it: the same as
+// format(), without reading the code for each cell.
+class Format
+{
+public:
+    explicit Format(const QString &code = QString());
+    QString apply(double value, bool date1904 = false) const;
+
+private:
+    struct Parsed;
+    std::shared_ptr<const Parsed> m_parsed;
+};
 
 // General: at most 15 significant digits, a decimal comma, an exponent only
 // where fixed notation would not fit eleven characters.

@@ -47,16 +47,16 @@ void collectText(Xml &xml, QString &text, qsizetype start, qint64 budget, bool i
                 text += xml.text();
         } else if (xml.isStartElement()) {
             const auto name = xml.name();
-            if (name == u"annotation" || name == u"note") {
+            if (isNamed(name, "annotation") || isNamed(name, "note")) {
                 xml.skipCurrentElement();
-            } else if (name == u"s") {
+            } else if (isNamed(name, "s")) {
                 const int spaces = count(xml, QLatin1StringView("c"), int(std::min<qint64>(budget, 1 << 20)));
                 text += QString(spaces, u' ');
                 xml.skipCurrentElement();
-            } else if (name == u"tab" || name == u"line-break") {
-                text += name == u"tab" ? u' ' : u'\n';
+            } else if (isNamed(name, "tab") || isNamed(name, "line-break")) {
+                text += isNamed(name, "tab") ? u' ' : u'\n';
                 xml.skipCurrentElement();
-            } else if (name == u"p" || name == u"h") {
+            } else if (isNamed(name, "p") || isNamed(name, "h")) {
                 if (text.size() > start)
                     text += u'\n';
                 collectText(xml, text, start, budget, true);
@@ -90,11 +90,11 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
         }
         if (!xml.isStartElement())
             continue;
-        if (xml.name() == u"table") { // a table inside a cell holds no schedule
+        if (isNamed(xml.name(), "table")) { // a table inside a cell holds no schedule
             xml.skipCurrentElement();
             continue;
         }
-        if (xml.name() != u"table-row") {
+        if (!isNamed(xml.name(), "table-row")) {
             ++depth; // row groups, header rows: their rows count as any other
             continue;
         }
@@ -111,8 +111,8 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
                 break; // the row's end
             if (!xml.isStartElement())
                 continue;
-            const bool covered = xml.name() == u"covered-table-cell";
-            if (!covered && xml.name() != u"table-cell") {
+            const bool covered = isNamed(xml.name(), "covered-table-cell");
+            if (!covered && !isNamed(xml.name(), "table-cell")) {
                 xml.skipCurrentElement();
                 continue;
             }
@@ -125,7 +125,7 @@ template <class Xml> void readRows(Xml &xml, SheetGrid &grid)
             const QString fallback = attribute(xml, QLatin1StringView("string-value")).toString();
             const QStringView valueText = attribute(xml, QLatin1StringView("value"));
             bool ok = false;
-            const double number = valueText.isEmpty() ? 0 : valueText.toDouble(&ok);
+            const double number = valueText.isEmpty() ? 0 : toNumber(valueText, &ok);
             const qsizetype from = rowText.size();
             collectText(xml, rowText, from, SheetGrid::kMaxCharacters);
             if (rowText.size() == from && !covered)
@@ -194,12 +194,12 @@ template <class Xml> void OdsWorkbook::readContent(Xml &xml)
         if (!xml.isStartElement())
             continue;
         const auto name = xml.name();
-        if (name == u"style") {
+        if (isNamed(name, "style")) {
             style = attribute(xml, QLatin1StringView("name")).toString();
-        } else if (name == u"table-properties") {
+        } else if (isNamed(name, "table-properties")) {
             if (attribute(xml, QLatin1StringView("display")) == u"false")
                 hiddenStyles.insert(style);
-        } else if (name == u"table") {
+        } else if (isNamed(name, "table")) {
             const QString tableStyle = attribute(xml, QLatin1StringView("style-name")).toString();
             m_sheets.append(
                 { attribute(xml, QLatin1StringView("name")).toString(), !hiddenStyles.contains(tableStyle) });

@@ -17,7 +17,7 @@ namespace {
 
 bool isTrue(QStringView value)
 {
-    return value == u"1" || value == u"true";
+    return isNamed(value, "1") || isNamed(value, "true");
 }
 
 [[noreturn]] void damaged(const QString &part, const QXmlStreamReader &xml)
@@ -40,7 +40,7 @@ QHash<QString, QString> relationships(
     QXmlStreamReader xml(archive.read(relsPart));
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"Relationship") {
+        if (xml.isStartElement() && isNamed(xml.name(), "Relationship")) {
             if (attribute(xml, QLatin1StringView("TargetMode")) == u"External")
                 continue;
             QString target = attribute(xml, QLatin1StringView("Target")).toString();
@@ -148,15 +148,15 @@ template <class Xml> void appendStringItem(Xml &xml, QString &out)
         xml.readNext();
         if (xml.isStartElement()) {
             ++depth;
-            if (xml.name() == u"rPh")
+            if (isNamed(xml.name(), "rPh"))
                 phonetic = true;
-            else if (xml.name() == u"t" && !phonetic) {
+            else if (isNamed(xml.name(), "t") && !phonetic) {
                 appendElementText(xml, out, Xml::IncludeChildElements);
                 --depth; // read up to its end
             }
         } else if (xml.isEndElement()) {
             --depth;
-            if (xml.name() == u"rPh")
+            if (isNamed(xml.name(), "rPh"))
                 phonetic = false;
         }
     }
@@ -188,10 +188,10 @@ XlsxWorkbook::XlsxWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive
         xml.readNext();
         if (!xml.isStartElement())
             continue;
-        if (xml.name() == u"fileVersion" || xml.name() == u"workbookPr") {
-            if (xml.name() == u"workbookPr")
+        if (isNamed(xml.name(), "fileVersion") || isNamed(xml.name(), "workbookPr")) {
+            if (isNamed(xml.name(), "workbookPr"))
                 m_date1904 = isTrue(attribute(xml, QLatin1StringView("date1904")));
-        } else if (xml.name() == u"sheet") {
+        } else if (isNamed(xml.name(), "sheet")) {
             const QString target = targets.value(attribute(xml, QLatin1StringView("id")).toString());
             if (target.isEmpty())
                 continue; // a chart sheet or a dangling entry holds no cells
@@ -218,7 +218,7 @@ template <class Xml> void XlsxWorkbook::sharedStrings(Xml &xml)
 {
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"si") {
+        if (xml.isStartElement() && isNamed(xml.name(), "si")) {
             appendStringItem(xml, m_sharedText);
             m_sharedEnds.push_back(m_sharedText.size());
         }
@@ -256,15 +256,15 @@ void XlsxWorkbook::readStyles(const QString &part)
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement()) {
-            if (xml.name() == u"numFmt") {
+            if (isNamed(xml.name(), "numFmt")) {
                 codes.insert(toInt(attribute(xml, QLatin1StringView("numFmtId"))),
                     attribute(xml, QLatin1StringView("formatCode")).toString());
-            } else if (xml.name() == u"cellXfs") {
+            } else if (isNamed(xml.name(), "cellXfs")) {
                 inCellFormats = true;
-            } else if (xml.name() == u"xf" && inCellFormats) {
+            } else if (isNamed(xml.name(), "xf") && inCellFormats) {
                 formatIds.push_back(toInt(attribute(xml, QLatin1StringView("numFmtId"))));
             }
-        } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
+        } else if (xml.isEndElement() && isNamed(xml.name(), "cellXfs")) {
             inCellFormats = false;
         }
     }
@@ -272,7 +272,7 @@ void XlsxWorkbook::readStyles(const QString &part)
         damaged(part, xml);
     m_styleFormats.reserve(formatIds.size());
     for (int id : formatIds)
-        m_styleFormats.push_back(codes.contains(id) ? codes.value(id) : numberformat::builtinCode(id));
+        m_styleFormats.emplace_back(codes.contains(id) ? codes.value(id) : numberformat::builtinCode(id));
 }
 
 template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) const
@@ -285,7 +285,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
         if (!xml.isStartElement())
             continue;
         const auto name = xml.name();
-        if (name == u"row") {
+        if (isNamed(name, "row")) {
             const QStringView r = attribute(xml, QLatin1StringView("r"));
             bool ok = false;
             const int given = toInt(r, &ok);
@@ -293,7 +293,7 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
             column = -1;
             if (isTrue(attribute(xml, QLatin1StringView("hidden"))))
                 grid.setRowsHidden(row, 1);
-        } else if (name == u"c") {
+        } else if (isNamed(name, "c")) {
             int c = column + 1;
             int r = row;
             const QStringView ref = attribute(xml, QLatin1StringView("r"));
@@ -303,15 +303,15 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
             // Kept as a kind: the attribute's text lasts only to the next token.
             enum { Number, Shared, Inline, Text, Boolean, Date } kind = Number;
             const QStringView type = attribute(xml, QLatin1StringView("t"));
-            if (type == u"s")
+            if (isNamed(type, "s"))
                 kind = Shared;
-            else if (type == u"inlineStr")
+            else if (isNamed(type, "inlineStr"))
                 kind = Inline;
-            else if (type == u"str" || type == u"e")
+            else if (isNamed(type, "str") || isNamed(type, "e"))
                 kind = Text;
-            else if (type == u"b")
+            else if (isNamed(type, "b"))
                 kind = Boolean;
-            else if (type == u"d")
+            else if (isNamed(type, "d"))
                 kind = Date;
             const int style = toInt(attribute(xml, QLatin1StringView("s")));
             value.truncate(0); // its room is kept from cell to cell
@@ -320,19 +320,19 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
             bool hasFormula = false;
             while (!xml.atEnd()) {
                 xml.readNext();
-                if (xml.isEndElement() && xml.name() == u"c")
+                if (xml.isEndElement() && isNamed(xml.name(), "c"))
                     break;
                 if (!xml.isStartElement())
                     continue;
-                if (xml.name() == u"v") {
+                if (isNamed(xml.name(), "v")) {
                     value.truncate(0);
                     appendElementText(xml, value, Xml::SkipChildElements);
                     hasValue = !value.isEmpty(); // some writers leave an empty result
 
-                } else if (xml.name() == u"f") {
+                } else if (isNamed(xml.name(), "f")) {
                     hasFormula = true;
                     xml.skipCurrentElement();
-                } else if (xml.name() == u"is") {
+                } else if (isNamed(xml.name(), "is")) {
                     inlineText.clear();
                     appendStringItem(xml, inlineText);
                     hasValue = true;
@@ -359,18 +359,19 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
                 text = value.trimmed() == u"1" ? QStringLiteral("ИСТИНА") : QStringLiteral("ЛОЖЬ");
             } else {
                 bool ok = false;
-                const double number = value.trimmed().toDouble(&ok);
+                const double number = toNumber(value, &ok);
                 if (kind == Date || !ok) {
                     text = value; // an ISO date or a stray text, shown as stored
                 } else {
-                    const QString code = style >= 0 && size_t(style) < m_styleFormats.size()
+                    static const numberformat::Format general;
+                    const numberformat::Format &shown = style >= 0 && size_t(style) < m_styleFormats.size()
                         ? m_styleFormats[size_t(style)]
-                        : QString();
-                    text = numberformat::format(number, code, m_date1904);
+                        : general;
+                    text = shown.apply(number, m_date1904);
                 }
             }
             grid.setCell(c, r, text);
-        } else if (name == u"mergeCell") {
+        } else if (isNamed(name, "mergeCell")) {
             const QStringView ref = attribute(xml, QLatin1StringView("ref"));
             const qsizetype colon = ref.indexOf(u':');
             int c1 = 0, r1 = 0, c2 = 0, r2 = 0;

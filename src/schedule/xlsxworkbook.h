@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numberformat.h"
 #include "workbook.h"
 
 #include <QHash>
@@ -34,7 +35,7 @@ private:
     // strings cost more than their text.
     QString m_sharedText;
     std::vector<qsizetype> m_sharedEnds;
-    std::vector<QString> m_styleFormats; // by cell style index: the format code
+    std::vector<numberformat::Format> m_styleFormats; // by cell style index
     bool m_date1904 = false;
 };
 

@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace lintaro {
@@ -543,6 +544,30 @@ qint64 toInteger(QStringView text, bool *ok)
         return value;
     }
     return text.toLongLong(ok); // signs, long numbers and the rest, as Qt reads them
+}
+
+double toNumber(QStringView text, bool *ok)
+{
+    text = text.trimmed();
+    char ascii[64];
+    qsizetype i = !text.isEmpty() && text[0] == u'+' ? 1 : 0; // from_chars takes no '+'
+    const qsizetype size = text.size() - i;
+    bool plain = size > 0 && size < qsizetype(sizeof ascii) && text[i] != u'+' && text[i] != u'-';
+    for (qsizetype k = 0; plain && k < size; ++k) {
+        const char16_t c = text[i + k].unicode();
+        plain = (c >= u'0' && c <= u'9') || c == u'.' || c == u'e' || c == u'E' || c == u'+' || c == u'-';
+        ascii[k] = char(c);
+    }
+    if (plain) {
+        double value = 0;
+        const auto [end, error] = std::from_chars(ascii, ascii + size, value);
+        if (error == std::errc() && end == ascii + size) {
+            if (ok)
+                *ok = true;
+            return value;
+        }
+    }
+    return text.toDouble(ok); // signs, infinities and the rest, as Qt reads them
 }
 
 QStringView attribute(const QXmlStreamReader &xml, QLatin1StringView name)

@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QStringView>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,6 +99,21 @@ private:
 // A number in an attribute or a text, as QStringView::toLongLong() reads it,
 // without its detour through a byte array for the plain digits writers give.
 qint64 toInteger(QStringView text, bool *ok = nullptr);
+
+// A number as QStringView::toDouble() reads it, through the standard
+// library's exact conversion for the plain forms writers give.
+double toNumber(QStringView text, bool *ok = nullptr);
+
+// Whether a name from either reader is this ASCII name: inline, for the
+// names compared at every element.
+template <qsizetype N> bool isNamed(QLatin1StringView name, const char (&ascii)[N])
+{
+    return name.size() == N - 1 && std::equal(ascii, ascii + N - 1, name.data());
+}
+template <qsizetype N> bool isNamed(QStringView name, const char (&ascii)[N])
+{
+    return name.size() == N - 1 && std::equal(ascii, ascii + N - 1, name.utf16());
+}
 
 // An attribute by its local name (writers differ in their prefixes), from
 // either reader; empty when absent.

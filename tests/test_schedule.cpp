@@ -456,7 +456,8 @@ TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
     for (const auto &c : cases) {
         for (const qsizetype piece : { 0, 1, 7 }) {
             SCOPED_TRACE(std::string(c.xml) + " in pieces of " + std::to_string(piece));
-            XmlScanner fast = scannerOver(c.xml, piece);
+            const QByteArray xml(c.xml); // the scanner reads it in place
+            XmlScanner fast = scannerOver(xml, piece);
             while (!fast.atEnd())
                 fast.readNext();
             EXPECT_EQ(!fast.hasError(), c.scanned);
@@ -701,6 +702,15 @@ TEST(WorkbookImport, RefusesWhatItCannotReadWithAClearMessage)
             "Книга повреждена: часть xl/workbook.xml не распаковывается или ее размер не тот" },
         { "a checksum that does not match", patched(xlsx, "xl/workbook.xml", 16, 1),
             "Книга повреждена: контрольная сумма части xl/workbook.xml не сходится" },
+        // Parts read as they are scanned: the whole part is checked before a sheet is given.
+        { "a sheet longer than its size", patched(xlsx, "xl/worksheets/sheet1.xml", 24, 100),
+            "Книга повреждена: часть xl/worksheets/sheet1.xml не распаковывается или ее размер не тот" },
+        { "a sheet shorter than its size", patched(xlsx, "xl/worksheets/sheet1.xml", 24, 10u << 20),
+            "Книга повреждена: часть xl/worksheets/sheet1.xml не распаковывается или ее размер не тот" },
+        { "a sheet's checksum", patched(xlsx, "xl/worksheets/sheet1.xml", 16, 1),
+            "Книга повреждена: контрольная сумма части xl/worksheets/sheet1.xml не сходится" },
+        { "an .ods content's checksum", patched(test::readFile(workbookPath("calc.ods")), "content.xml", 16, 1),
+            "Книга повреждена: контрольная сумма части content.xml не сходится" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -64,6 +64,29 @@ cp "$here/planning.xlsx" planning.xlsx
 soffice --headless --norestore --convert-to ods planning.xlsx >/dev/null
 soffice --headless --norestore --convert-to xls planning.ods >/dev/null
 mkdir calc && soffice --headless --norestore --convert-to xlsx --outdir calc planning.ods >/dev/null
+# Rich text, which openpyxl does not write: Calc saves a cell of styled runs
+# as <r> runs of a shared string, and as <text:span> in a paragraph.
+cat > rich.fods <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+  xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+  xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+  xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
+  xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+  office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
+ <office:automatic-styles>
+  <style:style style:name="T1" style:family="text"><style:text-properties fo:font-weight="bold"/></style:style>
+  <style:style style:name="T2" style:family="text"><style:text-properties fo:font-style="italic"/></style:style>
+ </office:automatic-styles>
+ <office:body><office:spreadsheet><table:table table:name="Эфир"><table:table-row>
+  <table:table-cell office:value-type="string"><text:p>Новости <text:span text:style-name="T1">(N1)</text:span></text:p></table:table-cell>
+  <table:table-cell office:value-type="string"><text:p><text:span text:style-name="T2">Погода</text:span>; утро <text:span text:style-name="T1">(R2)</text:span></text:p></table:table-cell>
+ </table:table-row></table:table></office:spreadsheet></office:body>
+</office:document>
+XML
+soffice --headless --norestore --convert-to xlsx rich.fods >/dev/null
+soffice --headless --norestore --convert-to ods rich.fods >/dev/null
+cp rich.xlsx rich.ods "$here/"
 cp planning.ods "$here/calc.ods"
 cp calc/planning.xlsx "$here/calc.xlsx"
 cp planning.xls "$here/legacy.xls"

@@ -411,7 +411,7 @@ QString scannerDisagreement(const QByteArray &xmlBytes, qsizetype piece = 0)
 TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
 {
     // The real workbooks: every XML part is read by the scanner, none left to the slow path.
-    for (const char *file : { "planning.xlsx", "calc.xlsx", "single.xlsx", "calc.ods" }) {
+    for (const char *file : { "planning.xlsx", "calc.xlsx", "single.xlsx", "calc.ods", "rich.xlsx", "rich.ods" }) {
         const QByteArray bytes = test::readFile(workbookPath(file));
         const ZipArchive archive(bytes);
         ASSERT_GT(archive.names().size(), 3);
@@ -624,6 +624,11 @@ TEST(WorkbookImport, FilesOfRealProducersReadAsTheSheetShowsThem)
     // One visible sheet, dates counted from 1904.
     const ScheduleTable single = readScheduleFile(workbookPath("single.xlsx"));
     EXPECT_EQ(rowOf(single, 3), (QStringList { "", "(Rolik1)", "K1", "09.12.2026" }));
+    // Styled runs as Calc writes them, joined: runs of a shared string, spans of a paragraph.
+    for (const char *file : { "rich.xlsx", "rich.ods" })
+        EXPECT_EQ(rowOf(readScheduleFile(workbookPath(file)), 1),
+            (QStringList { "Новости (N1)", "Погода; утро (R2)" }))
+            << file;
     EXPECT_EQ(openedStatusText(QStringLiteral("p.xlsx"),
                   Workbook::open(test::readFile(workbookPath("planning.xlsx")))->readSheet(0)),
         QStringLiteral("p.xlsx — формул без значения: 5"));

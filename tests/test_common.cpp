@@ -12,6 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -109,6 +113,25 @@ TEST(TextFile, ReadingFailuresNameTheFile)
     ASSERT_TRUE(QFile::link(regular, dir.filePath(QStringLiteral("link.csv"))));
     EXPECT_EQ(textfile::readAll(dir.filePath(QStringLiteral("link.csv"))), QByteArray("a;b\r\n"));
 #endif
+}
+
+TEST(TextFile, AtomicWriteWaitsForAReaderToLetGo)
+{
+    // Windows replaces no file that is open: a second window reading the list
+    // at that moment must not cost the operator the save.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Subst.cfg"));
+    test::writeFile(path, "old\r\n");
+    auto reader = std::make_unique<QFile>(path);
+    ASSERT_TRUE(reader->open(QIODevice::ReadOnly));
+    std::thread letGo([&] {
+        QThread::msleep(150);
+        reader->close();
+    });
+    EXPECT_NO_THROW(textfile::writeAtomically(path, "new\r\n"));
+    letGo.join();
+    EXPECT_EQ(test::readFile(path), QByteArray("new\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no leftover beside it
 }
 
 TEST(TextFile, AtomicWriteKeepsTheOldFileWhenTheWriteFails)

@@ -111,7 +111,32 @@ QByteArray encodeLines(const QStringList &lines)
     return bytes;
 }
 
+namespace {
+// False when the file could not be replaced for now and a later try may do.
+bool writeAtomicallyOnce(const QString &path, const QByteArray &bytes);
+} // namespace
+
 void writeAtomically(const QString &path, const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    // Windows will not replace a file another program has open, and a reader
+    // (a second window bringing its list up to date) holds it for a moment
+    // only: try again before giving up.
+    constexpr int kTries = 50;
+#else
+    constexpr int kTries = 1; // a rename replaces an open file too
+#endif
+    for (int attempt = 1;; ++attempt) {
+        if (writeAtomicallyOnce(path, bytes))
+            return;
+        if (attempt >= kTries)
+            throw Failure(QStringLiteral("Stream write error"));
+        QThread::msleep(20);
+    }
+}
+
+namespace {
+bool writeAtomicallyOnce(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
@@ -129,14 +154,21 @@ void writeAtomically(const QString &path, const QByteArray &bytes)
             || inPlace.write(bytes) != bytes.size() || inPlace.error() != QFileDevice::NoError
             || !inPlace.commit())
             throw Failure(fileset::inPlaceFailed(path, false));
-        return;
+        return true;
     }
     if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         throw Failure(QStringLiteral("Stream write error"));
     }
-    if (!file.commit())
-        throw Failure(QStringLiteral("Stream write error"));
+    if (file.commit())
+        return true;
+#ifdef Q_OS_WIN
+    // Written in full but not put in place: the old file is open elsewhere.
+    if (file.error() == QFileDevice::RenameError && QFileInfo(path).isFile())
+        return false;
+#endif
+    throw Failure(QStringLiteral("Stream write error"));
 }
+} // namespace
 
 } // namespace lintaro::textfile

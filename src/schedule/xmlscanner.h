@@ -46,6 +46,10 @@ public:
     QStringView text() const { return m_text; }
     // By local name.
     QStringView attribute(QLatin1StringView name) const;
+    // The start element's attributes in the order written, namespace
+    // declarations left out, as QXmlStreamReader::attributes() lists them.
+    int attributeCount() const { return m_attributeCount; }
+    QLatin1StringView attributeName(int i) const { return m_attributes[size_t(i)].name; }
     QString readElementText(ReadElementTextBehaviour behaviour);
     // The same, appended to `out`: no string of its own for each element.
     void appendElementText(QString &out, ReadElementTextBehaviour behaviour);

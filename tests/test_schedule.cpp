@@ -449,6 +449,7 @@ TEST(WorkbookImport, FastScannerReadsEveryPartAsQXmlStreamReaderDoes)
         { "<a><?xml version='1.0'?></a>", false },
         { "", false },
         { "<?xml-stylesheet href='a'?><a>x</a>", true },
+        { "<a><![CDATA[\xEF\xBB\xBFx]]>\xEF\xBB\xBF</a>", true }, // a byte-order mark is text there
         { "<a>\xC3</a>", false },
         { "<a>]]></a>", false },
     };

@@ -185,6 +185,19 @@ QStringView XmlScanner::attribute(QLatin1StringView name) const
     return {};
 }
 
+// A byte-order mark inside the text is a character of it, as for
+// QXmlStreamReader; QString::fromUtf8 would drop one at the start.
+bool XmlScanner::appendUtf8(QByteArrayView bytes, QString &out) const
+{
+    if (!bytes.isValidUtf8())
+        return false;
+    const qsizetype before = out.size();
+    out.resize(before + bytes.size());
+    const QChar *end = m_utf8.appendToBuffer(out.data() + before, bytes);
+    out.truncate(end - out.constData());
+    return true;
+}
+
 bool XmlScanner::decode(QByteArrayView bytes, QString &out, bool attribute) const
 {
     const char *data = bytes.data();
@@ -207,13 +220,8 @@ bool XmlScanner::decode(QByteArrayView bytes, QString &out, bool attribute) cons
     while (i < size) {
         const void *found = std::memchr(data + i, '&', size_t(size - i));
         const qsizetype amp = found ? static_cast<const char *>(found) - data : size;
-        const QByteArrayView piece(data + i, amp - i);
-        if (!piece.isValidUtf8())
+        if (!appendUtf8(QByteArrayView(data + i, amp - i), out))
             return false;
-        const qsizetype before = out.size();
-        out.resize(before + piece.size());
-        const QChar *end = m_utf8.appendToBuffer(out.data() + before, piece);
-        out.truncate(end - out.constData());
         if (amp == size)
             break;
         qsizetype semicolon = amp + 1;
@@ -452,13 +460,10 @@ XmlScanner::Step XmlScanner::scanToken(QString *appendTo)
                 return ranOut();
             if (m_openStarts.empty())
                 return Step::Failed;
-            const QByteArrayView cdata = rest.sliced(9, end - 9);
-            if (!cdata.isValidUtf8())
+            if (!appendTo)
+                m_text.truncate(0);
+            if (!appendUtf8(rest.sliced(9, end - 9), appendTo ? *appendTo : m_text))
                 return Step::Failed;
-            if (appendTo)
-                *appendTo += QString::fromUtf8(cdata);
-            else
-                m_text = QString::fromUtf8(cdata);
             m_at += end + 3;
             m_token = Token::Text;
             return Step::Done;

@@ -77,6 +77,7 @@ private:
     // Appends the text or value in `bytes` to `out`; false where the
     // scanner leaves it to QXmlStreamReader.
     bool decode(QByteArrayView bytes, QString &out, bool attribute) const;
+    bool appendUtf8(QByteArrayView bytes, QString &out) const;
 
     Source m_source;
     QByteArray m_buffer; // what the source gave and is not yet scanned

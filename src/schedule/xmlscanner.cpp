@@ -38,6 +38,18 @@ bool is(char c, uchar classes)
     return kClasses.table[uchar(c)] & classes;
 }
 
+// The end of the name from `at`, and where its local part begins (after the
+// last ':').
+qsizetype scanName(const char *data, qsizetype at, qsizetype size, qsizetype &localStart)
+{
+    localStart = at;
+    for (; at < size && is(data[at], kName); ++at) {
+        if (data[at] == ':')
+            localStart = at + 1;
+    }
+    return at;
+}
+
 // Names are a few bytes long: a loop beats a call of memcmp.
 bool sameBytes(const char *a, const char *b, qsizetype size)
 {
@@ -265,13 +277,9 @@ XmlScanner::Step XmlScanner::scanTag()
 {
     const char *data = m_data;
     const qsizetype size = m_size;
-    qsizetype at = m_at + 1;
-    const qsizetype nameStart = at;
-    qsizetype localStart = at;
-    for (; at < size && is(data[at], kName); ++at) {
-        if (data[at] == ':')
-            localStart = at + 1;
-    }
+    const qsizetype nameStart = m_at + 1;
+    qsizetype localStart = 0;
+    qsizetype at = scanName(data, nameStart, size, localStart);
     if (at >= size)
         return ranOut();
     if (at == nameStart || (data[nameStart] >= '0' && data[nameStart] <= '9') || data[nameStart] == '-'
@@ -302,11 +310,8 @@ XmlScanner::Step XmlScanner::scanTag()
         if (at == before)
             return Step::Failed; // attributes are set apart by blanks
         const qsizetype attributeStart = at;
-        qsizetype attributeLocal = at;
-        for (; at < size && is(data[at], kName); ++at) {
-            if (data[at] == ':')
-                attributeLocal = at + 1;
-        }
+        qsizetype attributeLocal = 0;
+        at = scanName(data, at, size, attributeLocal);
         const qsizetype attributeEnd = at;
         while (at < size && is(data[at], kSpace))
             ++at;
@@ -362,13 +367,9 @@ XmlScanner::Step XmlScanner::scanEndTag()
 {
     const char *data = m_data;
     const qsizetype size = m_size;
-    qsizetype at = m_at + 2;
-    const qsizetype nameStart = at;
-    qsizetype localStart = at;
-    for (; at < size && is(data[at], kName); ++at) {
-        if (data[at] == ':')
-            localStart = at + 1;
-    }
+    const qsizetype nameStart = m_at + 2;
+    qsizetype localStart = 0;
+    qsizetype at = scanName(data, nameStart, size, localStart);
     const qsizetype nameEnd = at;
     while (at < size && is(data[at], kSpace))
         ++at;

@@ -6,7 +6,6 @@
 #include "xmlscanner.h"
 #include "ziparchive.h"
 
-#include <QBuffer>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -24,12 +23,6 @@ template <class Xml> int count(const Xml &xml, QLatin1StringView name, int limit
     bool ok = false;
     const qint64 value = toInteger(attribute(xml, name), &ok);
     return ok && value > 1 ? int(std::min<qint64>(value, limit)) : 1;
-}
-
-[[noreturn]] void damaged(const QXmlStreamReader &xml)
-{
-    throw Failure(QStringLiteral("Книга повреждена: часть content.xml не читается (") + xml.errorString()
-        + QStringLiteral(")"));
 }
 
 // The text of the element being read, to its end, appended to `text` where
@@ -160,27 +153,11 @@ OdsWorkbook::OdsWorkbook(QByteArray bytes, std::shared_ptr<ZipArchive> archive)
     if (!m_archive->contains(kContent))
         throw Failure(QStringLiteral("Книга повреждена: нет части content.xml"));
 
-    {
-        XmlScanner fast = scannerOf(*m_archive, kContent);
-        readContent(fast);
-        if (!fast.hasError()) {
-            if (m_sheets.isEmpty())
-                throw Failure(QStringLiteral("В книге нет ни одного листа"));
-            return;
-        }
-    }
-    // What the fast scanner leaves alone: read through a device, the reader
-    // decodes piece by piece instead of holding the whole part again as UTF-16.
-    m_sheets.clear();
-    m_tables.clear();
-    const QByteArray data = m_archive->read(kContent);
-    QBuffer device;
-    device.setData(data);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&device);
-    readContent(xml);
-    if (xml.hasError())
-        damaged(xml);
+    readXmlPart(*m_archive, kContent, [this](auto &xml) {
+        m_sheets.clear();
+        m_tables.clear();
+        readContent(xml);
+    });
     if (m_sheets.isEmpty())
         throw Failure(QStringLiteral("В книге нет ни одного листа"));
 }

@@ -6,7 +6,6 @@
 #include "xmlscanner.h"
 #include "ziparchive.h"
 
-#include <QBuffer>
 #include <QXmlStreamReader>
 
 #include <limits>
@@ -22,8 +21,7 @@ bool isTrue(QStringView value)
 
 [[noreturn]] void damaged(const QString &part, const QXmlStreamReader &xml)
 {
-    throw Failure(QStringLiteral("Книга повреждена: часть ") + part + QStringLiteral(" не читается (")
-        + xml.errorString() + QStringLiteral(")"));
+    unreadablePart(part, xml.errorString());
 }
 
 // Relationship id -> part name, resolved against the folder of `part`.
@@ -227,24 +225,11 @@ template <class Xml> void XlsxWorkbook::sharedStrings(Xml &xml)
 
 void XlsxWorkbook::readSharedStrings(const QString &part)
 {
-    {
-        XmlScanner fast = scannerOf(*m_archive, part);
-        sharedStrings(fast);
-        if (!fast.hasError())
-            return;
-    }
-    // What the fast scanner leaves alone: read through a device, the reader
-    // decodes piece by piece instead of holding the whole part again as UTF-16.
-    m_sharedText.clear();
-    m_sharedEnds.clear();
-    const QByteArray data = m_archive->read(part);
-    QBuffer device;
-    device.setData(data);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&device);
-    sharedStrings(xml);
-    if (xml.hasError())
-        damaged(part, xml);
+    readXmlPart(*m_archive, part, [this](auto &xml) {
+        m_sharedText.clear();
+        m_sharedEnds.clear();
+        sharedStrings(xml);
+    });
 }
 
 void XlsxWorkbook::readStyles(const QString &part)
@@ -384,26 +369,14 @@ template <class Xml> void XlsxWorkbook::sheetCells(Xml &xml, SheetGrid &grid) co
 
 ScheduleTable XlsxWorkbook::readSheet(int index) const
 {
-    const QString part = m_sheetParts.value(index);
-    {
-        XmlScanner fast = scannerOf(*m_archive, part);
+    ScheduleTable table;
+    readXmlPart(*m_archive, m_sheetParts.value(index), [&](auto &xml) {
         SheetGrid grid;
-        sheetCells(fast, grid);
-        if (!fast.hasError())
-            return grid.toTable();
-    }
-    // What the fast scanner leaves alone: read through a device, the reader
-    // decodes piece by piece instead of holding the whole part again as UTF-16.
-    const QByteArray data = m_archive->read(part);
-    QBuffer device;
-    device.setData(data);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&device);
-    SheetGrid grid;
-    sheetCells(xml, grid);
-    if (xml.hasError())
-        damaged(part, xml);
-    return grid.toTable();
+        sheetCells(xml, grid);
+        if (!xml.hasError())
+            table = grid.toTable();
+    });
+    return table;
 }
 
 } // namespace lintaro

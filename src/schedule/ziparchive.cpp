@@ -223,6 +223,12 @@ QByteArray ZipArchive::read(const QString &name) const
     return out;
 }
 
+void unreadablePart(const QString &part, const QString &why)
+{
+    throw Failure(kBroken + QStringLiteral("часть ") + part + QStringLiteral(" не читается (") + why
+        + QStringLiteral(")"));
+}
+
 XmlScanner scannerOf(const ZipArchive &archive, const QString &part)
 {
     std::shared_ptr<ZipArchive::Stream> stream = archive.stream(part);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamReader>
 
 #include "xmlscanner.h"
 
@@ -83,5 +85,31 @@ private:
 
 // The fast scanner over a part as it is unpacked.
 XmlScanner scannerOf(const ZipArchive &archive, const QString &part);
+
+// "Книга повреждена: часть PART не читается (WHY)".
+[[noreturn]] void unreadablePart(const QString &part, const QString &why);
+
+// Reads a part's XML: `read` is called with the fast scanner over the part
+// as it unpacks, and where the scanner gives up, again with QXmlStreamReader
+// over the whole part; so `read` starts by clearing what it fills. Throws
+// when QXmlStreamReader finds the part broken too.
+template <class Read> void readXmlPart(const ZipArchive &archive, const QString &part, Read &&read)
+{
+    {
+        XmlScanner fast = scannerOf(archive, part);
+        read(fast);
+        if (!fast.hasError())
+            return;
+    }
+    // Read through a device, the reader decodes piece by piece instead of
+    // holding the whole part again as UTF-16.
+    QBuffer device;
+    device.setData(archive.read(part));
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&device);
+    read(xml);
+    if (xml.hasError())
+        unreadablePart(part, xml.errorString());
+}
 
 } // namespace lintaro

@@ -535,6 +535,59 @@ QByteArray storedZip(const QList<std::pair<QString, QByteArray>> &parts)
     return out;
 }
 
+TEST(WorkbookImport, CellsLongerThanTheScannersBufferReadWhole)
+{
+    // Half a megabyte of text in one cell: the token outgrows the buffer the
+    // unpacking part is scanned in. Inline, shared and .ods text alike.
+    const QByteArray longText = QString(150000, QChar(u'Я')).toUtf8() + "&amp;" + QByteArray(200000, 'x');
+    const QString shown = QString(150000, QChar(u'Я')) + u'&' + QString(200000, u'x');
+    const QByteArray rel = "<Relationship Id=\"r%1\" Type=\"http://schemas.openxmlformats.org/"
+                           "officeDocument/2006/relationships/%2\" Target=\"%3\"/>";
+    auto relationship = [&](const char *id, const char *type, const char *target) {
+        return QString::fromLatin1(rel).arg(id, type, target).toLatin1();
+    };
+    const QByteArray xlsx = storedZip({
+        { "_rels/.rels",
+            "<Relationships xmlns='http://schemas.openxmlformats.org/package/2006/relationships'>"
+                + relationship("1", "officeDocument", "xl/workbook.xml") + "</Relationships>" },
+        { "xl/workbook.xml",
+            "<workbook xmlns:r='http://schemas.openxmlformats.org/officeDocument/2006/relationships'>"
+            "<sheets><sheet name='Эфир' r:id='r1'/></sheets></workbook>" },
+        { "xl/_rels/workbook.xml.rels",
+            "<Relationships xmlns='http://schemas.openxmlformats.org/package/2006/relationships'>"
+                + relationship("1", "worksheet", "worksheets/sheet1.xml")
+                + relationship("2", "sharedStrings", "sharedStrings.xml") + "</Relationships>" },
+        { "xl/sharedStrings.xml", "<sst><si><t>" + longText + "</t></si></sst>" },
+        { "xl/worksheets/sheet1.xml",
+            "<worksheet><sheetData><row r='1'><c r='A1' t='inlineStr'><is><t>" + longText
+                + "</t></is></c><c r='B1' t='s'><v>0</v></c></row></sheetData></worksheet>" },
+    });
+    const QByteArray ods = storedZip({
+        { "mimetype", "application/vnd.oasis.opendocument.spreadsheet" },
+        { "content.xml",
+            "<office:document-content xmlns:office='o' xmlns:table='t' xmlns:text='x'><office:body>"
+            "<office:spreadsheet><table:table table:name='Эфир'><table:table-row><table:table-cell><text:p>"
+                + longText + "</text:p></table:table-cell></table:table-row></table:table>"
+                             "</office:spreadsheet></office:body></office:document-content>" },
+    });
+    for (const auto &[bytes, part, columns] : { std::tuple { xlsx, "xl/worksheets/sheet1.xml", 2 },
+             std::tuple { ods, "content.xml", 1 } }) {
+        SCOPED_TRACE(part);
+        const std::unique_ptr<Workbook> book = Workbook::open(bytes);
+        ASSERT_TRUE(book);
+        const ScheduleTable table = book->readSheet(0);
+        ASSERT_EQ(table.columnCount(), columns);
+        for (int c = 0; c < columns; ++c)
+            EXPECT_EQ(table.cell(c, 1), shown);
+        // Read by the fast scanner, not left to QXmlStreamReader.
+        const ZipArchive archive(bytes);
+        XmlScanner fast = scannerOf(archive, QString::fromLatin1(part));
+        while (!fast.atEnd())
+            fast.readNext();
+        EXPECT_FALSE(fast.hasError());
+    }
+}
+
 TEST(WorkbookImport, PartsLeftToQXmlStreamReaderReadTheSame)
 {
     // An element of a non-ASCII name at the very end changes no cell, but the
